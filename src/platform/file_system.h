@@ -1,0 +1,24 @@
+// Directory operations. Every failure throws FileError.
+#pragma once
+
+#include <string>
+
+#include "platform/file_error.h"
+
+namespace keyin {
+
+// True when path names a regular file; anything else (missing, a folder, a device) is missing.
+bool IsNormalFile(const std::string& path);
+bool IsFolder(const std::string& path);
+bool PathExists(const std::string& path);
+// Creates one folder level; its parent must exist.
+void CreateFolder(const std::string& path);
+// Copies a file, replacing the target.
+void CopyFileReplacing(const std::string& from, const std::string& to);
+void DeleteFile(const std::string& path);
+// Writes the bytes to the file, creating or emptying it.
+void WriteWholeFile(const std::string& path, std::string_view bytes);
+// Reads the whole file.
+std::string ReadWholeFile(const std::string& path);
+
+}  // namespace keyin

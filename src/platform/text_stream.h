@@ -1,0 +1,57 @@
+// UTF-16 little-endian text files with a byte-order mark: typed answers, reports, libtemp and the
+// CSCR score file.
+//
+// Reading: a leading BOM (FF FE) is skipped; a file without one is read as UTF-16LE all the same.
+// A line ends at CR LF, at a lone LF or at a lone CR; the end is not part of the line. A final
+// line without a line end is a line; nothing after the last line end is not. A final odd byte
+// reads as U+FFFD. Lone surrogates and NUL characters are kept as they are.
+//
+// Writing: the file is created or emptied and starts with the BOM; WriteLine ends with CR LF.
+// Every failure (open, write, close) throws FileError with the path and the system's reason.
+#pragma once
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/file_error.h"
+
+namespace keyin {
+
+// Splits UTF-16LE bytes (BOM optional) into lines by the reading rules above. Pure.
+std::vector<std::u16string> SplitUtf16Lines(std::string_view bytes);
+
+class TextReader {
+ public:
+  // Throws FileError when the file cannot be opened or read (a missing file included).
+  explicit TextReader(const std::string& path);
+  bool AtEnd() const { return next_ >= lines_.size(); }
+  // Precondition: !AtEnd().
+  std::u16string ReadLine() { return std::move(lines_[next_++]); }
+
+ private:
+  std::vector<std::u16string> lines_;
+  std::size_t next_ = 0;
+};
+
+class TextWriter {
+ public:
+  // Creates or empties the file and writes the BOM.
+  explicit TextWriter(const std::string& path);
+  ~TextWriter();
+  TextWriter(const TextWriter&) = delete;
+  TextWriter& operator=(const TextWriter&) = delete;
+
+  void Write(std::u16string_view text);
+  void WriteLine(std::u16string_view text);
+  // Flushes and closes; throws when anything written was lost. The destructor closes silently.
+  void Close();
+
+ private:
+  std::string path_;
+  std::FILE* file_ = nullptr;
+};
+
+}  // namespace keyin

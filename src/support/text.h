@@ -1,0 +1,20 @@
+// Small text helpers shared by the core.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace keyin {
+
+inline constexpr char16_t kHalfBlank = u' ';
+inline constexpr char16_t kFullBlank = u'\u3000';
+
+// Half-width blanks (U+0020) removed at the given ends; full-width blanks stay.
+std::u16string TrimBlanks(std::u16string_view text);
+std::u16string TrimTrailingBlanks(std::u16string_view text);
+
+// Cut at every occurrence of the separator; empty pieces count; one piece for a text without it.
+std::vector<std::u16string> SplitText(std::u16string_view text, std::u16string_view separator);
+
+}  // namespace keyin

@@ -1,0 +1,158 @@
+// The UTF-16 and code-page-950 line readers, the record reader and the writers.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/ansi_file.h"
+#include "platform/file_system.h"
+#include "platform/text_stream.h"
+
+namespace keyin {
+namespace {
+
+std::string Utf16Bytes(std::u16string_view text, bool bom = true) {
+  std::string bytes = bom ? std::string("\xFF\xFE") : std::string();
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+struct Utf16Case {
+  const char* name;
+  std::string bytes;
+  std::vector<std::u16string> lines;
+};
+
+TEST(Utf16Lines, SplitsByTheReadingRules) {
+  const std::vector<Utf16Case> cases = {
+      {"empty file", "", {}},
+      {"bom only", Utf16Bytes(u""), {}},
+      {"crlf", Utf16Bytes(u"甲乙\r\n丙\r\n"), {u"甲乙", u"丙"}},
+      {"no final line end", Utf16Bytes(u"甲乙\r\n丙"), {u"甲乙", u"丙"}},
+      {"lone lf", Utf16Bytes(u"a\nb"), {u"a", u"b"}},
+      {"lone cr", Utf16Bytes(u"a\rb\r"), {u"a", u"b"}},
+      {"empty lines kept", Utf16Bytes(u"\r\n\r\nx\r\n"), {u"", u"", u"x"}},
+      {"no bom", Utf16Bytes(u"ab\r\ncd", false), {u"ab", u"cd"}},
+      {"odd byte count", Utf16Bytes(u"ab") + "A", {u"ab\uFFFD"}},
+      {"nul and lone surrogate kept", Utf16Bytes(std::u16string(u"a\0b\xD800", 4)),
+       {std::u16string(u"a\0b\xD800", 4)}},
+  };
+  for (const Utf16Case& c : cases) {
+    EXPECT_EQ(SplitUtf16Lines(c.bytes), c.lines) << c.name;
+  }
+}
+
+TEST(AnsiLines, LoneLineFeedStaysInTheLine) {
+  struct Case {
+    std::string bytes;
+    std::vector<std::string> lines;
+  };
+  const std::vector<Case> cases = {
+      {"", {}},
+      {"a\r\nb\r\n", {"a", "b"}},
+      {"a\rb", {"a", "b"}},
+      {"a\nb\r\nc", {"a\nb", "c"}},
+      {"\r\n\r\n", {"", ""}},
+      {"\xA4\xA4\xA4\xE5\r\n", {"\xA4\xA4\xA4\xE5"}},
+  };
+  for (const Case& c : cases) EXPECT_EQ(SplitAnsiLines(c.bytes), c.lines) << c.bytes;
+}
+
+class FileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::filesystem::temp_directory_path() /
+              ("keyin-files-" + std::to_string(::getpid()) + "-" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    std::filesystem::remove_all(folder_);
+    std::filesystem::create_directories(folder_);
+  }
+  void TearDown() override { std::filesystem::remove_all(folder_); }
+  std::string Path(const char* name) const { return (folder_ / name).string(); }
+
+  std::filesystem::path folder_;
+};
+
+TEST_F(FileTest, WriterWritesBomAndCrLfAndReaderReadsItBack) {
+  TextWriter writer(Path("out.txt"));
+  writer.Write(u"甲");
+  writer.WriteLine(u"乙");
+  writer.WriteLine(u"");
+  writer.Close();
+  EXPECT_EQ(ReadWholeFile(Path("out.txt")), Utf16Bytes(u"甲乙\r\n\r\n"));
+
+  TextReader reader(Path("out.txt"));
+  ASSERT_FALSE(reader.AtEnd());
+  EXPECT_EQ(reader.ReadLine(), u"甲乙");
+  EXPECT_EQ(reader.ReadLine(), u"");
+  EXPECT_TRUE(reader.AtEnd());
+}
+
+TEST_F(FileTest, FailuresThrowWithThePath) {
+  EXPECT_THROW(TextReader(Path("missing")), FileError);
+  EXPECT_THROW(TextWriter(Path("no-folder/out.txt")), FileError);
+  try {
+    ReadWholeFile(Path("missing"));
+    FAIL();
+  } catch (const FileError& error) {
+    EXPECT_NE(std::string(error.what()).find("missing"), std::string::npos);
+  }
+}
+
+TEST_F(FileTest, AppendCreatesAndConverts) {
+  AppendAnsiLine(Path("a.txt"), u"中文");
+  AppendAnsiLine(Path("a.txt"), u"x");
+  EXPECT_EQ(ReadWholeFile(Path("a.txt")), "\xA4\xA4\xA4\xE5\r\nx\r\n");
+  EXPECT_EQ(ReadAnsiLines(Path("a.txt")), (std::vector<std::u16string>{u"中文", u"x"}));
+}
+
+TEST_F(FileTest, RecordFileReadsOnlyInsideTheFile) {
+  std::string bytes(64 * 2 + 10, ' ');
+  bytes[0] = '\x02';
+  bytes[1] = '\x00';
+  bytes[2] = '\xFF';
+  bytes[3] = '\xFF';
+  bytes[64] = 'A';
+  bytes[128] = 'B';
+  WriteWholeFile(Path("paper.LIB"), bytes);
+  RecordFile file(Path("paper.LIB"));
+  EXPECT_EQ(file.ReadInt16(1), 2);
+  EXPECT_EQ(file.ReadInt16(2), -1);
+  EXPECT_EQ(file.ReadInt16(0), std::nullopt);
+  EXPECT_EQ(file.ReadInt16(70), std::nullopt);
+  EXPECT_EQ(file.RecordCount(64), 3);
+  EXPECT_EQ(file.ReadTextField(2), "A" + std::string(31, ' '));
+  // The last record is partial: its field is padded with blanks.
+  EXPECT_EQ(file.ReadTextField(3), "B" + std::string(31, ' '));
+  EXPECT_EQ(file.ReadTextField(4), std::nullopt);
+  EXPECT_EQ(file.ReadTextField(-32768), std::nullopt);
+}
+
+TEST_F(FileTest, RecordFileCreatesAMissingFileEmpty) {
+  RecordFile file(Path("new.LIB"));
+  EXPECT_EQ(file.Size(), 0u);
+  EXPECT_TRUE(IsNormalFile(Path("new.LIB")));
+  EXPECT_EQ(file.ReadInt16(1), std::nullopt);
+}
+
+TEST_F(FileTest, FolderOperations) {
+  EXPECT_FALSE(IsNormalFile(folder_.string()));
+  CreateFolder(Path("sub"));
+  CreateFolder(Path("sub"));  // an existing folder is fine
+  EXPECT_TRUE(IsFolder(Path("sub")));
+  EXPECT_THROW(CreateFolder(Path("x/y")), FileError);
+  WriteWholeFile(Path("a"), "one");
+  WriteWholeFile(Path("b"), "two-longer");
+  CopyFileReplacing(Path("a"), Path("b"));
+  EXPECT_EQ(ReadWholeFile(Path("b")), "one");
+  DeleteFile(Path("a"));
+  EXPECT_FALSE(IsNormalFile(Path("a")));
+  EXPECT_THROW(DeleteFile(Path("a")), FileError);
+}
+
+}  // namespace
+}  // namespace keyin
