@@ -1,0 +1,456 @@
+// The SQLCipher store behind database.h.
+//
+// Files: an existing file is opened read-write and never created by OpenDatabase; CreateDatabase
+// makes the file itself (exclusively) and removes it again when anything fails. The key is set in
+// ApplyKey alone and checked at once by reading the schema, so a wrong password fails at the open
+// and not at the first statement.
+//
+// Several processes share one file (rollback journal, the engine's default). Each connection
+// waits up to kBusyTimeout for another's lock instead of failing at once. Begin takes the write
+// lock at the start (BEGIN IMMEDIATE): a transaction that first read and later wanted to write
+// could meet another writer doing the same, and the engine then fails one of them at once
+// (waiting would never end); taking the lock first leaves only plain waiting in a queue.
+//
+// Values: a number is bound as an integer when it is whole and fits 64 bits (so 42 is stored as
+// 42, not 42.0), otherwise as a double; integers and doubles read back as double. Text is sent and
+// read as UTF-8 that we encode ourselves: a lone surrogate (a broken typed answer) is written as
+// its own three bytes and read back unchanged. The engine's UTF-16 conversion would instead join
+// it with the next code unit and lose that character. Bytes that are no UTF-8 (a file written by
+// another tool) read as U+FFFD, one per bad byte. A BLOB reads as the text of its bytes, as the
+// engine's CAST(x AS TEXT) does; the system itself stores no BLOBs.
+#include "platform/database.h"
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+
+#include "platform/clock.h"
+
+namespace keyin {
+
+namespace {
+
+constexpr int kBusyTimeoutMilliseconds = 10'000;
+
+// --- UTF-8 of the store -------------------------------------------------------------------------
+//
+//   U+0000..U+007F      0xxxxxxx
+//   U+0080..U+07FF      110xxxxx 10xxxxxx
+//   U+0800..U+FFFF      1110xxxx 10xxxxxx 10xxxxxx           (a lone surrogate too)
+//   U+10000..U+10FFFF   11110xxx 10xxxxxx 10xxxxxx 10xxxxxx  (a surrogate pair)
+
+void AppendUtf8(std::string& out, char32_t code_point) {
+  if (code_point < 0x80) {
+    out += static_cast<char>(code_point);
+  } else if (code_point < 0x800) {
+    out += static_cast<char>(0xC0 | (code_point >> 6));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else if (code_point < 0x10000) {
+    out += static_cast<char>(0xE0 | (code_point >> 12));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (code_point >> 18));
+    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (code_point & 0x3F));
+  }
+}
+
+bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
+bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+
+std::string EncodeUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size() * 3);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t code_point = text[i];
+    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
+      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    }
+    AppendUtf8(out, code_point);
+  }
+  return out;
+}
+
+std::u16string DecodeUtf8(const unsigned char* bytes, std::size_t size) {
+  std::u16string out;
+  out.reserve(size);
+  std::size_t i = 0;
+  while (i < size) {
+    const unsigned char lead = bytes[i];
+    if (lead < 0x80) {
+      out += static_cast<char16_t>(lead);
+      ++i;
+      continue;
+    }
+    // Length of the sequence, the bits of its lead byte, and the smallest code point it may hold
+    // (anything below is an overlong form).
+    std::size_t length = 0;
+    char32_t code_point = 0;
+    char32_t smallest = 0;
+    if ((lead & 0xE0) == 0xC0) {
+      length = 2;
+      code_point = lead & 0x1F;
+      smallest = 0x80;
+    } else if ((lead & 0xF0) == 0xE0) {
+      length = 3;
+      code_point = lead & 0x0F;
+      smallest = 0x800;
+    } else if ((lead & 0xF8) == 0xF0) {
+      length = 4;
+      code_point = lead & 0x07;
+      smallest = 0x10000;
+    }
+    bool valid = length != 0 && i + length <= size;
+    for (std::size_t k = 1; valid && k < length; ++k) {
+      valid = (bytes[i + k] & 0xC0) == 0x80;
+      code_point = (code_point << 6) | (bytes[i + k] & 0x3F);
+    }
+    if (!valid || code_point < smallest || code_point > 0x10FFFF) {
+      out += u'\uFFFD';
+      ++i;
+      continue;
+    }
+    if (code_point >= 0x10000) {
+      out += static_cast<char16_t>(0xD800 + ((code_point - 0x10000) >> 10));
+      out += static_cast<char16_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(code_point);
+    }
+    i += length;
+  }
+  return out;
+}
+
+// --- handles ------------------------------------------------------------------------------------
+
+struct CloseDatabase {
+  void operator()(sqlite3* database) const { sqlite3_close_v2(database); }
+};
+using DatabaseHandle = std::unique_ptr<sqlite3, CloseDatabase>;
+
+struct FinalizeStatement {
+  void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
+};
+using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+std::string Quoted(std::string_view sql) { return "\"" + std::string(sql) + "\""; }
+
+[[noreturn]] void ThrowEngineError(sqlite3* database, const std::string& what) {
+  throw DatabaseError(what + ": " + sqlite3_errmsg(database));
+}
+
+// --- the Format function ------------------------------------------------------------------------
+
+// Format(value, pattern): NULL for a NULL argument, a number unchanged, a text through
+// FormatSqlValue.
+void FormatFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
+  if (sqlite3_value_type(arguments[0]) == SQLITE_NULL ||
+      sqlite3_value_type(arguments[1]) == SQLITE_NULL) {
+    sqlite3_result_null(context);
+    return;
+  }
+  if (sqlite3_value_type(arguments[0]) != SQLITE_TEXT) {
+    sqlite3_result_value(context, arguments[0]);
+    return;
+  }
+  try {
+    const unsigned char* value = sqlite3_value_text(arguments[0]);
+    const std::size_t value_size = static_cast<std::size_t>(sqlite3_value_bytes(arguments[0]));
+    const unsigned char* pattern = sqlite3_value_text(arguments[1]);
+    const std::size_t pattern_size = static_cast<std::size_t>(sqlite3_value_bytes(arguments[1]));
+    if (value == nullptr || pattern == nullptr) {
+      sqlite3_result_error_nomem(context);
+      return;
+    }
+    const std::string result = EncodeUtf8(
+        FormatSqlValue(DecodeUtf8(value, value_size), DecodeUtf8(pattern, pattern_size)));
+    sqlite3_result_text(context, result.data(), static_cast<int>(result.size()), SQLITE_TRANSIENT);
+  } catch (const std::exception& error) {
+    sqlite3_result_error(context, error.what(), -1);
+  } catch (...) {
+    sqlite3_result_error(context, "Format failed", -1);
+  }
+}
+
+// --- the connection -----------------------------------------------------------------------------
+
+int Bind(sqlite3_stmt* statement, int index, const DbValue& value) {
+  if (std::holds_alternative<std::monostate>(value)) return sqlite3_bind_null(statement, index);
+  if (const double* number = std::get_if<double>(&value)) {
+    // -2^63 <= number < 2^63, both bounds exact as doubles.
+    const bool whole = std::trunc(*number) == *number && *number >= -9223372036854775808.0 &&
+                       *number < 9223372036854775808.0;
+    if (whole) return sqlite3_bind_int64(statement, index, static_cast<sqlite3_int64>(*number));
+    return sqlite3_bind_double(statement, index, *number);
+  }
+  const std::string text = EncodeUtf8(std::get<std::u16string>(value));
+  if (text.size() > static_cast<std::size_t>(INT_MAX)) return SQLITE_TOOBIG;
+  return sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()),
+                           SQLITE_TRANSIENT);
+}
+
+DbValue ColumnValue(sqlite3_stmt* statement, int column) {
+  switch (sqlite3_column_type(statement, column)) {
+    case SQLITE_NULL:
+      return std::monostate{};
+    case SQLITE_INTEGER:
+      return static_cast<double>(sqlite3_column_int64(statement, column));
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(statement, column);
+    default: {  // TEXT, or a BLOB read as the text of its bytes
+      const unsigned char* text = sqlite3_column_text(statement, column);
+      const int size = sqlite3_column_bytes(statement, column);
+      if (text == nullptr) {
+        if (size == 0) return std::u16string();
+        throw DatabaseError("cannot read a column value: out of memory");
+      }
+      return DecodeUtf8(text, static_cast<std::size_t>(size));
+    }
+  }
+}
+
+class SqlCipherConnection final : public DbConnection {
+ public:
+  explicit SqlCipherConnection(DatabaseHandle database) : database_(std::move(database)) {}
+
+  void Execute(std::string_view sql, const std::vector<DbValue>& parameters) override {
+    const StatementHandle statement = Prepare(sql, parameters);
+    for (;;) {
+      const int result = sqlite3_step(statement.get());
+      if (result == SQLITE_DONE) return;
+      if (result != SQLITE_ROW) ThrowEngineError(database_.get(), "cannot run " + Quoted(sql));
+    }
+  }
+
+  DbRows Query(std::string_view sql, const std::vector<DbValue>& parameters) override {
+    const StatementHandle statement = Prepare(sql, parameters);
+    const int column_count = sqlite3_column_count(statement.get());
+    auto columns = std::make_shared<std::vector<std::string>>();
+    for (int column = 0; column < column_count; ++column) {
+      const char* name = sqlite3_column_name(statement.get(), column);
+      if (name == nullptr) throw DatabaseError("cannot read the column names: out of memory");
+      columns->emplace_back(name);
+    }
+    std::vector<DbRow> rows;
+    for (;;) {
+      const int result = sqlite3_step(statement.get());
+      if (result == SQLITE_DONE) break;
+      if (result != SQLITE_ROW) ThrowEngineError(database_.get(), "cannot run " + Quoted(sql));
+      std::vector<DbValue> values;
+      values.reserve(static_cast<std::size_t>(column_count));
+      for (int column = 0; column < column_count; ++column) {
+        values.push_back(ColumnValue(statement.get(), column));
+      }
+      rows.emplace_back(columns, std::move(values));
+    }
+    return DbRows(std::move(rows));
+  }
+
+  void Begin() override { Execute("BEGIN IMMEDIATE", {}); }
+  void Commit() override { Execute("COMMIT", {}); }
+
+  void Rollback() override {
+    // Some failures (a full disk, an I/O error) end the transaction inside the engine already.
+    if (sqlite3_get_autocommit(database_.get()) == 0) Execute("ROLLBACK", {});
+  }
+
+ private:
+  // Prepares exactly one statement and binds its values.
+  StatementHandle Prepare(std::string_view sql, const std::vector<DbValue>& parameters) {
+    if (sql.size() > static_cast<std::size_t>(INT_MAX)) {
+      throw DatabaseError("statement too long: " + std::to_string(sql.size()) + " bytes");
+    }
+    sqlite3_stmt* raw = nullptr;
+    const char* tail = nullptr;
+    const int result =
+        sqlite3_prepare_v2(database_.get(), sql.data(), static_cast<int>(sql.size()), &raw, &tail);
+    StatementHandle statement(raw);
+    if (result != SQLITE_OK) ThrowEngineError(database_.get(), "cannot prepare " + Quoted(sql));
+    if (!statement) throw DatabaseError("no statement in " + Quoted(sql));
+
+    // Only blanks and comments may follow: a second statement would otherwise be dropped unseen.
+    const char* end = sql.data() + sql.size();
+    if (tail != nullptr && tail < end) {
+      sqlite3_stmt* extra = nullptr;
+      const int tail_result =
+          sqlite3_prepare_v2(database_.get(), tail, static_cast<int>(end - tail), &extra, nullptr);
+      const StatementHandle extra_statement(extra);
+      if (tail_result != SQLITE_OK || extra_statement) {
+        throw DatabaseError("more than one statement in " + Quoted(sql));
+      }
+    }
+
+    const int expected = sqlite3_bind_parameter_count(statement.get());
+    if (static_cast<std::size_t>(expected) != parameters.size()) {
+      throw DatabaseError(Quoted(sql) + " takes " + std::to_string(expected) + " values, " +
+                          std::to_string(parameters.size()) + " given");
+    }
+    for (int index = 1; index <= expected; ++index) {
+      if (Bind(statement.get(), index, parameters[static_cast<std::size_t>(index - 1)]) !=
+          SQLITE_OK) {
+        ThrowEngineError(database_.get(),
+                         "cannot bind value " + std::to_string(index) + " of " + Quoted(sql));
+      }
+    }
+    return statement;
+  }
+
+  DatabaseHandle database_;
+};
+
+// The one place that sets the encryption of a connection. SQLCipher's own defaults apply (cipher,
+// page size, key derivation and its iteration count), so an administrator opens the files in the
+// sqlcipher shell with nothing but PRAGMA key. A cheaper key derivation (PRAGMA kdf_iter after the
+// key) would be set here and must then be given in the shell too. An empty password sets no key:
+// the file is a plain, unencrypted one.
+void ApplyKey(sqlite3* database, const std::string& password) {
+  if (password.empty()) return;
+  if (password.find('\0') != std::string::npos) {
+    throw DatabaseError("a database password cannot hold a NUL character");
+  }
+  std::string sql = "PRAGMA key = '";
+  for (const char c : password) {
+    sql += c;
+    if (c == '\'') sql += '\'';
+  }
+  sql += "';";
+  const int result = sqlite3_exec(database, sql.c_str(), nullptr, nullptr, nullptr);
+  if (result != SQLITE_OK) ThrowEngineError(database, "cannot set the database key");
+}
+
+// Opens an existing file, keys it, checks the key and prepares the connection for the system.
+std::unique_ptr<DbConnection> Connect(const std::string& path, const std::string& password) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(path, error)) {
+    throw DatabaseError("database file not found: " + path);
+  }
+
+  sqlite3* raw = nullptr;
+  const int result = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  DatabaseHandle database(raw);
+  if (result != SQLITE_OK) {
+    throw DatabaseError("cannot open database " + path + ": " +
+                        (raw != nullptr ? sqlite3_errmsg(raw) : sqlite3_errstr(result)));
+  }
+  // Before the first read: the key check below already needs a shared lock.
+  sqlite3_busy_timeout(database.get(), kBusyTimeoutMilliseconds);
+  ApplyKey(database.get(), password);
+
+  const int check =
+      sqlite3_exec(database.get(), "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+  if (check == SQLITE_NOTADB) {
+    throw DatabaseError("cannot open database " + path + ": wrong password or not a database (" +
+                        sqlite3_errmsg(database.get()) + ")");
+  }
+  if (check != SQLITE_OK) ThrowEngineError(database.get(), "cannot open database " + path);
+
+  if (sqlite3_create_function_v2(database.get(), "Format", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC,
+                                 nullptr, FormatFunction, nullptr, nullptr, nullptr) != SQLITE_OK) {
+    ThrowEngineError(database.get(), "cannot register the Format function");
+  }
+  return std::make_unique<SqlCipherConnection>(std::move(database));
+}
+
+}  // namespace
+
+// --- rows and transactions ----------------------------------------------------------------------
+
+DbRow::DbRow(std::shared_ptr<const std::vector<std::string>> columns, std::vector<DbValue> values)
+    : columns_(std::move(columns)), values_(std::move(values)) {}
+
+const DbValue& DbRow::operator[](std::string_view column) const {
+  const auto same = [column](const std::string& name) {
+    if (name.size() != column.size()) return false;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+      const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c; };
+      if (lower(name[i]) != lower(column[i])) return false;
+    }
+    return true;
+  };
+  for (std::size_t i = 0; i < columns_->size() && i < values_.size(); ++i) {
+    if (same((*columns_)[i])) return values_[i];
+  }
+  throw DatabaseError("no column " + std::string(column) + " in the result");
+}
+
+DbTransaction::~DbTransaction() {
+  if (done_) return;
+  try {
+    connection_.Rollback();
+  } catch (...) {
+    // A destructor must not throw; the engine rolls back on close anyway.
+  }
+}
+
+void DbTransaction::Commit() {
+  connection_.Commit();
+  done_ = true;
+}
+
+// --- opening and creating -----------------------------------------------------------------------
+
+std::unique_ptr<DbConnection> OpenDatabase(const std::string& path, const std::string& password) {
+  return Connect(path, password);
+}
+
+std::unique_ptr<DbConnection> CreateDatabase(const std::string& path, const std::string& password,
+                                             const std::vector<std::string>& statements) {
+  // O_EXCL: of two processes creating the same file, one fails instead of both sharing it.
+  const int file = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (file < 0) {
+    if (errno == EEXIST) throw DatabaseError("database file already exists: " + path);
+    throw DatabaseError("cannot create database file " + path + ": " + std::strerror(errno));
+  }
+  ::close(file);
+
+  const auto remove_files = [&path] {
+    // A journal left beside a removed file would be played into the next file of that name.
+    std::remove((path + "-journal").c_str());
+    std::remove(path.c_str());
+  };
+  try {
+    std::unique_ptr<DbConnection> connection = Connect(path, password);
+    {
+      DbTransaction transaction(*connection);
+      for (const std::string& statement : statements) connection->Execute(statement);
+      transaction.Commit();
+    }
+    return connection;
+  } catch (const DatabaseError& error) {
+    remove_files();
+    throw DatabaseError("cannot create database " + path + ": " + error.what());
+  } catch (...) {
+    remove_files();
+    throw;
+  }
+}
+
+// --- Format -------------------------------------------------------------------------------------
+
+std::u16string FormatSqlValue(std::u16string_view value, std::u16string_view pattern) {
+  std::string narrow;
+  narrow.reserve(value.size());
+  for (const char16_t unit : value) {
+    if (unit > 0x7F) return std::u16string(value);  // date-time texts are ASCII
+    narrow += static_cast<char>(unit);
+  }
+  const std::optional<DateTime> date_time = ParseDateTime(narrow);
+  if (!date_time) return std::u16string(value);
+  // Fields are ASCII letters and UTF-8 puts no ASCII byte inside a multi-byte character, so every
+  // other character of the pattern passes through unchanged.
+  const std::string text = FormatDateTime(*date_time, EncodeUtf8(pattern));
+  return DecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+}
+
+}  // namespace keyin
