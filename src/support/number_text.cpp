@@ -1,0 +1,253 @@
+// Number texts in the forms the system has always written and read:
+//
+//   FormatNumber      the general form of a double: 15 significant digits, no trailing zeros,
+//                     an exponent ("1E+20", "1E-05") below 1E-04 and from 1E+15 on.
+//   FormatOneDecimal  "#0.0" and "#0": decimal rounding, half away from zero, applied to the
+//   FormatWhole       15-digit decimal form of the value (not to its binary value), so 0.25
+//                     gives "0.3" and 2.675 gives "2.68" as the old formatter did.
+//   LeadingNumber     the lenient reading: ignored blanks anywhere, the longest leading number.
+//   ParseNumber       the strict reading: one number and nothing else.
+//
+// Both readings scan the text into a sign, digits and an exponent first and then hand a clean
+// ASCII number to std::from_chars, which rounds correctly and ignores the C locale.
+#include "support/number_text.h"
+
+#include <algorithm>
+#include <array>
+#include <cassert>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+
+namespace keyin {
+namespace {
+
+std::u16string AsciiToText(std::string_view ascii) { return {ascii.begin(), ascii.end()}; }
+
+bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+
+// A number as scanned from text, before conversion.
+struct ScannedNumber {
+  bool negative = false;
+  std::string integer_digits;   // digits before the point, as written
+  std::string fraction_digits;  // digits after the point, as written
+  long long exponent = 0;       // saturated far beyond the range of a double
+  std::size_t end = 0;          // position after the last character that belongs to the number
+  bool has_digits = false;      // at least one mantissa digit: otherwise there is no number
+};
+
+// Large enough to overflow or underflow any double, small enough never to overflow itself.
+constexpr long long kExponentLimit = 1'000'000;
+
+// Scans a number at `start`: optional sign, digits, optional "." and digits, optional exponent
+// (a marker from `exponent_markers`, optional sign, at least one digit; a marker without digits
+// is not part of the number). Characters for which `skip` is true are passed over anywhere.
+template <typename Skip>
+ScannedNumber ScanNumber(std::u16string_view text, std::size_t start,
+                         std::u16string_view exponent_markers, Skip skip) {
+  ScannedNumber number;
+  std::size_t pos = start;
+  auto skip_ignored = [&] {
+    while (pos < text.size() && skip(text[pos])) ++pos;
+  };
+  skip_ignored();
+  if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
+    number.negative = text[pos] == u'-';
+    ++pos;
+    skip_ignored();
+  }
+  while (pos < text.size() && IsDigit(text[pos])) {
+    number.integer_digits.push_back(static_cast<char>(text[pos]));
+    ++pos;
+    skip_ignored();
+  }
+  if (pos < text.size() && text[pos] == u'.') {
+    ++pos;
+    skip_ignored();
+    while (pos < text.size() && IsDigit(text[pos])) {
+      number.fraction_digits.push_back(static_cast<char>(text[pos]));
+      ++pos;
+      skip_ignored();
+    }
+  }
+  number.has_digits = !number.integer_digits.empty() || !number.fraction_digits.empty();
+  if (!number.has_digits) return number;
+  number.end = pos;
+
+  if (pos < text.size() && exponent_markers.find(text[pos]) != std::u16string_view::npos) {
+    ++pos;
+    skip_ignored();
+    bool exponent_negative = false;
+    if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
+      exponent_negative = text[pos] == u'-';
+      ++pos;
+      skip_ignored();
+    }
+    long long exponent = 0;
+    bool exponent_digits = false;
+    while (pos < text.size() && IsDigit(text[pos])) {
+      exponent = std::min(exponent * 10 + (text[pos] - u'0'), kExponentLimit);
+      exponent_digits = true;
+      ++pos;
+      skip_ignored();
+    }
+    if (exponent_digits) {
+      number.exponent = exponent_negative ? -exponent : exponent;
+      number.end = pos;
+    }
+  }
+  return number;
+}
+
+// Decimal position of the first significant digit (1 for 1..9, 0 for 0.1..0.9, ...), or nothing
+// for a mantissa of zeros only. Decides which way a number beyond the range of a double went.
+std::optional<long long> Magnitude(const ScannedNumber& number) {
+  const auto first_integer = number.integer_digits.find_first_not_of('0');
+  if (first_integer != std::string::npos) {
+    return static_cast<long long>(number.integer_digits.size() - first_integer) + number.exponent;
+  }
+  const auto first_fraction = number.fraction_digits.find_first_not_of('0');
+  if (first_fraction != std::string::npos) {
+    return number.exponent - static_cast<long long>(first_fraction);
+  }
+  return std::nullopt;
+}
+
+struct Converted {
+  double value = 0;
+  bool overflow = false;  // beyond the largest double; value is then an infinity
+};
+
+Converted Convert(const ScannedNumber& number) {
+  assert(number.has_digits);
+  std::string ascii = number.integer_digits.empty() ? "0" : number.integer_digits;
+  if (!number.fraction_digits.empty()) ascii += "." + number.fraction_digits;
+  ascii += "e" + std::to_string(number.exponent);
+
+  double magnitude = 0;
+  const auto [end, error] = std::from_chars(ascii.data(), ascii.data() + ascii.size(), magnitude);
+  Converted result;
+  if (error == std::errc::result_out_of_range) {
+    const auto position = Magnitude(number);
+    result.overflow = position.has_value() && *position > 0;
+    magnitude = result.overflow ? std::numeric_limits<double>::infinity() : 0.0;
+  } else {
+    assert(error == std::errc() && end == ascii.data() + ascii.size());
+  }
+  result.value = number.negative ? -magnitude : magnitude;
+  return result;
+}
+
+// |value| rounded half away from zero to `decimals` places, as the digits of value x 10^decimals
+// (no leading zeros, "0" for zero). Works on the 15-significant-digit decimal form of the value.
+std::string RoundedScaledDigits(double value, int decimals) {
+  std::array<char, 64> buffer{};
+  std::snprintf(buffer.data(), buffer.size(), "%.14e", std::fabs(value));
+  // buffer: d.dddddddddddddde[+-]x...
+  std::string digits;
+  digits.push_back(buffer[0]);
+  digits.append(buffer.data() + 2, 14);
+  const int exponent = std::atoi(buffer.data() + 17);
+
+  // Number of digits that stay: those before the point plus `decimals` after it.
+  const long long keep = static_cast<long long>(exponent) + 1 + decimals;
+  if (keep < 0) return "0";
+  std::string scaled;
+  bool round_up = false;
+  if (keep >= static_cast<long long>(digits.size())) {
+    scaled = digits + std::string(static_cast<std::size_t>(keep) - digits.size(), '0');
+  } else {
+    scaled = digits.substr(0, static_cast<std::size_t>(keep));
+    round_up = digits[static_cast<std::size_t>(keep)] >= '5';
+  }
+  if (round_up) {
+    std::size_t i = scaled.size();
+    while (i > 0 && scaled[i - 1] == '9') scaled[--i] = '0';
+    if (i == 0) {
+      scaled.insert(scaled.begin(), '1');
+    } else {
+      ++scaled[i - 1];
+    }
+  }
+  const auto first = scaled.find_first_not_of('0');
+  return first == std::string::npos ? "0" : scaled.substr(first);
+}
+
+// "#0" with `decimals` zeros after the point: at least one digit before it.
+std::u16string FormatFixed(double value, int decimals) {
+  if (!std::isfinite(value)) return FormatNumber(value);
+  std::string scaled = RoundedScaledDigits(value, decimals);
+  const bool zero = scaled == "0";
+  if (scaled.size() <= static_cast<std::size_t>(decimals)) {
+    scaled.insert(0, static_cast<std::size_t>(decimals) + 1 - scaled.size(), '0');
+  }
+  std::string text = scaled.substr(0, scaled.size() - static_cast<std::size_t>(decimals));
+  if (decimals > 0) text += "." + scaled.substr(scaled.size() - static_cast<std::size_t>(decimals));
+  // A value that rounds to zero is written without a sign.
+  if (value < 0 && !zero) text.insert(0, "-");
+  return AsciiToText(text);
+}
+
+}  // namespace
+
+std::u16string FormatNumber(double value) {
+  if (std::isnan(value)) return u"NaN";
+  if (std::isinf(value)) return value > 0 ? u"Infinity" : u"-Infinity";
+  if (value == 0) return u"0";  // negative zero included
+  // %G switches to the exponent form exactly where the old formatter did (exponent below -4 or
+  // from the precision on) and writes it the same way: "E", sign, at least two digits.
+  std::array<char, 64> buffer{};
+  const int length = std::snprintf(buffer.data(), buffer.size(), "%.15G", value);
+  assert(length > 0 && static_cast<std::size_t>(length) < buffer.size());
+  return AsciiToText(std::string_view(buffer.data(), static_cast<std::size_t>(length)));
+}
+
+double LeadingNumber(std::u16string_view text) {
+  // "D" is the old exponent marker of double-precision literals and reads like "E".
+  // A "&H" or "&O" prefix is not understood: such a text starts with no number and reads as 0.
+  const auto ignored = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; };
+  const ScannedNumber number = ScanNumber(text, 0, u"EeDd", ignored);
+  if (!number.has_digits) return 0;
+  return Convert(number).value;
+}
+
+std::optional<double> ParseNumber(std::u16string_view text) {
+  const auto first = text.find_first_not_of(u' ');
+  if (first == std::u16string_view::npos) return std::nullopt;
+  const auto last = text.find_last_not_of(u' ');
+  const std::u16string_view body = text.substr(first, last - first + 1);
+  const ScannedNumber number = ScanNumber(body, 0, u"Ee", [](char16_t) { return false; });
+  if (!number.has_digits || number.end != body.size()) return std::nullopt;
+  const Converted converted = Convert(number);
+  if (converted.overflow) return std::nullopt;
+  return converted.value;
+}
+
+std::u16string FormatWithLeadingZeros(long long value, int digits) {
+  // The magnitude as unsigned, so the most negative value has one too.
+  const unsigned long long magnitude = value < 0 ? 0ULL - static_cast<unsigned long long>(value)
+                                                 : static_cast<unsigned long long>(value);
+  std::string text = std::to_string(magnitude);
+  if (digits > 0 && text.size() < static_cast<std::size_t>(digits)) {
+    text.insert(0, static_cast<std::size_t>(digits) - text.size(), '0');
+  }
+  if (value < 0) text.insert(0, "-");
+  return AsciiToText(text);
+}
+
+std::u16string FormatOneDecimal(double value) { return FormatFixed(value, 1); }
+
+std::u16string FormatWhole(double value) { return FormatFixed(value, 0); }
+
+double RoundHalfEven(double value) {
+  if (!std::isfinite(value)) return value;
+  const double below = std::floor(value);
+  const double fraction = value - below;  // exact for every double
+  if (fraction < 0.5) return below;
+  if (fraction > 0.5) return below + 1;
+  return std::fmod(below, 2.0) == 0 ? below : below + 1;
+}
+
+}  // namespace keyin

@@ -1,0 +1,34 @@
+// Small text helpers shared by the core. Only the half-width blank U+0020 counts as a blank here:
+// full-width blanks are part of the text (they indent typed lines and fill the listing).
+#include "support/text.h"
+
+namespace keyin {
+
+std::u16string TrimBlanks(std::u16string_view text) {
+  const auto first = text.find_first_not_of(kHalfBlank);
+  if (first == std::u16string_view::npos) return {};
+  const auto last = text.find_last_not_of(kHalfBlank);
+  return std::u16string(text.substr(first, last - first + 1));
+}
+
+std::u16string TrimTrailingBlanks(std::u16string_view text) {
+  const auto last = text.find_last_not_of(kHalfBlank);
+  if (last == std::u16string_view::npos) return {};
+  return std::u16string(text.substr(0, last + 1));
+}
+
+std::vector<std::u16string> SplitText(std::u16string_view text, std::u16string_view separator) {
+  // An empty separator would match everywhere; the text then stays one piece.
+  if (separator.empty()) return {std::u16string(text)};
+  std::vector<std::u16string> pieces;
+  std::size_t start = 0;
+  for (auto found = text.find(separator); found != std::u16string_view::npos;
+       found = text.find(separator, start)) {
+    pieces.emplace_back(text.substr(start, found - start));
+    start = found + separator.size();
+  }
+  pieces.emplace_back(text.substr(start));
+  return pieces;
+}
+
+}  // namespace keyin
