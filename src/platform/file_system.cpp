@@ -5,6 +5,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 
@@ -35,6 +36,12 @@ void CreateFolder(const std::string& path) {
   }
 }
 
+void CreateFolders(const std::string& path) {
+  std::error_code error;
+  std::filesystem::create_directories(path, error);
+  if (error) throw FileError("cannot create folder " + path + ": " + error.message());
+}
+
 void CopyFileReplacing(const std::string& from, const std::string& to) {
   std::string bytes = ReadWholeFile(from);
   WriteWholeFile(to, bytes);
@@ -47,7 +54,7 @@ void DeleteFile(const std::string& path) {
 void WriteWholeFile(const std::string& path, std::string_view bytes) {
   std::FILE* file = std::fopen(path.c_str(), "wb");
   if (file == nullptr) throw FileError(DescribeFileError("create", path));
-  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   bool closed = std::fclose(file) == 0;
   if (!written || !closed) throw FileError(DescribeFileError("write", path));
 }

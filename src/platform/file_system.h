@@ -13,6 +13,8 @@ bool IsFolder(const std::string& path);
 bool PathExists(const std::string& path);
 // Creates one folder level; its parent must exist.
 void CreateFolder(const std::string& path);
+// Creates the folder and every missing folder above it.
+void CreateFolders(const std::string& path);
 // Copies a file, replacing the target.
 void CopyFileReplacing(const std::string& from, const std::string& to);
 void DeleteFile(const std::string& path);
