@@ -1,0 +1,42 @@
+// The scoring inputs: reference lines from the custom text, the stored typed lines, and the
+// names of the run's files. Pure.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "scoring/matching.h"
+
+namespace keyin {
+
+inline constexpr int kMaxReferenceLines = 2000;
+inline constexpr int kMaxTypedLines = 200;
+inline constexpr char16_t kTooSmallText[] = u"＜檔案太小＞";
+
+// More lines than the tables hold.
+class InputLimitError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Reference lines from the decrypted custom text: the pieces between CR LF pairs except the one
+// after the last pair; pieces that are empty or blank (half-width) are skipped, the others are
+// stored untrimmed. Entry 0 is the empty line. Throws InputLimitError past 2000 lines.
+ReferenceLines LibLinesFromCustomText(std::u16string_view CustomText);
+
+// Reference lines as read back from libtemp, blank lines included. Entry 0 is the empty line.
+// Throws InputLimitError past 2000 lines.
+ReferenceLines LibLinesFromLibtemp(std::vector<std::u16string> lines);
+
+// The stored typed lines from the lines of the typed answer: four leading half-width blanks of a
+// line longer than 4 become two full-width blanks; lines of 0 or 1 character are dropped; the
+// rest lose their trailing half-width blanks. An answer with no stored line becomes an empty
+// line 1 and "＜檔案太小＞" as line 2. Entry 0 is unused. Throws InputLimitError past 200 lines.
+TypedLines LoadTypedLines(const std::vector<std::u16string>& answer_lines);
+
+// "CTEST-1" for TestPart "1", "CTEST-2" for "2", empty otherwise.
+std::u16string TestFileNameOf(std::u16string_view TestPart);
+
+}  // namespace keyin

@@ -1,0 +1,201 @@
+#include "harness.h"
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "platform/code_page.h"
+#include "platform/text_stream.h"
+
+extern char** environ;
+
+namespace keyin::e2e {
+namespace {
+
+std::filesystem::path UniqueFolder() {
+  static std::atomic<int> counter{0};
+  auto base = std::filesystem::temp_directory_path() /
+              ("keyin-e2e-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
+  std::filesystem::remove_all(base);
+  std::filesystem::create_directories(base);
+  return base;
+}
+
+}  // namespace
+
+std::string ReadBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path.string());
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out << bytes;
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::optional<std::string>>& set) {
+  std::map<std::string, std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    std::string text(*entry);
+    std::size_t equals = text.find('=');
+    if (equals != std::string::npos) environment[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [name, value] : set) {
+    if (value) {
+      environment[name] = *value;
+    } else {
+      environment.erase(name);
+    }
+  }
+  std::vector<std::string> environment_texts;
+  for (const auto& [name, value] : environment) environment_texts.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (std::string& text : environment_texts) envp.push_back(text.data());
+  envp.push_back(nullptr);
+
+  std::vector<std::string> argument_texts = {program};
+  argument_texts.insert(argument_texts.end(), arguments.begin(), arguments.end());
+  std::vector<char*> argv;
+  for (std::string& text : argument_texts) argv.push_back(text.data());
+  argv.push_back(nullptr);
+
+  std::filesystem::path capture = UniqueFolder();
+  std::string out_path = (capture / "out").string(), err_path = (capture / "err").string();
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                   0644);
+  pid_t pid = 0;
+  int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (spawned != 0) throw std::runtime_error("cannot start " + program);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  ProcessResult result;
+  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  result.out = ReadBytes(out_path);
+  result.err = ReadBytes(err_path);
+  std::filesystem::remove_all(capture);
+  return result;
+}
+
+ProgramFolder::ProgramFolder(bool install_databases) : root_(UniqueFolder()) {
+  if (install_databases) {
+    ProcessResult result = Tool({"init-db"});
+    if (result.exit_status != 0) throw std::runtime_error("init-db failed: " + result.err);
+  } else {
+    std::filesystem::create_directories(Lib());
+  }
+  std::filesystem::create_directories(Scores());
+}
+
+ProgramFolder::~ProgramFolder() {
+  std::error_code ignored;
+  std::filesystem::remove_all(root_, ignored);
+}
+
+std::map<std::string, std::optional<std::string>> ProgramFolder::Environment() const {
+  return {{"KEYIN_HOME", root_.string()}, {"KEYIN_DRIVE_C", std::nullopt}, {"TZ", "UTC"}};
+}
+
+ProcessResult ProgramFolder::Tool(const std::vector<std::string>& arguments) const {
+  return RunProgram(KEYIN_TOOL, arguments, Environment());
+}
+
+ProcessResult ProgramFolder::Scorer(
+    const std::string& argument_string, const std::optional<std::string>& time,
+    const std::map<std::string, std::optional<std::string>>& extra) const {
+  auto environment = Environment();
+  for (const auto& [name, value] : extra) environment[name] = value;
+  // -f freezes the clock, so a slow run still writes the same time.
+  if (time)
+    return RunProgram("faketime", {"-f", *time, KEYIN_SCORER, argument_string}, environment);
+  return RunProgram(KEYIN_SCORER, {argument_string}, environment);
+}
+
+void ProgramFolder::InstallSamplePaper(const std::string& paper) const {
+  std::string samples = KEYIN_SAMPLES;
+  ProcessResult result = Tool({"make-lib", "--part1", samples + "/paper-part1.txt", "--part2",
+                               samples + "/paper-part2.txt", (Lib() / (paper + ".LIB")).string()});
+  if (result.exit_status != 0) throw std::runtime_error("make-lib failed: " + result.err);
+}
+
+void ProgramFolder::InstallPaper(const std::string& paper, const std::vector<std::string>& part1,
+                                 const std::vector<std::string>& part2) const {
+  auto write_text = [&](const std::string& name, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    WriteBytes(root_ / name, text);
+    return (root_ / name).string();
+  };
+  ProcessResult result =
+      Tool({"make-lib", "--part1", write_text("part1.txt", part1), "--part2",
+            write_text("part2.txt", part2), (Lib() / (paper + ".LIB")).string()});
+  if (result.exit_status != 0) throw std::runtime_error("make-lib failed: " + result.err);
+}
+
+std::string RunArgs::Join() const {
+  return ExamPlaceNo + "," + ExamNo + "," + ExamPaperNo + "," + Field3 + "," + TestType + "," +
+         UserID + "," + StuName + "," + SessionNo + "," + SeatNo + "," + TestPart + "," + TotTime +
+         "," + UseTime + "," + SubtractScore + "," + LibPath + "," + ScrPath + "," + ClassName;
+}
+
+RunArgs DefaultArgs(const ProgramFolder& folder) {
+  RunArgs args;
+  args.LibPath = folder.Lib().string() + "/";
+  args.ScrPath = folder.Scores().string() + "/";
+  return args;
+}
+
+std::string TypedAnswerBytes(const std::vector<std::string>& lines) {
+  std::u16string text = u"\uFEFF";
+  for (const std::string& line : lines) text += Utf8ToUtf16(line) + u"\r\n";
+  std::string bytes;
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
+  }
+  return bytes;
+}
+
+void WriteTypedAnswer(const std::filesystem::path& path, const std::vector<std::string>& lines) {
+  WriteBytes(path, TypedAnswerBytes(lines));
+}
+
+std::vector<std::string> ReadUtf8Lines(const std::filesystem::path& path) {
+  std::istringstream in(ReadBytes(path));
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+std::string ReadReport(const std::filesystem::path& path) {
+  std::string bytes = ReadBytes(path);
+  std::u16string text;
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
+  }
+  if (!text.empty() && text.front() == u'\uFEFF') text.erase(0, 1);
+  return Utf16ToUtf8(text);
+}
+
+}  // namespace keyin::e2e

@@ -1,0 +1,178 @@
+// keyin-scorer from start-up to the report files, as a front end starts it.
+#include <gtest/gtest.h>
+
+#include "harness.h"
+
+namespace keyin::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kTime[] = "2024-03-05 09:07:02";
+
+std::vector<std::string> Sample(const char* name) {
+  return ReadUtf8Lines(fs::path(KEYIN_SAMPLES) / name);
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+// Compares a report with its expected file; KEYIN_UPDATE_EXPECTED=1 rewrites the expected file.
+void ExpectReport(const fs::path& report, const std::string& expected_name) {
+  fs::path expected = fs::path(KEYIN_EXPECTED) / expected_name;
+  std::string actual = ReadReport(report);
+  if (const char* update = std::getenv("KEYIN_UPDATE_EXPECTED"); update && *update == '1') {
+    WriteBytes(expected, actual);
+  }
+  EXPECT_EQ(actual, ReadBytes(expected)) << expected_name;
+}
+
+class ScorerTest : public ::testing::Test {
+ protected:
+  ProgramFolder folder_;
+  RunArgs args_ = DefaultArgs(folder_);
+};
+
+TEST_F(ScorerTest, WrongFieldCountShowsTheMessageAndWritesNothing) {
+  const std::string cases[] = {"", "a,b,c", args_.Join() + ",", args_.Join() + ",x,y"};
+  for (const std::string& arguments : cases) {
+    ProcessResult result = folder_.Scorer(arguments);
+    EXPECT_EQ(result.exit_status, 2) << arguments;
+    EXPECT_TRUE(Contains(result.err, "傳遞的參數不正確！")) << result.err;
+  }
+  EXPECT_TRUE(fs::is_empty(folder_.Scores()));
+}
+
+TEST(Scorer, MissingKeyinDatabaseEndsBeforeTheArgumentsAreLookedAt) {
+  ProgramFolder folder(false);
+  ProcessResult result = folder.Scorer("not,even,sixteen");
+  EXPECT_EQ(result.exit_status, 3);
+  EXPECT_TRUE(Contains(result.err, "系統訊息")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "Vorkeyin.mdb找不到或已損毀，請重新安裝系統")) << result.err;
+}
+
+TEST_F(ScorerTest, LibraryPaperBothPartsGiveTheExpectedReports) {
+  folder_.InstallSamplePaper();
+  args_.TestType = "1";  // a practice: reports, and no result table
+  for (const char* part : {"1", "2"}) {
+    args_.TestPart = part;
+    std::string name = std::string("CTEST-") + part;
+    WriteTypedAnswer(folder_.Scores() / name,
+                     Sample(part[0] == '1' ? "typed-part1.txt" : "typed-part2.txt"));
+    ProcessResult result = folder_.Scorer(args_.Join(), kTime);
+    ASSERT_EQ(result.exit_status, 0) << result.err;
+    for (const char* extension : {".SCR", ".TOT", ".CHK"}) {
+      ExpectReport(folder_.Scores() / (name + extension), "library-" + name + extension);
+    }
+  }
+}
+
+TEST_F(ScorerTest, SecondPartReadsTheSecondHalfOfThePaperFirst) {
+  folder_.InstallPaper("P001", {"甲乙丙丁戊", "己庚辛壬癸"}, {"子丑寅卯辰", "巳午未申酉"});
+  args_.TestType = "1";
+  args_.TestPart = "2";
+  // Typed line 3 copies reference line 3, which is the paper's first line.
+  WriteTypedAnswer(folder_.Scores() / "CTEST-2", {"子丑寅卯辰", "巳午未申酉", "甲乙丙丁戊"});
+  ProcessResult result = folder_.Scorer(args_.Join());
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  std::string listing = ReadReport(folder_.Scores() / "CTEST-2.SCR");
+  EXPECT_TRUE(Contains(listing, "01 子丑寅卯辰")) << listing;
+  EXPECT_TRUE(Contains(listing, "03 甲乙丙丁戊")) << listing;
+  EXPECT_EQ(ReadReport(folder_.Scores() / "CTEST-2.TOT"), "CTEST-2 S=3 E=0/15=0%\r\n3\r\n0\r\n");
+}
+
+TEST_F(ScorerTest, CustomTextIsScoredForEveryKindThatReadsAsZero) {
+  ProcessResult made = folder_.Tool({"make-cus", std::string(KEYIN_SAMPLES) + "/paper-part1.txt",
+                                     (folder_.Lib() / "P001.cus").string()});
+  ASSERT_EQ(made.exit_status, 0) << made.err;
+  args_.TestPart = "1";
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  for (const char* kind : {"0", "00"}) {
+    args_.TestType = kind;
+    ProcessResult result = folder_.Scorer(args_.Join(), kTime);
+    ASSERT_EQ(result.exit_status, 0) << kind << result.err;
+    ExpectReport(folder_.Scores() / "CTEST-1.SCR", "custom-CTEST-1.SCR");
+    EXPECT_FALSE(fs::exists(folder_.Lib() / "libtemp")) << "a custom text needs no libtemp";
+  }
+}
+
+TEST_F(ScorerTest, EmptyTypedAnswerIsTooSmall) {
+  folder_.InstallSamplePaper();
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", {});
+  ProcessResult result = folder_.Scorer(args_.Join(), kTime);
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  std::string listing = ReadReport(folder_.Scores() / "CTEST-1.SCR");
+  EXPECT_TRUE(Contains(listing, "02 ＜檔案太小＞")) << listing;
+  EXPECT_EQ(ReadReport(folder_.Scores() / "CTEST-1.TOT"), "CTEST-1 S=0 E=0/0=99%\r\n0\r\n99\r\n");
+}
+
+TEST_F(ScorerTest, TwoHundredTypedLinesAreScoredAndOneMoreIsRefused) {
+  folder_.InstallSamplePaper();
+  std::vector<std::string> typed(200, "晉太元中，武陵人捕魚為業。");
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", typed);
+  ProcessResult full = folder_.Scorer(args_.Join());
+  ASSERT_EQ(full.exit_status, 0) << full.err;
+  EXPECT_TRUE(Contains(ReadReport(folder_.Scores() / "CTEST-1.SCR"), "00 晉太元中"));
+
+  typed.push_back("晉太元中，武陵人捕魚為業。");
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", typed);
+  ProcessResult over = folder_.Scorer(args_.Join());
+  EXPECT_EQ(over.exit_status, 1);
+  EXPECT_TRUE(Contains(over.err, "keyin-scorer: ")) << over.err;
+  EXPECT_TRUE(Contains(over.err, "200")) << over.err;
+}
+
+TEST_F(ScorerTest, UnusableTimeEndsAfterTheListingBlocks) {
+  folder_.InstallSamplePaper();
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  for (const char* time : {"abc", "0", "-60"}) {
+    args_.UseTime = time;
+    ProcessResult result = folder_.Scorer(args_.Join());
+    EXPECT_EQ(result.exit_status, 1) << time;
+    EXPECT_TRUE(Contains(result.err, "keyin-scorer: ")) << result.err;
+    std::string listing = ReadReport(folder_.Scores() / "CTEST-1.SCR");
+    EXPECT_TRUE(Contains(listing, "01 晉太元中")) << time;
+    EXPECT_FALSE(Contains(listing, "平均字數")) << time;
+    EXPECT_EQ(ReadReport(folder_.Scores() / "CTEST-1.TOT"), "") << time;
+    EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.CHK")) << time;
+  }
+}
+
+TEST_F(ScorerTest, KindThatIsNotANumberIsShownByCmdScr) {
+  folder_.InstallSamplePaper();
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  args_.TestType = "x";
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "Cmd_Scr Error ")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "Cmd_Scr 模組發生錯誤，因為：")) << result.err;
+  EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
+}
+
+TEST_F(ScorerTest, MissingPaperIsAFailureNotAZeroScore) {
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "P001.LIB")) << result.err;
+  EXPECT_FALSE(fs::exists(folder_.Lib() / "P001.LIB"));
+  EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
+}
+
+TEST_F(ScorerTest, SubtractScoreThatIsNotANumberEndsWithOneLine) {
+  args_.SubtractScore = "half";
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "keyin-scorer: ")) << result.err;
+  EXPECT_TRUE(fs::is_empty(folder_.Scores()));
+}
+
+TEST_F(ScorerTest, MissingTypedAnswerEndsWithOneLine) {
+  folder_.InstallSamplePaper();
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "CTEST-1")) << result.err;
+}
+
+}  // namespace
+}  // namespace keyin::e2e
