@@ -69,7 +69,9 @@ class DbConnection {
 // Begins on construction; rolls back on destruction unless Commit() was called.
 class DbTransaction {
  public:
-  explicit DbTransaction(DbConnection& connection) : connection_(connection) { connection_.Begin(); }
+  explicit DbTransaction(DbConnection& connection) : connection_(connection) {
+    connection_.Begin();
+  }
   ~DbTransaction();
   DbTransaction(const DbTransaction&) = delete;
   DbTransaction& operator=(const DbTransaction&) = delete;

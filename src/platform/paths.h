@@ -27,7 +27,8 @@ std::optional<std::string> GetEnvironment(const std::string& name);
 
 class PathTranslator {
  public:
-  explicit PathTranslator(std::string program_folder) : program_folder_(std::move(program_folder)) {}
+  explicit PathTranslator(std::string program_folder)
+      : program_folder_(std::move(program_folder)) {}
   const std::string& ProgramFolder() const { return program_folder_; }
   // Takes UTF-16 text as the system builds it and gives a file-system path (UTF-8).
   std::string operator()(std::u16string_view path) const;

@@ -83,9 +83,9 @@ ScoringOutcome ScoreAnswer(Run& run) {
   summary.Close();
 
   DateTime now = LocalNow();
-  ErrorCheck check =
-      ErrChk(params.ExamPaperNo, params.TestPart, test_type, scores, matched.totals,
-             Utf8ToUtf16(FormatDateTime(now, "yyyy/M/d")), Utf8ToUtf16(FormatDateTime(now, "H:mm:ss")));
+  ErrorCheck check = ErrChk(params.ExamPaperNo, params.TestPart, test_type, scores, matched.totals,
+                            Utf8ToUtf16(FormatDateTime(now, "yyyy/M/d")),
+                            Utf8ToUtf16(FormatDateTime(now, "H:mm:ss")));
   TextWriter check_file(run.translate(base + u".CHK"));
   WriteLines(check_file, check.lines);
   check_file.Close();

@@ -11,9 +11,9 @@
 namespace keyin {
 
 struct Scores {
-  double CharsPerMinute = 0;                         // whole number
-  double ErrorRate = 99;                             // whole number, per cent
-  std::optional<double> AdjustedCharsPerMinute;      // empty when nothing was scored
+  double CharsPerMinute = 0;                     // whole number
+  double ErrorRate = 99;                         // whole number, per cent
+  std::optional<double> AdjustedCharsPerMinute;  // empty when nothing was scored
   long long TotalChars = 0;
   long long ErrorCount = 0;
   double TestMinutes = 0;

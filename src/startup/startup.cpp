@@ -31,8 +31,8 @@ void StartRun(Run& run, std::u16string_view argument_text) {
   std::vector<std::u16string> pieces = SplitArguments(argument_text);
   if (pieces.size() != kRunParamCount) {
     run.messages.Show(u"傳遞的參數不正確！", u"error");
-    throw RunEnd(kExitWrongArguments,
-                 "expected 16 comma-separated run parameters, got " + std::to_string(pieces.size()));
+    throw RunEnd(kExitWrongArguments, "expected 16 comma-separated run parameters, got " +
+                                          std::to_string(pieces.size()));
   }
   run.params = MakeRunParams(pieces);
   // The custom text belongs to every run whose kind is numerically 0 ("0", "00", " 0"), so that

@@ -57,8 +57,8 @@ class ProgramFolder {
 struct RunArgs {
   std::string ExamPlaceNo = "A01", ExamNo = "E01", ExamPaperNo = "P001", Field3 = "",
               TestType = "3", UserID = "S123456789", StuName = "王小明", SessionNo = "3",
-              SeatNo = "15", TestPart = "1", TotTime = "600", UseTime = "300",
-              SubtractScore = "0", LibPath, ScrPath, ClassName = "甲班";
+              SeatNo = "15", TestPart = "1", TotTime = "600", UseTime = "300", SubtractScore = "0",
+              LibPath, ScrPath, ClassName = "甲班";
   std::string Join() const;
 };
 RunArgs DefaultArgs(const ProgramFolder& folder);

@@ -38,7 +38,8 @@ TEST(Utf16Lines, SplitsByTheReadingRules) {
       {"empty lines kept", Utf16Bytes(u"\r\n\r\nx\r\n"), {u"", u"", u"x"}},
       {"no bom", Utf16Bytes(u"ab\r\ncd", false), {u"ab", u"cd"}},
       {"odd byte count", Utf16Bytes(u"ab") + "A", {u"ab\uFFFD"}},
-      {"nul and lone surrogate kept", Utf16Bytes(std::u16string(u"a\0b\xD800", 4)),
+      {"nul and lone surrogate kept",
+       Utf16Bytes(std::u16string(u"a\0b\xD800", 4)),
        {std::u16string(u"a\0b\xD800", 4)}},
   };
   for (const Utf16Case& c : cases) {
