@@ -1,0 +1,154 @@
+// Bad input and a hostile environment: each run ends with a clear message or stderr line and
+// its documented exit status, and loses nothing that was stored before.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "harness.h"
+#include "platform/code_page.h"
+#include "platform/database.h"
+#include "support/decoding.h"
+
+namespace keyin::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class FaultTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_.InstallSamplePaper();
+    WriteTypedAnswer(folder_.Scores() / "CTEST-1",
+                     ReadUtf8Lines(fs::path(KEYIN_SAMPLES) / "typed-part1.txt"));
+  }
+  ProgramFolder folder_;
+  RunArgs args_ = DefaultArgs(folder_);
+};
+
+TEST_F(FaultTest, ReportThatCannotBeWrittenEndsWithOneLine) {
+  fs::create_directory(folder_.Scores() / "CTEST-1.SCR");  // the report's name is taken
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "keyin-scorer: cannot create")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "CTEST-1.SCR")) << result.err;
+}
+
+TEST_F(FaultTest, ScoreFolderInsideAFileEndsWithOneLine) {
+  WriteBytes(folder_.Root() / "plain-file", "x");
+  args_.ScrPath = (folder_.Root() / "plain-file" / "scores").string() + "/";
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "keyin-scorer: cannot create folder")) << result.err;
+}
+
+TEST_F(FaultTest, DamagedDatabaseEndsBeforeAnythingIsWritten) {
+  WriteBytes(folder_.KeyinDatabase(), std::string(4096, '\x5A'));
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "keyin-scorer: ")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "not a database")) << result.err;
+  EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
+}
+
+TEST_F(FaultTest, PaperShorterThanItsHeaderIsShownByCmdScr) {
+  WriteBytes(folder_.Lib() / "P001.LIB", "\x02\x00\x05");
+  ProcessResult result = folder_.Scorer(args_.Join());
+  EXPECT_EQ(result.exit_status, 1);
+  EXPECT_TRUE(Contains(result.err, "Cmd_Scr 模組發生錯誤，因為：")) << result.err;
+  EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
+}
+
+TEST_F(FaultTest, PaperCutShortScoresTheLinesItHas) {
+  std::string paper = ReadBytes(folder_.Lib() / "P001.LIB");
+  // The header, three whole records and the first 20 bytes of the fourth.
+  WriteBytes(folder_.Lib() / "P001.LIB", paper.substr(0, 64 * 4 + 20));
+  args_.TestType = "1";
+  ProcessResult result = folder_.Scorer(args_.Join());
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  std::string listing = ReadReport(folder_.Scores() / "CTEST-1.SCR");
+  EXPECT_TRUE(Contains(listing, "03 忽逢桃花林")) << listing;
+  EXPECT_TRUE(Contains(listing, "04 中無雜樹，芳草鮮美，　")) << listing;
+  EXPECT_FALSE(Contains(listing, "漁人甚異之。復前行，欲窮其林。"))
+      << listing;  // no such reference line
+}
+
+TEST_F(FaultTest, BrokenTypedAnswerIsScoredAsItStands) {
+  std::string bytes = TypedAnswerBytes({"晉太元中，武陵人捕魚為業。"});
+  bytes += std::string("\x00\xD8", 2);  // a lone high surrogate
+  bytes += std::string(
+      "A\x00\x00\x00"
+      "B\x00\r\x00\n\x00",
+      10);          // NUL inside a line
+  bytes += "\x41";  // an odd final byte
+  WriteBytes(folder_.Scores() / "CTEST-1", bytes);
+  args_.TestType = "1";
+  ProcessResult result = folder_.Scorer(args_.Join());
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  std::string listing = ReadReport(folder_.Scores() / "CTEST-1.SCR");
+  EXPECT_TRUE(Contains(listing, "01 晉太元中，武陵人捕魚為業。")) << listing;
+  EXPECT_TRUE(Contains(listing,
+                       "02 \xEF\xBF\xBD"
+                       "A"))
+      << listing;  // the surrogate shows as U+FFFD
+}
+
+TEST_F(FaultTest, VeryLongCustomTextLines) {
+  // One line of 2,000 characters (40,000 characters encoded), then one of 40,000 characters,
+  // whose 40,000 fields are more than the field counter takes: that line is lost with a message.
+  std::u16string long_line(2000, u'甲');
+  std::u16string too_long(40000, u'乙');
+  std::string cus = Utf16ToCp950(EncryptLine(long_line)) + "\r\n" +
+                    Utf16ToCp950(EncryptLine(u"丙丁戊己")) + "\r\n";
+  std::string huge(40000 * 20, ' ');
+  for (std::size_t field = 0; field < 40000; ++field) huge[field * 20 + 19] = '1';
+  cus += huge + "\r\n";
+  WriteBytes(folder_.Lib() / "P001.cus", cus);
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", {"甲甲甲甲甲甲甲甲", "丙丁戊己"});
+  args_.TestType = "0";
+  ProcessResult result = folder_.Scorer(args_.Join());
+  ASSERT_EQ(result.exit_status, 0) << result.err;
+  EXPECT_TRUE(Contains(result.err, "解密")) << result.err;
+  std::string listing = ReadReport(folder_.Scores() / "CTEST-1.SCR");
+  EXPECT_TRUE(Contains(listing, "02 丙丁戊己")) << listing;
+}
+
+TEST_F(FaultTest, UnusualRunParameters) {
+  struct Case {
+    const char* name;
+    void (*change)(RunArgs&);
+    int exit_status;
+  };
+  const Case cases[] = {
+      {"quotes", [](RunArgs& a) { a.StuName = "O'Brien \"Jr\""; }, 0},
+      {"comma inside a name", [](RunArgs& a) { a.StuName = "Wang, Xiao"; }, 2},
+      {"very long fields",
+       [](RunArgs& a) {
+         a.StuName = std::string(20000, 'n');
+         a.Field3 = std::string(20000, ',');
+       },
+       2},
+      {"very long name", [](RunArgs& a) { a.StuName = std::string(20000, 'n'); }, 0},
+      {"non-ASCII everywhere",
+       [](RunArgs& a) {
+         a.ExamPlaceNo = "考場一";
+         a.UserID = "學號";
+         a.ClassName = "三年二班";
+       },
+       0},
+      {"time with blanks", [](RunArgs& a) { a.UseTime = " 300 "; }, 0},
+  };
+  for (const Case& c : cases) {
+    RunArgs args = args_;
+    c.change(args);
+    ProcessResult result = folder_.Scorer(args.Join());
+    EXPECT_EQ(result.exit_status, c.exit_status) << c.name << ": " << result.err;
+  }
+}
+
+}  // namespace
+}  // namespace keyin::e2e
