@@ -19,4 +19,17 @@ std::vector<std::u16string> ReadUtf8Lines(const std::string& path);
 // "keyin-tool: <description>" on standard error.
 void Complain(const std::string& description);
 
+// The most used input method of the record files that the 16-field argument string selects,
+// printed as UTF-8. 0 when it was found (or nothing was recorded), 1 after a failure (the
+// message box has said why), 2 for an argument string that is not 16 fields.
+int TopMethod(const std::string& argument_string, const std::string& part);
+// Writes KeyinDetial.txt and copies it into the mode folder: 0 when done, 1 when not, 2 for an
+// argument string that is not 16 fields.
+int UsageReport(const std::string& argument_string);
+// The maintenance commands, in button order.
+const std::vector<std::string>& MaintenanceCommandNames();
+// One maintenance command on the 14-field command line: 0 when done, 2 for a command line the
+// form refuses (nothing written), 3 for a missing database, 1 for any other failure.
+int Maintenance(const std::string& command_line, const std::string& command);
+
 }  // namespace keyin::tool

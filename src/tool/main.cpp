@@ -36,11 +36,45 @@ int main(int argc, char** argv) {
   make_cus->add_option("TEXT", cus_text, "UTF-8 text, one line per line")->required();
   make_cus->add_option("OUT", cus_out, "The .cus file to write")->required();
 
+  std::string run_string, test_part;
+  CLI::App* top_method = app.add_subcommand(
+      "top-method",
+      "Print the most used input method of the keyin record files (ExamScr/ or CAIScr/ of the "
+      "program folder) that the run parameters select; \"其他\" when none was recorded");
+  top_method->add_option("--run", run_string, "The 16 comma-separated run parameters")->required();
+  top_method->add_option("PART", test_part, "The test part: \"1\" for test one")->required();
+
+  CLI::App* usage_report = app.add_subcommand(
+      "usage-report",
+      "Write the usage detail report ScrPath/KeyinDetial.txt and copy it into ExamScr/ or "
+      "CAIScr/ of the program folder; exit status 1 when it was not completed");
+  usage_report->add_option("--run", run_string, "The 16 comma-separated run parameters")
+      ->required();
+
+  std::string maintenance_command;
+  CLI::App* maintenance = app.add_subcommand(
+      "maintenance",
+      "One command of the maintenance form: sample-exam-row replaces the Keyin row of fields "
+      "0, 1 and 4 by a sample row for A123456789; remove-mock-rows removes today's "
+      "TestScore_Student rows of fields 4, 6 & 7 and 2; set-use-time sets field 10 to 54 and "
+      "prints it");
+  maintenance
+      ->add_option("--run", run_string,
+                   "The 14 comma-separated fields: the run parameters without TestType and "
+                   "ClassName")
+      ->required();
+  maintenance->add_option("COMMAND", maintenance_command, "The command")
+      ->required()
+      ->check(CLI::IsMember(keyin::tool::MaintenanceCommandNames()));
+
   CLI11_PARSE(app, argc, argv);
 
   if (*init_db) return keyin::tool::InitDb(force);
   if (*lib_read) return keyin::tool::LibRead(lib_file, lib_part);
   if (*make_lib) return keyin::tool::MakeLib(part1_file, part2_file, lib_out);
   if (*make_cus) return keyin::tool::MakeCus(cus_text, cus_out);
+  if (*top_method) return keyin::tool::TopMethod(run_string, test_part);
+  if (*usage_report) return keyin::tool::UsageReport(run_string);
+  if (*maintenance) return keyin::tool::Maintenance(run_string, maintenance_command);
   return 1;
 }

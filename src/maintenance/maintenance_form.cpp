@@ -1,0 +1,78 @@
+#include "maintenance/maintenance_form.h"
+
+#include <cassert>
+
+#include "platform/code_page.h"
+#include "platform/database.h"
+#include "startup/databases.h"
+#include "support/number_text.h"
+
+namespace keyin {
+namespace {
+
+constexpr char kDeleteExamRows[] =
+    "DELETE FROM Keyin WHERE ExamPlaceNo=? AND ExamNo=? AND UserID=?";
+constexpr char kInsertExamRow[] =
+    "INSERT INTO Keyin(ExamPlaceNo,ExamNo,UserID,ExamPaperNo,Score1,Err1,Score2,Err2,Score,Err,"
+    "ExamDate)VALUES(?,?,?,?,?,?,?,?,?,?,?)";
+constexpr char kDeleteMockRowsOfDay[] =
+    "DELETE FROM TestScore_Student WHERE id=? AND TestNum=? AND Tno=? AND "
+    "Format(TestDay,'yyyy/MM/dd')=?";
+
+DbValue Text(const std::u16string& text) { return text; }
+
+DbValue DateTimeText(const DateTime& value, std::string_view pattern) {
+  return Utf8ToUtf16(FormatDateTime(value, pattern));
+}
+
+}  // namespace
+
+MaintenanceForm ActivateMaintenanceForm(std::u16string_view command_line) {
+  const std::vector<std::u16string> pieces = SplitArguments(command_line);
+  if (pieces.size() < kMaintenanceFieldCount) {
+    throw MaintenanceCommandLineError("the command line needs 14 comma-separated fields, got " +
+                                      std::to_string(pieces.size()));
+  }
+  MaintenanceForm form;
+  for (int i = 0; i < kMaintenanceFieldCount; ++i) form.fields[i] = pieces[i];
+  const std::optional<double> subtract_score = ParseNumber(pieces[kFieldSubtractScore]);
+  if (!subtract_score) {
+    throw MaintenanceCommandLineError("field 11 (SubtractScore) is not a number: \"" +
+                                      Utf16ToUtf8(pieces[kFieldSubtractScore]) + "\"");
+  }
+  form.SubtractScore = *subtract_score;
+  return form;
+}
+
+void CommandButton1_Click(MaintenanceForm& form, Run& run, const DateTime& now) {
+  OpenAnsDb(run);
+  assert(run.AnsConn != nullptr);
+  {
+    DbTransaction transaction(*run.AnsConn);
+    run.AnsConn->Execute(kDeleteExamRows,
+                         {Text(form.fields[kFieldExamPlaceNo]), Text(form.fields[kFieldExamNo]),
+                          Text(form.fields[kFieldUserID])});
+    form.fields[kFieldUserID] = kSampleUserID;
+    run.AnsConn->Execute(kInsertExamRow,
+                         {Text(form.fields[kFieldExamPlaceNo]), Text(form.fields[kFieldExamNo]),
+                          Text(form.fields[kFieldUserID]), Text(form.fields[kFieldExamPaperNo]),
+                          form.Score1, form.Err1, form.Score2, form.Err2, form.Score, form.Err,
+                          DateTimeText(now, "yyyy/MM/dd HH:mm:ss")});
+    transaction.Commit();
+  }
+  run.AnsConn.reset();
+}
+
+void CommandButton2_Click(MaintenanceForm& form, Run& run, const DateTime& today) {
+  OpenKeyinDb(run);
+  assert(run.KeyinConn != nullptr);
+  run.KeyinConn->Execute(kDeleteMockRowsOfDay,
+                         {Text(form.fields[kFieldUserID]),
+                          Text(form.fields[kFieldSessionNo] + form.fields[kFieldSeatNo]),
+                          Text(form.fields[kFieldExamPaperNo]), DateTimeText(today, "yyyy/MM/dd")});
+  run.KeyinConn.reset();
+}
+
+void CommandButton3_Click(MaintenanceForm& form) { form.fields[kFieldUseTime] = kSampleUseTime; }
+
+}  // namespace keyin

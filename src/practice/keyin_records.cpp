@@ -1,0 +1,66 @@
+#include "practice/keyin_records.h"
+
+#include "platform/ansi_file.h"
+#include "platform/code_page.h"
+#include "support/decoding.h"
+
+namespace keyin {
+
+std::optional<std::size_t> MethodIndex(std::u16string_view name) {
+  for (std::size_t i = 0; i < kMethodList.size(); ++i) {
+    if (kMethodList[i] == name) return i;
+  }
+  return std::nullopt;
+}
+
+std::u16string_view EntriesPart(std::u16string_view deciphered_line) {
+  const std::size_t equals = deciphered_line.find(u'=');
+  if (equals == std::u16string_view::npos) return deciphered_line;
+  return deciphered_line.substr(equals + 1);
+}
+
+std::vector<KeyinEntry> ParseEntries(std::u16string_view deciphered_line) {
+  std::u16string_view rest = EntriesPart(deciphered_line);
+  std::vector<KeyinEntry> entries;
+  // Only pieces that a "|" ends are entries; the tail after the last "|" is dropped.
+  for (std::size_t bar = rest.find(u'|'); bar != std::u16string_view::npos; bar = rest.find(u'|')) {
+    const std::u16string_view entry = rest.substr(0, bar);
+    rest.remove_prefix(bar + 1);
+    const std::size_t first_comma = entry.find(u',');
+    if (first_comma == std::u16string_view::npos) {
+      throw KeyinRecordError("entry \"" + Utf16ToUtf8(entry) + "\" has no \",\"");
+    }
+    std::u16string_view method = entry.substr(first_comma + 1);
+    method = method.substr(0, method.find(u','));
+    entries.push_back({std::u16string(entry.substr(0, first_comma)), std::u16string(method)});
+  }
+  return entries;
+}
+
+std::string ModeFolderPath(const std::string& program_folder, ModeFolder mode) {
+  return program_folder + (mode == ModeFolder::kExamScr ? "/ExamScr" : "/CAIScr");
+}
+
+std::string KeyinRecordPath(const std::string& program_folder, ModeFolder mode, int n) {
+  return ModeFolderPath(program_folder, mode) + "/Ctest-" + std::to_string(n) + ".any";
+}
+
+std::vector<KeyinEntry> ReadKeyinRecordFile(const std::string& path, MessageSink& messages) {
+  std::vector<std::u16string> deciphered;
+  for (const std::u16string& line : ReadAnsiLines(path)) {
+    deciphered.push_back(Decrypt(line, messages));
+  }
+  std::vector<KeyinEntry> entries;
+  for (std::size_t i = 0; i < deciphered.size(); ++i) {
+    try {
+      std::vector<KeyinEntry> line_entries = ParseEntries(deciphered[i]);
+      entries.insert(entries.end(), std::make_move_iterator(line_entries.begin()),
+                     std::make_move_iterator(line_entries.end()));
+    } catch (const KeyinRecordError& failure) {
+      throw KeyinRecordError(path + ", line " + std::to_string(i + 1) + ": " + failure.what());
+    }
+  }
+  return entries;
+}
+
+}  // namespace keyin
