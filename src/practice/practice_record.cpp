@@ -1,0 +1,137 @@
+// The earlier row of the same seat is found by the seat's number, not its text: a seat typed
+// "05" in one run and "5" in the next is the same seat. The candidates are selected by test-taker
+// and paper, compared here, and deleted by their exact stored ClassNum, so the SQL stays plain.
+#include "practice/practice_record.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/code_page.h"
+#include "support/host_name.h"
+#include "support/number_text.h"
+
+namespace keyin {
+namespace {
+
+double StrictNumber(std::u16string_view text, const char* what) {
+  const std::optional<double> number = ParseNumber(text);
+  if (!number) {
+    throw RunFailure(std::string(what) + " is not a number: \"" + Utf16ToUtf8(text) + "\"");
+  }
+  return *number;
+}
+
+std::string InsertStatement(const std::vector<TempScoreColumn>& row) {
+  std::string columns;
+  std::string markers;
+  for (const TempScoreColumn& column : row) {
+    if (!columns.empty()) {
+      columns += ",";
+      markers += ",";
+    }
+    columns += column.name;
+    markers += "?";
+  }
+  return "INSERT INTO TempScore(" + columns + ") VALUES(" + markers + ")";
+}
+
+}  // namespace
+
+double NumberOfValue(const std::optional<double>& value) {
+  return value ? LeadingNumber(FormatNumber(*value)) : 0;
+}
+
+std::u16string ElapsedTimeText(std::u16string_view UseTime) {
+  const double seconds = StrictNumber(UseTime, "the time used (UseTime)");
+  std::u16string minutes = FormatNumber(seconds / 60);
+  minutes.resize(std::min(minutes.size(), minutes.find(u'.')));
+  const double seconds_beyond = std::fmod(RoundHalfEven(seconds), 60);
+  return minutes + u"分" + FormatNumber(seconds_beyond) + u"秒";
+}
+
+std::u16string AllowedTimeText(std::u16string_view TotTime) {
+  const double seconds = StrictNumber(TotTime, "the time allowed (TotTime)");
+  return FormatNumber(seconds / 60) + u"分00秒";
+}
+
+std::optional<std::u16string> TopicOf(std::u16string_view TestType) {
+  const double kind = StrictNumber(TestType, "the kind of run (TestType)");
+  if (kind == 2) return u"文章練習（雙）";
+  if (kind == 1) return u"文章練習（單）";
+  if (kind == 3) return u"模擬測驗";
+  if (kind == 0) return u"自建題庫練習";
+  return std::nullopt;
+}
+
+bool SameSeat(const DbValue& ClassNum, std::u16string_view SeatNo) {
+  if (const auto* number = std::get_if<double>(&ClassNum)) return *number == LeadingNumber(SeatNo);
+  if (const auto* text = std::get_if<std::u16string>(&ClassNum)) {
+    return LeadingNumber(*text) == LeadingNumber(SeatNo);
+  }
+  return false;
+}
+
+std::vector<TempScoreColumn> TempScoreRow(const RunParams& params, const PracticeInputs& inputs,
+                                          const DateTime& now, std::u16string_view host_name) {
+  const double total_chars = NumberOfValue(inputs.TotalChars);
+  const double error_count = NumberOfValue(inputs.ErrorCount);
+  std::optional<std::u16string> topic = TopicOf(params.TestType);
+  std::vector<TempScoreColumn> row = {
+      {"id", params.UserID},
+      {"StuName", params.StuName},
+      {"ClassName", params.ClassName},
+      {"ClassNum", params.SeatNo},
+      {"Topic", topic ? DbValue(*topic) : DbValue()},
+      {"UseTime", ElapsedTimeText(params.UseTime)},
+      {"TotTime", AllowedTimeText(params.TotTime)},
+      {"SubtractScore", params.SubtractScore},
+      {"tno", params.ExamPaperNo + u"-" + params.TestPart},
+      {"Keyin", std::u16string(u"CHN")},
+      {"TotalChr", total_chars},
+      {"RightChr", total_chars - error_count},
+      {"ErrChr", error_count},
+      {"ErrPercen", NumberOfValue(inputs.ErrorRate)},
+      {"Average", NumberOfValue(inputs.Speed)},
+      {"TestDate", Utf8ToUtf16(FormatDateTime(now, "yyyy/MM/dd HH:mm:ss"))},
+      {"ErWords", inputs.ErrorWords},
+      {"LocalHostName", std::u16string(host_name)},
+  };
+  // A kind of run without a topic leaves the column to the table's default.
+  if (!topic) {
+    std::erase_if(row, [](const TempScoreColumn& column) {
+      return std::string_view(column.name) == "Topic";
+    });
+  }
+  return row;
+}
+
+void SaveDataToDatabse(Run& run, const PracticeInputs& inputs) {
+  try {
+    if (!run.KeyinConn) throw RunFailure("the keyin-statistics database is not open");
+    DbConnection& db = *run.KeyinConn;
+    const RunParams& params = run.params;
+    const std::vector<TempScoreColumn> row =
+        TempScoreRow(params, inputs, LocalNow(), GetLocalHostName());
+
+    DbTransaction transaction(db);
+    const DbValue id = params.UserID;
+    const DbValue tno = params.ExamPaperNo + u"-" + params.TestPart;
+    const DbRows candidates =
+        db.Query("SELECT ClassNum FROM TempScore WHERE ID=? AND Tno =?", {id, tno});
+    for (const DbRow& candidate : candidates.All()) {
+      const DbValue& class_num = candidate["ClassNum"];
+      if (!SameSeat(class_num, params.SeatNo)) continue;
+      db.Execute("DELETE FROM TempScore WHERE ID=? and ClassNum=? AND Tno =?",
+                 {id, class_num, tno});
+    }
+    std::vector<DbValue> values;
+    for (const TempScoreColumn& column : row) values.push_back(column.value);
+    db.Execute(InsertStatement(row), values);
+    transaction.Commit();
+  } catch (const std::exception& failure) {
+    run.messages.Show(Utf8ToUtf16(failure.what()), u"系統訊息");
+    throw RunEnd(kExitFailure, std::string("SaveDataToDatabse: ") + failure.what());
+  }
+}
+
+}  // namespace keyin

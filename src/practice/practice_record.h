@@ -1,0 +1,61 @@
+// The practice record: one TempScore row per test-taker, seat, paper and test part, replaced by
+// every new run of the same four.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/database.h"
+#include "startup/run.h"
+
+namespace keyin {
+
+// The scores of the run, in the order the scoring engine passes them. A number may be missing
+// (no value), which is stored as 0.
+struct PracticeInputs {
+  std::optional<double> TotalChars;  // TotalChr
+  std::optional<double> ErrorCount;  // ErrChr
+  std::optional<double> ErrorRate;   // ErrPercen
+  std::optional<double> Speed;       // Average
+  std::u16string ErrorWords;         // ErWords
+};
+
+// A value as the number its 15-digit text starts with; a missing value gives 0.
+double NumberOfValue(const std::optional<double>& value);
+
+// Seconds used, as whole minutes and the seconds beyond them: 125 gives 2分5秒. The minutes are
+// the 15-digit quotient cut at its point; the seconds are rounded half to even. Throws
+// RunFailure when UseTime is not a number.
+std::u16string ElapsedTimeText(std::u16string_view UseTime);
+
+// Seconds allowed, as the 15-digit quotient in minutes and always 00 seconds: 90 gives
+// 1.5分00秒. Throws RunFailure when TotTime is not a number.
+std::u16string AllowedTimeText(std::u16string_view TotTime);
+
+// The Topic of the kind of run 0 to 3; nothing for any other number. Throws RunFailure when
+// TestType is not a number.
+std::optional<std::u16string> TopicOf(std::u16string_view TestType);
+
+// True when a stored ClassNum is the same seat as SeatNo: their leading numbers are equal, so
+// "05" and "5" are one seat. An empty ClassNum is no seat.
+bool SameSeat(const DbValue& ClassNum, std::u16string_view SeatNo);
+
+struct TempScoreColumn {
+  const char* name;
+  DbValue value;
+};
+
+// The columns of the new row in the order they are set; Topic is left out when TopicOf gives
+// nothing, so the table's default stands. Throws RunFailure as the text readers above do.
+std::vector<TempScoreColumn> TempScoreRow(const RunParams& params, const PracticeInputs& inputs,
+                                          const DateTime& now, std::u16string_view host_name);
+
+// Replaces the TempScore row of the run's test-taker, seat, paper and part by the new one, both
+// in one transaction on KeyinConn. A failure shows its description (title "系統訊息"), leaves
+// the table as it was and ends the run with RunEnd(kExitFailure).
+void SaveDataToDatabse(Run& run, const PracticeInputs& inputs);
+
+}  // namespace keyin

@@ -1,0 +1,134 @@
+// Many seats of one exam room store into one keyin-statistics database at the same moment.
+// Every run must end well and every row must be there: a seat that read its first part while
+// another seat wrote must neither deadlock nor fail with a locked database.
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "db_helpers.h"
+#include "harness.h"
+
+extern char** environ;
+
+namespace keyin::e2e {
+namespace {
+
+constexpr int kSeats = 16;
+
+struct Started {
+  pid_t pid = -1;
+  std::filesystem::path err;
+};
+
+// Starts keyin-scorer without waiting for it; its standard error goes to `err`.
+Started StartScorer(const ProgramFolder& folder, const std::string& argument_string,
+                    const std::filesystem::path& err) {
+  std::map<std::string, std::string> environment;
+  for (char** entry = environ; *entry != nullptr; ++entry) {
+    const std::string text(*entry);
+    const std::size_t equals = text.find('=');
+    if (equals != std::string::npos) environment[text.substr(0, equals)] = text.substr(equals + 1);
+  }
+  for (const auto& [name, value] : folder.Environment()) {
+    if (value) {
+      environment[name] = *value;
+    } else {
+      environment.erase(name);
+    }
+  }
+  std::vector<std::string> texts;
+  for (const auto& [name, value] : environment) texts.push_back(name + "=" + value);
+  std::vector<char*> envp;
+  for (std::string& text : texts) envp.push_back(text.data());
+  envp.push_back(nullptr);
+  std::string program = KEYIN_SCORER;
+  std::string argument = argument_string;
+  char* argv[] = {program.data(), argument.data(), nullptr};
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  Started started{.pid = -1, .err = err};
+  const int result =
+      posix_spawn(&started.pid, program.c_str(), &actions, nullptr, argv, envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (result != 0) throw std::runtime_error("cannot start " + program);
+  return started;
+}
+
+int WaitFor(const Started& started) {
+  int status = 0;
+  if (waitpid(started.pid, &status, 0) != started.pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+// Each seat has its own paper folder and score folder, as on its own computer; only the
+// database is shared. Even seats sit a mock test, odd seats an offline exam.
+RunArgs SeatArgs(const ProgramFolder& folder, int seat) {
+  const std::filesystem::path home = folder.Root() / ("seat" + std::to_string(seat));
+  std::filesystem::create_directories(home / "lib");
+  std::filesystem::create_directories(home / "scores");
+  std::filesystem::copy_file(folder.Lib() / "P001.LIB", home / "lib/P001.LIB",
+                             std::filesystem::copy_options::overwrite_existing);
+  RunArgs args = DefaultArgs(folder);
+  args.LibPath = (home / "lib").string() + "/";
+  args.ScrPath = (home / "scores").string() + "/";
+  args.UseTime = "60";
+  args.TestType = seat % 2 == 0 ? "3" : "4";
+  args.UserID = "S" + std::to_string(1000 + seat);
+  args.SeatNo = std::to_string(seat + 1);
+  TypeExactly(args, 1, 3);
+  TypeExactly(args, 2, 2);
+  return args;
+}
+
+// Starts every seat's run of the part at once, then waits for all of them.
+void RunAllSeatsAtOnce(const ProgramFolder& folder, std::vector<RunArgs>& seats, const char* part) {
+  std::vector<Started> started;
+  for (std::size_t seat = 0; seat < seats.size(); ++seat) {
+    seats[seat].TestPart = part;
+    started.push_back(
+        StartScorer(folder, seats[seat].Join(), folder.Root() / ("err-" + std::to_string(seat))));
+  }
+  for (std::size_t seat = 0; seat < started.size(); ++seat) {
+    EXPECT_EQ(WaitFor(started[seat]), 0)
+        << "part " << part << ", seat " << seat << ": " << ReadBytes(started[seat].err);
+  }
+}
+
+TEST(Concurrency, SixteenSeatsStoreBothPartsAtOnce) {
+  ProgramFolder folder;
+  folder.InstallSamplePaper();
+  std::vector<RunArgs> seats;
+  for (int seat = 0; seat < kSeats; ++seat) seats.push_back(SeatArgs(folder, seat));
+
+  RunAllSeatsAtOnce(folder, seats, "1");
+  // The second parts read their first part and then write beside it.
+  RunAllSeatsAtOnce(folder, seats, "2");
+
+  auto db = OpenKeyin(folder);
+  std::set<std::string> stored;
+  const DbRows mock_tests = ReadTable(*db, "TestScore_Student");
+  const DbRows offline_exams = ReadTable(*db, "OfflineScore");
+  for (const DbRow& row : mock_tests.All()) {
+    EXPECT_NE(Shown(row["Score1"]), "<null>");
+    EXPECT_NE(Shown(row["Score2"]), "<null>");
+    stored.insert(Shown(row["TestNum"]));
+  }
+  for (const DbRow& row : offline_exams.All()) {
+    EXPECT_NE(Shown(row["Score1"]), "<null>");
+    EXPECT_NE(Shown(row["Score2"]), "<null>");
+    stored.insert(Shown(row["SessionSeatNo"]));
+  }
+  EXPECT_EQ(stored.size(), static_cast<std::size_t>(kSeats));
+  EXPECT_EQ(mock_tests.Count() + offline_exams.Count(), static_cast<std::size_t>(kSeats));
+}
+
+}  // namespace
+}  // namespace keyin::e2e
