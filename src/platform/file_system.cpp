@@ -1,9 +1,11 @@
 #include "platform/file_system.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -49,6 +51,20 @@ void CopyFileReplacing(const std::string& from, const std::string& to) {
 
 void DeleteFile(const std::string& path) {
   if (std::remove(path.c_str()) != 0) throw FileError(DescribeFileError("delete", path));
+}
+
+std::string CreateUniqueFile(const std::string& prefix) {
+  std::string path = prefix + ".XXXXXX";
+  int descriptor = ::mkstemp(path.data());
+  if (descriptor < 0) throw FileError(DescribeFileError("create", path));
+  ::close(descriptor);
+  return path;
+}
+
+void RenameReplacing(const std::string& from, const std::string& to) {
+  if (std::rename(from.c_str(), to.c_str()) != 0) {
+    throw FileError(DescribeFileError("rename " + from + " to", to));
+  }
 }
 
 void WriteWholeFile(const std::string& path, std::string_view bytes) {

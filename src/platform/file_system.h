@@ -18,6 +18,11 @@ void CreateFolders(const std::string& path);
 // Copies a file, replacing the target.
 void CopyFileReplacing(const std::string& from, const std::string& to);
 void DeleteFile(const std::string& path);
+// Creates a new empty file named prefix followed by a unique suffix and returns its path.
+std::string CreateUniqueFile(const std::string& prefix);
+// Renames a file over another one in the same folder, in one step: a reader of `to` sees the old
+// file or the new one, never a part of either.
+void RenameReplacing(const std::string& from, const std::string& to);
 // Writes the bytes to the file, creating or emptying it.
 void WriteWholeFile(const std::string& path, std::string_view bytes);
 // Reads the whole file.

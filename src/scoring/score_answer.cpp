@@ -27,33 +27,41 @@ void WriteLines(TextWriter& writer, const std::vector<std::u16string>& lines) {
   for (const std::u16string& line : lines) writer.WriteLine(line);
 }
 
-// Writes the test paper's lines, in the order of the test part, to libtemp.
-void WriteLibtemp(const Run& run, const std::string& libtemp_path) {
+// Writes the test paper's lines, in the order of the test part, to a file of this run's own
+// beside libtemp and returns its path.
+std::string WriteLibtemp(const Run& run, const std::string& libtemp_path) {
   const RunParams& params = run.params;
   std::string paper_path = run.translate(params.LibPath + params.ExamPaperNo + u".LIB");
   // A missing paper would score every candidate 0 against an empty text; refuse it instead.
   if (!IsNormalFile(paper_path)) throw RunFailure("test paper not found: " + paper_path);
   RecordFile paper(paper_path);
   std::vector<std::u16string> lines = ReadLibForScoring(paper, params.TestPart);
-  TextWriter libtemp(libtemp_path);
+  std::string own_path = CreateUniqueFile(libtemp_path);
+  TextWriter libtemp(own_path);
   WriteLines(libtemp, lines);
   libtemp.Close();
+  return own_path;
 }
 
 // Cmd_Scr's own handler covers the loading of the reference text: it shows the failure and ends
 // the run before any report file exists.
+//
+// Seats that share a library folder run at the same time: each run writes and reads back its own
+// copy of the paper's lines and only then renames it to libtemp, so no run reads another's paper.
 ReferenceLines LoadReferenceText(Run& run) {
   const RunParams& params = run.params;
   std::string libtemp_path = run.translate(params.LibPath + u"libtemp");
+  std::string own_path;
   try {
     if (TestTypeNumber(params) == 0) return LibLinesFromCustomText(run.CustomText);
-    WriteLibtemp(run, libtemp_path);
+    own_path = WriteLibtemp(run, libtemp_path);
   } catch (const std::exception& failure) {
     run.messages.Show(u"Cmd_Scr 模組發生錯誤，因為：" + Utf8ToUtf16(failure.what()),
                       u"Cmd_Scr Error ");
     throw RunEnd(kExitFailure, std::string("Cmd_Scr: ") + failure.what());
   }
-  TextReader libtemp(libtemp_path);
+  TextReader libtemp(own_path);
+  RenameReplacing(own_path, libtemp_path);
   return LibLinesFromLibtemp(ReadAllLines(libtemp));
 }
 

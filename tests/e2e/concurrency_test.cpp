@@ -130,5 +130,39 @@ TEST(Concurrency, SixteenSeatsStoreBothPartsAtOnce) {
   EXPECT_EQ(mock_tests.Count() + offline_exams.Count(), static_cast<std::size_t>(kSeats));
 }
 
+// Seats that share one library folder score different parts at the same moment: each must score
+// against its own part of the paper, not against what another seat's run left in libtemp.
+TEST(Concurrency, SeatsSharingALibraryFolderEachReadTheirOwnPart) {
+  ProgramFolder folder;
+  folder.InstallSamplePaper();
+  std::vector<RunArgs> seats;
+  for (int seat = 0; seat < kSeats; ++seat) {
+    RunArgs args = DefaultArgs(folder);
+    const std::filesystem::path scores = folder.Root() / ("scores" + std::to_string(seat));
+    std::filesystem::create_directories(scores);
+    args.ScrPath = scores.string() + "/";
+    args.TestType = "1";
+    args.UserID = "S" + std::to_string(1000 + seat);
+    args.SeatNo = std::to_string(seat + 1);
+    args.TestPart = seat % 2 == 0 ? "1" : "2";
+    TypeExactly(args, seat % 2 == 0 ? 1 : 2, 12);
+    seats.push_back(args);
+  }
+  std::vector<Started> started;
+  for (std::size_t seat = 0; seat < seats.size(); ++seat) {
+    started.push_back(
+        StartScorer(folder, seats[seat].Join(), folder.Root() / ("err-" + std::to_string(seat))));
+  }
+  for (std::size_t seat = 0; seat < started.size(); ++seat) {
+    ASSERT_EQ(WaitFor(started[seat]), 0) << "seat " << seat << ": " << ReadBytes(started[seat].err);
+    const std::string part = seats[seat].TestPart;
+    // Twelve lines typed exactly: no error at all against the right part.
+    const std::string summary =
+        ReadReport(std::filesystem::path(seats[seat].ScrPath) / ("CTEST-" + part + ".TOT"));
+    EXPECT_NE(summary.find("E=0/"), std::string::npos) << "seat " << seat << ": " << summary;
+  }
+  EXPECT_TRUE(std::filesystem::exists(folder.Lib() / "libtemp"));
+}
+
 }  // namespace
 }  // namespace keyin::e2e
