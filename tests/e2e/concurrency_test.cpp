@@ -1,9 +1,6 @@
 // Many seats of one exam room store into one keyin-statistics database at the same moment.
 // Every run must end well and every row must be there: a seat that read its first part while
 // another seat wrote must neither deadlock nor fail with a locked database.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
 
 #include <gtest/gtest.h>
 
@@ -11,8 +8,6 @@
 
 #include "db_helpers.h"
 #include "harness.h"
-
-extern char** environ;
 
 namespace keyin::e2e {
 namespace {
@@ -27,46 +22,11 @@ struct Started {
 // Starts keyin-scorer without waiting for it; its standard error goes to `err`.
 Started StartScorer(const ProgramFolder& folder, const std::string& argument_string,
                     const std::filesystem::path& err) {
-  std::map<std::string, std::string> environment;
-  for (char** entry = environ; *entry != nullptr; ++entry) {
-    const std::string text(*entry);
-    const std::size_t equals = text.find('=');
-    if (equals != std::string::npos) environment[text.substr(0, equals)] = text.substr(equals + 1);
-  }
-  for (const auto& [name, value] : folder.Environment()) {
-    if (value) {
-      environment[name] = *value;
-    } else {
-      environment.erase(name);
-    }
-  }
-  std::vector<std::string> texts;
-  for (const auto& [name, value] : environment) texts.push_back(name + "=" + value);
-  std::vector<char*> envp;
-  for (std::string& text : texts) envp.push_back(text.data());
-  envp.push_back(nullptr);
-  std::string program = KEYIN_SCORER;
-  std::string argument = argument_string;
-  char* argv[] = {program.data(), argument.data(), nullptr};
-
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  Started started{.pid = -1, .err = err};
-  const int result =
-      posix_spawn(&started.pid, program.c_str(), &actions, nullptr, argv, envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  if (result != 0) throw std::runtime_error("cannot start " + program);
-  return started;
+  return {StartProgram(KEYIN_SCORER, {argument_string}, folder.Environment(), "/dev/null", err),
+          err};
 }
 
-int WaitFor(const Started& started) {
-  int status = 0;
-  if (waitpid(started.pid, &status, 0) != started.pid) return -1;
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
+int WaitFor(const Started& started) { return WaitForProgram(started.pid); }
 
 // Each seat has its own paper folder and score folder, as on its own computer; only the
 // database is shared. Even seats sit a mock test, odd seats an offline exam.

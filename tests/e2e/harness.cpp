@@ -44,8 +44,9 @@ void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
   if (!out) throw std::runtime_error("cannot write " + path.string());
 }
 
-ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
-                         const std::map<std::string, std::optional<std::string>>& set) {
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::map<std::string, std::optional<std::string>>& set,
+                   const std::filesystem::path& out, const std::filesystem::path& err) {
   std::map<std::string, std::string> environment;
   for (char** entry = environ; *entry != nullptr; ++entry) {
     std::string text(*entry);
@@ -71,25 +72,32 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
   for (std::string& text : argument_texts) argv.push_back(text.data());
   argv.push_back(nullptr);
 
-  std::filesystem::path capture = UniqueFolder();
-  std::string out_path = (capture / "out").string(), err_path = (capture / "err").string();
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                   0644);
+  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
   pid_t pid = 0;
   int spawned = posix_spawnp(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data());
   posix_spawn_file_actions_destroy(&actions);
   if (spawned != 0) throw std::runtime_error("cannot start " + program);
+  return pid;
+}
+
+int WaitForProgram(pid_t pid) {
   int status = 0;
-  waitpid(pid, &status, 0);
+  if (waitpid(pid, &status, 0) != pid) return -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+}
+
+ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
+                         const std::map<std::string, std::optional<std::string>>& set) {
+  std::filesystem::path capture = UniqueFolder();
+  pid_t pid = StartProgram(program, arguments, set, capture / "out", capture / "err");
   ProcessResult result;
-  result.exit_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  result.out = ReadBytes(out_path);
-  result.err = ReadBytes(err_path);
+  result.exit_status = WaitForProgram(pid);
+  result.out = ReadBytes(capture / "out");
+  result.err = ReadBytes(capture / "err");
   std::filesystem::remove_all(capture);
   return result;
 }

@@ -1,6 +1,8 @@
 // Runs the real executables in temporary program folders, as a front end would.
 #pragma once
 
+#include <sys/types.h>
+
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -14,6 +16,14 @@ struct ProcessResult {
   std::string out;  // standard output
   std::string err;  // standard error
 };
+
+// Starts the program without waiting for it: stdin is /dev/null, stdout and stderr go to the
+// files. Environment variables as for RunProgram.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
+                   const std::map<std::string, std::optional<std::string>>& set,
+                   const std::filesystem::path& out, const std::filesystem::path& err);
+// Waits for a started program; its exit status, or 128 + the signal that ended it.
+int WaitForProgram(pid_t pid);
 
 // Runs the program with the arguments; stdin is /dev/null. Environment variables in `set` are
 // set (an empty optional unsets one) on top of the test's own environment.
