@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample data: installs what is missing, builds, installs the
 # databases into a demo program folder, and scores the sample typed answers of both test parts
-# as a mock test.
+# as a mock test and as an exam, then shows the stored rows and the CSCR score file.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -24,9 +24,29 @@ to_typed_answer "$root/samples/typed-part2.txt" "$scores/CTEST-2"
 
 # ExamPlaceNo,ExamNo,ExamPaperNo,Field3,TestType,UserID,StuName,SessionNo,SeatNo,TestPart,
 # TotTime,UseTime,SubtractScore,LibPath,ScrPath,ClassName
+score() { # TestType TestPart
+  "$bin/keyin-scorer" "A01,E01,P001,,$1,S123456789,王小明,3,15,$2,600,300,0,$KEYIN_HOME/lib/,$scores/,甲班"
+}
+utf8() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'; }
+query() { # database password sql
+  sqlcipher -header -column "$1" "PRAGMA key = '$2';" "PRAGMA kdf_iter = 4000;" "$3" | grep -v '^ok$'
+}
+
+echo "== mock test (TestType 3), both parts"
 for part in 1 2; do
-  "$bin/keyin-scorer" "A01,E01,P001,,3,S123456789,王小明,3,15,$part,600,300,0,$KEYIN_HOME/lib/,$scores/,甲班"
-  echo "== test part $part: $scores/CTEST-$part.TOT"
-  iconv -f UTF-16 -t UTF-8 "$scores/CTEST-$part.TOT" | tr -d '\r'
-  echo "   listing: $scores/CTEST-$part.SCR"
+  score 3 "$part"
+  echo "-- CTEST-$part.TOT (listing: $scores/CTEST-$part.SCR)"
+  utf8 "$scores/CTEST-$part.TOT"
 done
+echo "-- CSCR0315"
+utf8 "$scores/CSCR0315"
+echo "-- TestScore_Student in Vorkeyin.mdb"
+query "$KEYIN_HOME/Vorkeyin.mdb" K4T7W2 \
+  "SELECT Id, Stuname, TestNum, Tno, Score1, Err1, Score2, Err2, Score, Err, TestDay FROM TestScore_Student;"
+
+echo
+echo "== exam (TestType 5), both parts"
+score 5 1
+score 5 2
+echo "-- Keyin in drive_c/ANS.VOR/ANS.mdb"
+query "$KEYIN_HOME/drive_c/ANS.VOR/ANS.mdb" 5820 "SELECT * FROM Keyin;"
