@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, only those that are missing.
+# Installs the Debian packages the project needs, only those that are missing; packages given
+# as arguments are added to the list.
 set -euo pipefail
 
 packages=(
@@ -7,6 +8,7 @@ packages=(
   libicu-dev libsqlcipher-dev sqlcipher libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
+  "$@"
 )
 
 missing=()
