@@ -19,6 +19,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace keyin {
@@ -175,9 +176,29 @@ std::string RoundedScaledDigits(double value, int decimals) {
   return first == std::string::npos ? "0" : scaled.substr(first);
 }
 
+// Most numbers a run writes are whole or halves (counts, speeds, line scores); below 1E15 their
+// digits are exact as integers and need no decimal rounding.
+constexpr double kExactLimit = 1e15;
+
+std::optional<long long> ExactWhole(double value) {
+  if (!(std::fabs(value) < kExactLimit) || value != std::trunc(value)) return std::nullopt;
+  return static_cast<long long>(value);
+}
+
 // "#0" with `decimals` zeros after the point: at least one digit before it.
 std::u16string FormatFixed(double value, int decimals) {
   if (!std::isfinite(value)) return FormatNumber(value);
+  // A half has one exact decimal: the integer of value x 10 holds every digit.
+  if (decimals == 1 && ExactWhole(value * 2)) {
+    const long long tenths = static_cast<long long>(value * 10);
+    const long long magnitude = tenths < 0 ? -tenths : tenths;
+    std::string text = value < 0 ? "-" : "";
+    text += std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
+    return AsciiToText(text);
+  }
+  if (decimals == 0) {
+    if (const auto whole = ExactWhole(value)) return AsciiToText(std::to_string(*whole));
+  }
   std::string scaled = RoundedScaledDigits(value, decimals);
   const bool zero = scaled == "0";
   if (scaled.size() <= static_cast<std::size_t>(decimals)) {
@@ -196,6 +217,7 @@ std::u16string FormatNumber(double value) {
   if (std::isnan(value)) return u"NaN";
   if (std::isinf(value)) return value > 0 ? u"Infinity" : u"-Infinity";
   if (value == 0) return u"0";  // negative zero included
+  if (const auto whole = ExactWhole(value)) return AsciiToText(std::to_string(*whole));
   // %G switches to the exponent form exactly where the old formatter did (exponent below -4 or
   // from the precision on) and writes it the same way: "E", sign, at least two digits.
   std::array<char, 64> buffer{};
