@@ -16,11 +16,11 @@ home=$(mktemp -d /tmp/keyin-bench.XXXXXX)
 trap 'rm -rf "$home"' EXIT
 export KEYIN_HOME="$home"
 "$bin/keyin-tool" init-db >/dev/null
-"$bin/keyin-tool" make-lib --part1 "$root/samples/paper-part1.txt" \
-  --part2 "$root/samples/paper-part2.txt" "$home/lib/P001.LIB"
+"$bin/keyin-tool" make-lib --part1 "$root/samples/paper-test1.txt" \
+  --part2 "$root/samples/paper-test2.txt" "$home/lib/P001.LIB"
 mkdir -p "$home/scores"
 for part in 1 2; do
-  { printf '\xff\xfe'; sed 's/$/\r/' "$root/samples/typed-part$part.txt" | iconv -f UTF-8 -t UTF-16LE; } \
+  { printf '\xff\xfe'; sed 's/$/\r/' "$root/samples/typed-test$part.txt" | iconv -f UTF-8 -t UTF-16LE; } \
     >"$home/scores/CTEST-$part"
 done
 

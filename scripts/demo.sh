@@ -12,15 +12,15 @@ export KEYIN_HOME="$root/demo"
 rm -rf "$KEYIN_HOME"
 mkdir -p "$KEYIN_HOME"
 "$bin/keyin-tool" init-db
-"$bin/keyin-tool" make-lib --part1 "$root/samples/paper-part1.txt" \
-  --part2 "$root/samples/paper-part2.txt" "$KEYIN_HOME/lib/P001.LIB"
+"$bin/keyin-tool" make-lib --part1 "$root/samples/paper-test1.txt" \
+  --part2 "$root/samples/paper-test2.txt" "$KEYIN_HOME/lib/P001.LIB"
 
 scores="$KEYIN_HOME/scores"
 mkdir -p "$scores"
 # Typed answers are UTF-16LE with a byte-order mark and CR LF line ends, as the front end writes.
 to_typed_answer() { { printf '\xff\xfe'; sed 's/$/\r/' "$1" | iconv -f UTF-8 -t UTF-16LE; } >"$2"; }
-to_typed_answer "$root/samples/typed-part1.txt" "$scores/CTEST-1"
-to_typed_answer "$root/samples/typed-part2.txt" "$scores/CTEST-2"
+to_typed_answer "$root/samples/typed-test1.txt" "$scores/CTEST-1"
+to_typed_answer "$root/samples/typed-test2.txt" "$scores/CTEST-2"
 
 # ExamPlaceNo,ExamNo,ExamPaperNo,Field3,TestType,UserID,StuName,SessionNo,SeatNo,TestPart,
 # TotTime,UseTime,SubtractScore,LibPath,ScrPath,ClassName

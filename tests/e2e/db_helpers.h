@@ -49,7 +49,7 @@ inline std::string UpToTenSeconds(const std::string& time) {
 // character count per minute with 0 per cent errors; the count is returned.
 inline int TypeExactly(const RunArgs& args, int part, std::size_t count) {
   const std::string sample =
-      std::string(KEYIN_SAMPLES) + "/paper-part" + std::to_string(part) + ".txt";
+      std::string(KEYIN_SAMPLES) + "/paper-test" + std::to_string(part) + ".txt";
   std::vector<std::string> lines = ReadUtf8Lines(sample);
   lines.resize(std::min(count, lines.size()));
   int chars = 0;

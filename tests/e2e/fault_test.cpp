@@ -24,7 +24,7 @@ class FaultTest : public ::testing::Test {
   void SetUp() override {
     folder_.InstallSamplePaper();
     WriteTypedAnswer(folder_.Scores() / "CTEST-1",
-                     ReadUtf8Lines(fs::path(KEYIN_SAMPLES) / "typed-part1.txt"));
+                     ReadUtf8Lines(fs::path(KEYIN_SAMPLES) / "typed-test1.txt"));
   }
   ProgramFolder folder_;
   RunArgs args_ = DefaultArgs(folder_);

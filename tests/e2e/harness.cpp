@@ -141,8 +141,8 @@ ProcessResult ProgramFolder::Scorer(
 
 void ProgramFolder::InstallSamplePaper(const std::string& paper) const {
   std::string samples = KEYIN_SAMPLES;
-  ProcessResult result = Tool({"make-lib", "--part1", samples + "/paper-part1.txt", "--part2",
-                               samples + "/paper-part2.txt", (Lib() / (paper + ".LIB")).string()});
+  ProcessResult result = Tool({"make-lib", "--part1", samples + "/paper-test1.txt", "--part2",
+                               samples + "/paper-test2.txt", (Lib() / (paper + ".LIB")).string()});
   if (result.exit_status != 0) throw std::runtime_error("make-lib failed: " + result.err);
 }
 

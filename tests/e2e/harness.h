@@ -54,7 +54,7 @@ class ProgramFolder {
                        const std::optional<std::string>& time = std::nullopt,
                        const std::map<std::string, std::optional<std::string>>& extra = {}) const;
 
-  // Writes the sample paper (samples/paper-part1.txt and -part2.txt) as lib/<paper>.LIB.
+  // Writes the sample paper (samples/paper-test1.txt and paper-test2.txt) as lib/<paper>.LIB.
   void InstallSamplePaper(const std::string& paper = "P001") const;
   void InstallPaper(const std::string& paper, const std::vector<std::string>& part1,
                     const std::vector<std::string>& part2) const;

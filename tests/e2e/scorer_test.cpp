@@ -59,7 +59,7 @@ TEST_F(ScorerTest, LibraryPaperBothPartsGiveTheExpectedReports) {
     args_.TestPart = part;
     std::string name = std::string("CTEST-") + part;
     WriteTypedAnswer(folder_.Scores() / name,
-                     Sample(part[0] == '1' ? "typed-part1.txt" : "typed-part2.txt"));
+                     Sample(part[0] == '1' ? "typed-test1.txt" : "typed-test2.txt"));
     ProcessResult result = folder_.Scorer(args_.Join(), kTime);
     ASSERT_EQ(result.exit_status, 0) << result.err;
     for (const char* extension : {".SCR", ".TOT", ".CHK"}) {
@@ -83,11 +83,11 @@ TEST_F(ScorerTest, SecondPartReadsTheSecondHalfOfThePaperFirst) {
 }
 
 TEST_F(ScorerTest, CustomTextIsScoredForEveryKindThatReadsAsZero) {
-  ProcessResult made = folder_.Tool({"make-cus", std::string(KEYIN_SAMPLES) + "/paper-part1.txt",
+  ProcessResult made = folder_.Tool({"make-cus", std::string(KEYIN_SAMPLES) + "/paper-test1.txt",
                                      (folder_.Lib() / "P001.cus").string()});
   ASSERT_EQ(made.exit_status, 0) << made.err;
   args_.TestPart = "1";
-  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
   for (const char* kind : {"0", "00"}) {
     args_.TestType = kind;
     ProcessResult result = folder_.Scorer(args_.Join(), kTime);
@@ -125,7 +125,7 @@ TEST_F(ScorerTest, TwoHundredTypedLinesAreScoredAndOneMoreIsRefused) {
 
 TEST_F(ScorerTest, UnusableTimeEndsAfterTheListingBlocks) {
   folder_.InstallSamplePaper();
-  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
   for (const char* time : {"abc", "0", "-60"}) {
     args_.UseTime = time;
     ProcessResult result = folder_.Scorer(args_.Join());
@@ -141,7 +141,7 @@ TEST_F(ScorerTest, UnusableTimeEndsAfterTheListingBlocks) {
 
 TEST_F(ScorerTest, KindThatIsNotANumberIsShownByCmdScr) {
   folder_.InstallSamplePaper();
-  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
   args_.TestType = "x";
   ProcessResult result = folder_.Scorer(args_.Join());
   EXPECT_EQ(result.exit_status, 1);
@@ -151,7 +151,7 @@ TEST_F(ScorerTest, KindThatIsNotANumberIsShownByCmdScr) {
 }
 
 TEST_F(ScorerTest, MissingPaperIsAFailureNotAZeroScore) {
-  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-part1.txt"));
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
   ProcessResult result = folder_.Scorer(args_.Join());
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_TRUE(Contains(result.err, "P001.LIB")) << result.err;

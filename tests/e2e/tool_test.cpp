@@ -61,8 +61,8 @@ TEST(Papers, MakeLibThenLibReadGivesBackTheLines) {
   ProgramFolder folder(false);
   folder.InstallSamplePaper();
   std::string paper = (folder.Lib() / "P001.LIB").string();
-  std::vector<std::string> part1 = ReadUtf8Lines(std::string(KEYIN_SAMPLES) + "/paper-part1.txt");
-  std::vector<std::string> part2 = ReadUtf8Lines(std::string(KEYIN_SAMPLES) + "/paper-part2.txt");
+  std::vector<std::string> part1 = ReadUtf8Lines(std::string(KEYIN_SAMPLES) + "/paper-test1.txt");
+  std::vector<std::string> part2 = ReadUtf8Lines(std::string(KEYIN_SAMPLES) + "/paper-test2.txt");
   std::vector<std::string> both = part1;
   both.insert(both.end(), part2.begin(), part2.end());
 
@@ -113,7 +113,7 @@ TEST(Papers, MakeLibRefusesWhatARecordCannotHoldAndWritesNothing) {
 TEST(Papers, MakeCusRoundTripsEverySampleLine) {
   ProgramFolder folder(false);
   std::filesystem::path out = folder.Lib() / "P001.cus";
-  for (const char* sample : {"paper-part1.txt", "paper-part2.txt"}) {
+  for (const char* sample : {"paper-test1.txt", "paper-test2.txt"}) {
     std::string text = std::string(KEYIN_SAMPLES) + "/" + sample;
     ProcessResult result = folder.Tool({"make-cus", text, out.string()});
     ASSERT_EQ(result.exit_status, 0) << result.err;
