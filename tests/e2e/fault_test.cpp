@@ -30,20 +30,35 @@ class FaultTest : public ::testing::Test {
   RunArgs args_ = DefaultArgs(folder_);
 };
 
-TEST_F(FaultTest, ReportThatCannotBeWrittenEndsWithOneLine) {
+TEST_F(FaultTest, ReportsThatCannotBeWrittenEndWithOneLine) {
   fs::create_directory(folder_.Scores() / "CTEST-1.SCR");  // the report's name is taken
-  ProcessResult result = folder_.Scorer(args_.Join());
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_TRUE(Contains(result.err, "keyin-scorer: cannot create")) << result.err;
-  EXPECT_TRUE(Contains(result.err, "CTEST-1.SCR")) << result.err;
+  WriteBytes(folder_.Root() / "plain-file", "x");
+  const std::string inside_a_file = (folder_.Root() / "plain-file" / "scores").string() + "/";
+  for (const std::string& score_folder : {args_.ScrPath, inside_a_file}) {
+    args_.ScrPath = score_folder;
+    ProcessResult result = folder_.Scorer(args_.Join());
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_TRUE(Contains(result.err, "keyin-scorer: cannot create")) << result.err;
+  }
 }
 
-TEST_F(FaultTest, ScoreFolderInsideAFileEndsWithOneLine) {
-  WriteBytes(folder_.Root() / "plain-file", "x");
-  args_.ScrPath = (folder_.Root() / "plain-file" / "scores").string() + "/";
+// Another process holds the database longer than the busy timeout (ten seconds): the run gives
+// up with one line, and the row stored before is untouched.
+TEST_F(FaultTest, DatabaseLockedLongerThanTheTimeoutKeepsWhatWasStored) {
+  args_.TestType = "4";
+  ASSERT_EQ(folder_.Scorer(args_.Join()).exit_status, 0);
+  auto holder = OpenDatabase(folder_.KeyinDatabase().string(), "K4T7W2");
+  holder->Execute("BEGIN EXCLUSIVE");
+  WriteTypedAnswer(folder_.Scores() / "CTEST-2", {"水陸草木之花，可愛者甚蕃。"});
+  args_.TestPart = "2";
   ProcessResult result = folder_.Scorer(args_.Join());
+  holder->Execute("ROLLBACK");
   EXPECT_EQ(result.exit_status, 1);
-  EXPECT_TRUE(Contains(result.err, "keyin-scorer: cannot create folder")) << result.err;
+  EXPECT_TRUE(Contains(result.err, "locked")) << result.err;
+  DbRows rows = holder->Query("SELECT * FROM OfflineScore");
+  ASSERT_EQ(rows.Count(), 1u);
+  EXPECT_EQ(std::get<double>(rows.First()["Score1"]), 36);
+  EXPECT_TRUE(IsEmpty(rows.First()["Score2"]));
 }
 
 TEST_F(FaultTest, DamagedDatabaseEndsBeforeAnythingIsWritten) {
@@ -55,12 +70,20 @@ TEST_F(FaultTest, DamagedDatabaseEndsBeforeAnythingIsWritten) {
   EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
 }
 
+// A missing or empty paper would score every candidate 0 against nothing: it is refused.
 TEST_F(FaultTest, PaperShorterThanItsHeaderIsShownByCmdScr) {
-  WriteBytes(folder_.Lib() / "P001.LIB", "\x02\x00\x05");
-  ProcessResult result = folder_.Scorer(args_.Join());
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_TRUE(Contains(result.err, "Cmd_Scr 模組發生錯誤，因為：")) << result.err;
-  EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
+  for (const std::string& paper : {std::string(), std::string("\x02\x00\x05", 3)}) {
+    WriteBytes(folder_.Lib() / "P001.LIB", paper);
+    ProcessResult result = folder_.Scorer(args_.Join());
+    EXPECT_EQ(result.exit_status, 1);
+    EXPECT_TRUE(Contains(result.err, "Cmd_Scr 模組發生錯誤，因為：")) << result.err;
+    EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
+  }
+  fs::remove(folder_.Lib() / "P001.LIB");
+  ProcessResult missing = folder_.Scorer(args_.Join());
+  EXPECT_EQ(missing.exit_status, 1);
+  EXPECT_TRUE(Contains(missing.err, "P001.LIB")) << missing.err;
+  EXPECT_FALSE(fs::exists(folder_.Lib() / "P001.LIB")) << "no empty paper is left behind";
 }
 
 TEST_F(FaultTest, PaperCutShortScoresTheLinesItHas) {

@@ -7,12 +7,11 @@
 
 #include <atomic>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 #include <stdexcept>
 
 #include "platform/code_page.h"
-#include "platform/text_stream.h"
+#include "platform/file_system.h"
 
 extern char** environ;
 
@@ -30,18 +29,10 @@ std::filesystem::path UniqueFolder() {
 
 }  // namespace
 
-std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+std::string ReadBytes(const std::filesystem::path& path) { return ReadWholeFile(path.string()); }
 
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out << bytes;
-  if (!out) throw std::runtime_error("cannot write " + path.string());
+  WriteWholeFile(path.string(), bytes);
 }
 
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& arguments,
@@ -140,10 +131,9 @@ ProcessResult ProgramFolder::Scorer(
 }
 
 void ProgramFolder::InstallSamplePaper(const std::string& paper) const {
-  std::string samples = KEYIN_SAMPLES;
-  ProcessResult result = Tool({"make-lib", "--part1", samples + "/paper-test1.txt", "--part2",
-                               samples + "/paper-test2.txt", (Lib() / (paper + ".LIB")).string()});
-  if (result.exit_status != 0) throw std::runtime_error("make-lib failed: " + result.err);
+  const std::filesystem::path samples = KEYIN_SAMPLES;
+  InstallPaper(paper, ReadUtf8Lines(samples / "paper-test1.txt"),
+               ReadUtf8Lines(samples / "paper-test2.txt"));
 }
 
 void ProgramFolder::InstallPaper(const std::string& paper, const std::vector<std::string>& part1,

@@ -150,28 +150,26 @@ TEST_F(ScorerTest, KindThatIsNotANumberIsShownByCmdScr) {
   EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
 }
 
-TEST_F(ScorerTest, MissingPaperIsAFailureNotAZeroScore) {
-  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
-  ProcessResult result = folder_.Scorer(args_.Join());
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_TRUE(Contains(result.err, "P001.LIB")) << result.err;
-  EXPECT_FALSE(fs::exists(folder_.Lib() / "P001.LIB"));
-  EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.SCR"));
-}
-
-TEST_F(ScorerTest, SubtractScoreThatIsNotANumberEndsWithOneLine) {
-  args_.SubtractScore = "half";
-  ProcessResult result = folder_.Scorer(args_.Join());
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_TRUE(Contains(result.err, "keyin-scorer: ")) << result.err;
-  EXPECT_TRUE(fs::is_empty(folder_.Scores()));
-}
-
-TEST_F(ScorerTest, MissingTypedAnswerEndsWithOneLine) {
+TEST_F(ScorerTest, FailuresBeforeScoringEndWithOneLine) {
+  struct Case {
+    const char* name;
+    void (*change)(RunArgs&);
+    const char* mentions;
+  };
+  const Case cases[] = {
+      {"deduction not a number", [](RunArgs& a) { a.SubtractScore = "half"; }, "field 12"},
+      {"typed answer missing", [](RunArgs& a) { a.TestPart = "2"; }, "CTEST-2"},
+  };
   folder_.InstallSamplePaper();
-  ProcessResult result = folder_.Scorer(args_.Join());
-  EXPECT_EQ(result.exit_status, 1);
-  EXPECT_TRUE(Contains(result.err, "CTEST-1")) << result.err;
+  for (const Case& c : cases) {
+    RunArgs args = args_;
+    c.change(args);
+    ProcessResult result = folder_.Scorer(args.Join());
+    EXPECT_EQ(result.exit_status, 1) << c.name;
+    EXPECT_TRUE(Contains(result.err, "keyin-scorer: ")) << c.name << ": " << result.err;
+    EXPECT_TRUE(Contains(result.err, c.mentions)) << c.name << ": " << result.err;
+  }
+  EXPECT_TRUE(fs::is_empty(folder_.Scores()));
 }
 
 }  // namespace
