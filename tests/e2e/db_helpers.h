@@ -1,10 +1,5 @@
-// Shared helpers of the storage tests: typed answers with known scores, and the tables read back
-// through the database layer.
+// Helpers of the storage tests: typed answers with known scores, and tables read back.
 #pragma once
-
-#include <filesystem>
-#include <string>
-#include <vector>
 
 #include "harness.h"
 #include "platform/code_page.h"
@@ -12,14 +7,11 @@
 
 namespace keyin::e2e {
 
-inline constexpr char kKeyinPassword[] = "K4T7W2";
-inline constexpr char kAnswerPassword[] = "5820";
-
 inline std::unique_ptr<DbConnection> OpenKeyin(const ProgramFolder& folder) {
-  return OpenDatabase(folder.KeyinDatabase().string(), kKeyinPassword);
+  return OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
 }
 inline std::unique_ptr<DbConnection> OpenAnswers(const ProgramFolder& folder) {
-  return OpenDatabase(folder.AnswerDatabase().string(), kAnswerPassword);
+  return OpenDatabase(folder.AnswerDatabase().string(), "5820");
 }
 
 // All rows of a table in the order they were inserted.
@@ -27,26 +19,18 @@ inline DbRows ReadTable(DbConnection& db, const std::string& table) {
   return db.Query("SELECT * FROM " + table + " ORDER BY rowid");
 }
 
-// A stored value as the test compares it: "<null>", the text as UTF-8, or the number's digits.
+// "<null>", the text as UTF-8, or the number's shortest digits.
 inline std::string Shown(const DbValue& value) {
   if (IsEmpty(value)) return "<null>";
   if (const auto* text = std::get_if<std::u16string>(&value)) return Utf16ToUtf8(*text);
-  const double number = std::get<double>(value);
-  std::string digits = std::to_string(number);
+  std::string digits = std::to_string(std::get<double>(value));
   digits.erase(digits.find_last_not_of('0') + 1);
   if (digits.back() == '.') digits.pop_back();
   return digits;
 }
 
-// faketime starts the clock at the given time and lets it run, so a stored time is compared
-// without its last digit: a run may take a few seconds. Give start times that end in 0.
-inline std::string UpToTenSeconds(const std::string& time) {
-  return time.empty() ? time : time.substr(0, time.size() - 1);
-}
-
-// Writes the first `count` lines of the sample paper's part as the typed answer of that part in
-// the score folder of `args`, exactly as printed. Typed so in 60 seconds, the part scores its
-// character count per minute with 0 per cent errors; the count is returned.
+// Writes the sample paper's first `count` lines of the part as its typed answer in the score
+// folder of `args`. In 60 seconds that scores the returned character count with 0% errors.
 inline int TypeExactly(const RunArgs& args, int part, std::size_t count) {
   const std::string sample =
       std::string(KEYIN_SAMPLES) + "/paper-test" + std::to_string(part) + ".txt";
