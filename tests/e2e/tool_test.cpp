@@ -11,44 +11,32 @@
 namespace keyin::e2e {
 namespace {
 
-TEST(InitDb, CreatesBothDatabasesThatOpenOnlyWithTheirPasswords) {
+TEST(InitDb, CreatesDatabasesThatOpenOnlyWithTheirPasswordsAndKeepsThem) {
   ProgramFolder folder;
   for (const char* sub : {"lib", "ExamScr", "CAIScr"}) {
     EXPECT_TRUE(std::filesystem::is_directory(folder.Root() / sub)) << sub;
   }
-  auto keyin = OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
-  for (const char* table : {"TestScore_Student", "OfflineScore", "TempScore"}) {
-    EXPECT_EQ(keyin->Query(std::string("SELECT * FROM ") + table).Count(), 0u) << table;
-  }
-  auto answers = OpenDatabase(folder.AnswerDatabase().string(), "5820");
-  EXPECT_EQ(answers->Query("SELECT * FROM Keyin").Count(), 0u);
-
-  EXPECT_THROW(OpenDatabase(folder.KeyinDatabase().string(), ""), DatabaseError);
-  EXPECT_THROW(OpenDatabase(folder.KeyinDatabase().string(), "5820"), DatabaseError);
+  const std::string keyin_path = folder.KeyinDatabase().string();
+  EXPECT_EQ(
+      OpenDatabase(folder.AnswerDatabase().string(), "5820")->Query("SELECT * FROM Keyin").Count(),
+      0u);
+  EXPECT_THROW(OpenDatabase(keyin_path, ""), DatabaseError);
+  EXPECT_THROW(OpenDatabase(keyin_path, "5820"), DatabaseError);
   EXPECT_THROW(OpenDatabase(folder.AnswerDatabase().string(), "K4T7W2"), DatabaseError);
-}
 
-TEST(InitDb, RefusesToOverwriteUnlessForced) {
-  ProgramFolder folder;
-  {
-    auto keyin = OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
-    keyin->Execute("INSERT INTO OfflineScore(SessionSeatNo, Tno) VALUES (?, ?)",
-                   {std::u16string(u"0315"), std::u16string(u"P001")});
-  }
+  auto rows = [&] {
+    return OpenDatabase(keyin_path, "K4T7W2")->Query("SELECT * FROM OfflineScore").Count();
+  };
+  OpenDatabase(keyin_path, "K4T7W2")
+      ->Execute("INSERT INTO OfflineScore(SessionSeatNo, Tno) VALUES (?, ?)",
+                {std::u16string(u"0315"), std::u16string(u"P001")});
   ProcessResult again = folder.Tool({"init-db"});
   EXPECT_EQ(again.exit_status, 1);
   EXPECT_NE(again.err.find("already exists"), std::string::npos) << again.err;
-  EXPECT_EQ(OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2")
-                ->Query("SELECT * FROM OfflineScore")
-                .Count(),
-            1u);
-
+  EXPECT_EQ(rows(), 1u);
   ProcessResult forced = folder.Tool({"init-db", "--force"});
   EXPECT_EQ(forced.exit_status, 0) << forced.err;
-  EXPECT_EQ(OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2")
-                ->Query("SELECT * FROM OfflineScore")
-                .Count(),
-            0u);
+  EXPECT_EQ(rows(), 0u);
 }
 
 std::string Lines(const std::vector<std::string>& lines) {

@@ -93,17 +93,6 @@ TEST_F(FileTest, WriterWritesBomAndCrLfAndReaderReadsItBack) {
   EXPECT_TRUE(reader.AtEnd());
 }
 
-TEST_F(FileTest, FailuresThrowWithThePath) {
-  EXPECT_THROW(TextReader(Path("missing")), FileError);
-  EXPECT_THROW(TextWriter(Path("no-folder/out.txt")), FileError);
-  try {
-    ReadWholeFile(Path("missing"));
-    FAIL();
-  } catch (const FileError& error) {
-    EXPECT_NE(std::string(error.what()).find("missing"), std::string::npos);
-  }
-}
-
 TEST_F(FileTest, AppendCreatesAndConverts) {
   AppendAnsiLine(Path("a.txt"), u"中文");
   AppendAnsiLine(Path("a.txt"), u"x");
@@ -131,28 +120,6 @@ TEST_F(FileTest, RecordFileReadsOnlyInsideTheFile) {
   EXPECT_EQ(file.ReadTextField(3), "B" + std::string(31, ' '));
   EXPECT_EQ(file.ReadTextField(4), std::nullopt);
   EXPECT_EQ(file.ReadTextField(-32768), std::nullopt);
-}
-
-TEST_F(FileTest, RecordFileCreatesAMissingFileEmpty) {
-  RecordFile file(Path("new.LIB"));
-  EXPECT_EQ(file.Size(), 0u);
-  EXPECT_TRUE(IsNormalFile(Path("new.LIB")));
-  EXPECT_EQ(file.ReadInt16(1), std::nullopt);
-}
-
-TEST_F(FileTest, FolderOperations) {
-  EXPECT_FALSE(IsNormalFile(folder_.string()));
-  CreateFolder(Path("sub"));
-  CreateFolder(Path("sub"));  // an existing folder is fine
-  EXPECT_TRUE(IsFolder(Path("sub")));
-  EXPECT_THROW(CreateFolder(Path("x/y")), FileError);
-  WriteWholeFile(Path("a"), "one");
-  WriteWholeFile(Path("b"), "two-longer");
-  CopyFileReplacing(Path("a"), Path("b"));
-  EXPECT_EQ(ReadWholeFile(Path("b")), "one");
-  DeleteFile(Path("a"));
-  EXPECT_FALSE(IsNormalFile(Path("a")));
-  EXPECT_THROW(DeleteFile(Path("a")), FileError);
 }
 
 }  // namespace
