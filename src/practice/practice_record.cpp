@@ -64,9 +64,11 @@ std::optional<std::u16string> TopicOf(std::u16string_view TestType) {
 }
 
 bool SameSeat(const DbValue& ClassNum, std::u16string_view SeatNo) {
-  if (const auto* number = std::get_if<double>(&ClassNum)) return *number == LeadingNumber(SeatNo);
+  const std::optional<double> seat = ParseNumber(SeatNo);
+  if (const auto* number = std::get_if<double>(&ClassNum)) return seat && *number == *seat;
   if (const auto* text = std::get_if<std::u16string>(&ClassNum)) {
-    return LeadingNumber(*text) == LeadingNumber(SeatNo);
+    const std::optional<double> stored = ParseNumber(*text);
+    return stored && seat ? *stored == *seat : *text == SeatNo;
   }
   return false;
 }

@@ -39,8 +39,9 @@ std::u16string AllowedTimeText(std::u16string_view TotTime);
 // TestType is not a number.
 std::optional<std::u16string> TopicOf(std::u16string_view TestType);
 
-// True when a stored ClassNum is the same seat as SeatNo: their leading numbers are equal, so
-// "05" and "5" are one seat. An empty ClassNum is no seat.
+// True when a stored ClassNum is the same seat as SeatNo: equal numbers when both are numbers,
+// so "05" and "5" are one seat; otherwise equal texts, so "A1" and "B2" stay apart. An empty
+// ClassNum is no seat.
 bool SameSeat(const DbValue& ClassNum, std::u16string_view SeatNo);
 
 struct TempScoreColumn {

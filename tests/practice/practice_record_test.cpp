@@ -43,5 +43,14 @@ TEST(PracticeRecord, RowCountsRightCharacters) {
   EXPECT_EQ(row["Average"], DbValue(0.0));
 }
 
+TEST(PracticeRecord, SeatsAreNumbersWhenBothAreNumbers) {
+  EXPECT_TRUE(SameSeat(std::u16string(u"05"), u"5"));
+  EXPECT_TRUE(SameSeat(5.0, u"05"));
+  EXPECT_TRUE(SameSeat(std::u16string(u"A1"), u"A1"));
+  EXPECT_FALSE(SameSeat(std::u16string(u"A1"), u"B2"));
+  EXPECT_FALSE(SameSeat(std::u16string(u"0"), u"A1"));
+  EXPECT_FALSE(SameSeat(DbValue(), u"5"));
+}
+
 }  // namespace
 }  // namespace keyin
