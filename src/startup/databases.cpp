@@ -10,24 +10,31 @@ std::string KeyinDatabasePath(const Run& run) {
 
 std::string AnswerDatabasePath(const Run& run) { return run.translate(kAnswerDatabasePath); }
 
-void opendb(Run& run) {
-  run.KeyinConn.reset();
-  std::string path = KeyinDatabasePath(run);
+namespace {
+
+// Replaces `connection` by one opened on the file at path; a missing file shows its message and
+// ends the run.
+void OpenExisting(Run& run, std::unique_ptr<DbConnection>& connection, const std::string& path,
+                  const char* password, std::u16string_view missing_message,
+                  const std::string& what) {
+  connection.reset();
   if (!IsNormalFile(path)) {
-    run.messages.Show(u"Vorkeyin.mdb找不到或已損毀，請重新安裝系統", u"系統訊息");
-    throw RunEnd(kExitDatabaseMissing, "keyin-statistics database missing: " + path);
+    run.messages.Show(missing_message, u"系統訊息");
+    throw RunEnd(kExitDatabaseMissing, what + " missing: " + path);
   }
-  run.KeyinConn = OpenDatabase(path, kKeyinDatabasePassword);
+  connection = OpenDatabase(path, password);
+}
+
+}  // namespace
+
+void opendb(Run& run) {
+  OpenExisting(run, run.KeyinConn, KeyinDatabasePath(run), kKeyinDatabasePassword,
+               u"Vorkeyin.mdb找不到或已損毀，請重新安裝系統", "keyin-statistics database");
 }
 
 void OpenAnsDb(Run& run) {
-  run.AnsConn.reset();
-  std::string path = AnswerDatabasePath(run);
-  if (!IsNormalFile(path)) {
-    run.messages.Show(u"找不到ANS.mdb，請聯絡監考人員", u"系統訊息");
-    throw RunEnd(kExitDatabaseMissing, "answer database missing: " + path);
-  }
-  run.AnsConn = OpenDatabase(path, kAnswerDatabasePassword);
+  OpenExisting(run, run.AnsConn, AnswerDatabasePath(run), kAnswerDatabasePassword,
+               u"找不到ANS.mdb，請聯絡監考人員", "answer database");
 }
 
 }  // namespace keyin

@@ -29,39 +29,40 @@ std::optional<RunParams> ReadRunParams(const std::string& argument_string) {
 
 }  // namespace
 
-int TopMethod(const std::string& argument_string, const std::string& part) {
+// Runs `work` on a run made of the argument string's parameters: 2 when the string is refused,
+// 1 when `work` throws (after one stderr line), otherwise what `work` returns.
+template <typename Work>
+int WithRun(const std::string& argument_string, Work work) {
   std::optional<RunParams> params = ReadRunParams(argument_string);
   if (!params) return kExitWrongArguments;
   try {
     ConsoleMessageSink messages;
     Run run(ProgramFolder(), messages);
     run.params = std::move(*params);
-    bool failed = false;
-    const std::u16string method = GetKeyin(run, Utf8ToUtf16(part), &failed);
-    std::cout << Utf16ToUtf8(method) << "\n";
-    // The message box has said why; the status lets a script tell "其他" from a failure.
-    return failed ? kExitFailure : kExitDone;
+    return work(run);
   } catch (const std::exception& failure) {
     Complain(failure.what());
     return kExitFailure;
   }
 }
 
+int TopMethod(const std::string& argument_string, const std::string& part) {
+  return WithRun(argument_string, [&](Run& run) {
+    bool failed = false;
+    const std::u16string method = GetKeyin(run, Utf8ToUtf16(part), &failed);
+    std::cout << Utf16ToUtf8(method) << "\n";
+    // The message box has said why; the status lets a script tell "其他" from a failure.
+    return failed ? kExitFailure : kExitDone;
+  });
+}
+
 int UsageReport(const std::string& argument_string) {
-  std::optional<RunParams> params = ReadRunParams(argument_string);
-  if (!params) return kExitWrongArguments;
-  try {
-    ConsoleMessageSink messages;
-    Run run(ProgramFolder(), messages);
-    run.params = std::move(*params);
+  return WithRun(argument_string, [](Run& run) {
     std::string failure;
     if (TestKeyin(run, &failure)) return kExitDone;
     Complain("KeyinDetial.txt was not completed: " + failure);
     return kExitFailure;
-  } catch (const std::exception& failure) {
-    Complain(failure.what());
-    return kExitFailure;
-  }
+  });
 }
 
 }  // namespace keyin::tool
