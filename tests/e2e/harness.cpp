@@ -188,6 +188,10 @@ std::vector<std::string> ReadUtf8Lines(const std::filesystem::path& path) {
   return lines;
 }
 
+std::vector<std::string> Sample(const char* name) {
+  return ReadUtf8Lines(std::filesystem::path(KEYIN_SAMPLES) / name);
+}
+
 std::string ReadReport(const std::filesystem::path& path) {
   std::string bytes = ReadBytes(path);
   std::u16string text;

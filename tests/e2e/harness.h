@@ -76,7 +76,13 @@ RunArgs DefaultArgs(const ProgramFolder& folder);
 // UTF-8 lines -> UTF-16LE bytes with BOM and CR LF after every line.
 std::string TypedAnswerBytes(const std::vector<std::string>& lines);
 void WriteTypedAnswer(const std::filesystem::path& path, const std::vector<std::string>& lines);
-// UTF-8 lines of a file (samples), without line ends.
+// True when `part` stands somewhere in `text`.
+inline bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+// UTF-8 lines of a file of samples/, without line ends.
+std::vector<std::string> Sample(const char* name);
+// UTF-8 lines of a file, without line ends.
 std::vector<std::string> ReadUtf8Lines(const std::filesystem::path& path);
 std::string ReadBytes(const std::filesystem::path& path);
 void WriteBytes(const std::filesystem::path& path, const std::string& bytes);
