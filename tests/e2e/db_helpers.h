@@ -1,5 +1,7 @@
-// Helpers of the storage tests: typed answers with known scores, and tables read back.
+// Helpers of the database tests: typed answers with known scores, and tables read back.
 #pragma once
+
+#include <utility>
 
 #include "harness.h"
 #include "platform/code_page.h"
@@ -27,6 +29,17 @@ inline std::string Shown(const DbValue& value) {
   digits.erase(digits.find_last_not_of('0') + 1);
   if (digits.back() == '.') digits.pop_back();
   return digits;
+}
+
+// The rows of a query as one string: values as Shown, split by " ", rows by "; ".
+inline std::string Dump(DbConnection& db, const std::string& sql) {
+  std::string shown, row_separator;
+  const DbRows rows = db.Query(sql);
+  for (const DbRow& row : rows.All()) {
+    std::string separator = std::exchange(row_separator, "; ");
+    for (const DbValue& value : row.Values()) shown += std::exchange(separator, " ") + Shown(value);
+  }
+  return shown;
 }
 
 // Writes the sample paper's first `count` lines of the part as its typed answer in the score

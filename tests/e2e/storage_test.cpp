@@ -3,39 +3,27 @@
 #include <gtest/gtest.h>
 
 #include "db_helpers.h"
-#include "harness.h"
 
 namespace keyin::e2e {
 namespace {
 
 namespace fs = std::filesystem;
+using std::to_string;
 
-constexpr char kTime[] = "2024-03-05 09:07:00";
-constexpr char kLater[] = "2024-03-05 09:30:40";
+constexpr char kTime[] = "2024-03-05 09:07:00", kLater[] = "2024-03-05 09:30:40";
 
 bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
+// TestType 5 (the exam) writes to the answer database and no CSCR file.
 struct Table {
-  const char* name;
-  const char* TestType;
-  bool in_answers;  // the exam table, which also writes no CSCR file
-  const char* review;
-  const char* review_err;
-  std::size_t rows_after_first_part_twice;
+  const char *name, *TestType, *scores;  // both parts and the review result
 };
-
-const Table kTables[] = {{"Keyin", "5", true, "Score", "Err", 1},
-                         {"TestScore_Student", "3", false, "Score", "Err", 2},
-                         {"OfflineScore", "4", false, "Score3", "Err3", 1}};
-
-// "column=value " for each column, in order.
-std::string Columns(const DbRow& row, std::initializer_list<const char*> columns) {
-  std::string shown;
-  for (const char* column : columns) shown += std::string(column) + "=" + Shown(row[column]) + " ";
-  return shown;
-}
+const Table kTables[] = {{"Keyin", "5", "Score1, Err1, Score2, Err2, Score, Err"},
+                         {"TestScore_Student", "3", "Score1, Err1, Score2, Err2, Score, Err"},
+                         {"OfflineScore", "4", "Score1, Err1, Score2, Err2, Score3, Err3"}};
+const Table kPractice = {"TempScore", "1", ""};
 
 class Storage : public testing::Test {
  protected:
@@ -43,74 +31,62 @@ class Storage : public testing::Test {
     folder.InstallSamplePaper();
     args.UseTime = "60";
   }
-  ProcessResult Score(const char* TestType, const char* part, const char* time,
-                      const std::map<std::string, std::optional<std::string>>& extra = {}) {
+  int Score(const char* TestType, const char* part, const char* time = kTime) {
     args.TestType = TestType;
     args.TestPart = part;
-    return folder.Scorer(args.Join(), time, extra);
+    ProcessResult run = folder.Scorer(args.Join(), time, environment);
+    err = run.err;
+    return run.exit_status;
   }
-  DbRows Rows(const Table& table) const {
-    return ReadTable(*(table.in_answers ? OpenAnswers(folder) : OpenKeyin(folder)), table.name);
+  // The columns of the table's rows in the order they were inserted.
+  std::string Rows(const Table& table, const std::string& columns) const {
+    return Dump(*(table.TestType[0] == '5' ? OpenAnswers : OpenKeyin)(folder),
+                "SELECT " + columns + " FROM " + table.name + " ORDER BY rowid");
   }
+  std::string Scores(const Table& table) const { return Rows(table, table.scores); }
   fs::path Cscr() const { return folder.Scores() / "CSCR0315"; }
 
   ProgramFolder folder;
   RunArgs args = DefaultArgs(folder);
+  std::map<std::string, std::optional<std::string>> environment;
+  std::string err;
 };
 
 // Part 1 alone, part 1 again (a new row only for mock tests), then part 2 joins the newest row
-// with the review result. Keys and names holding quotes are data.
+// with the review result (part 2's, the better one). Keys and names holding quotes are data.
 TEST_F(Storage, BothPartsOfEachTable) {
   folder.InstallSamplePaper("P002");
   args.UserID = "O'Neil";
   args.StuName = "O'Brien";
   for (const Table& table : kTables) {
     SCOPED_TRACE(table.name);
+    const bool exam = table.TestType[0] == '5';
     args.ExamPaperNo = "P001";
     fs::remove(Cscr());
-    const int first_speed = TypeExactly(args, 1, 3);
-    // A part other than 1 or 2 has no typed answer of its own and stores nothing.
-    EXPECT_NE(Score(table.TestType, "3", kTime).exit_status, 0);
-    EXPECT_EQ(Rows(table).Count(), 0u);
-    ASSERT_EQ(Score(table.TestType, "1", kTime).exit_status, 0);
-    DbRows rows = Rows(table);
-    ASSERT_EQ(rows.Count(), 1u);
-    EXPECT_EQ(Shown(rows.First()["Score1"]), std::to_string(first_speed));
-    EXPECT_EQ(Shown(rows.First()["Err1"]), "0");
-    for (const char* empty : {"Score2", "Err2", table.review, table.review_err}) {
-      EXPECT_EQ(Shown(rows.First()[empty]), "<null>") << empty;
-    }
-    const int speed1 = TypeExactly(args, 1, 2);
-    ASSERT_EQ(Score(table.TestType, "1", "2024-03-05 09:20:00").exit_status, 0);
+    const std::string first = to_string(TypeExactly(args, 1, 3)) + " 0 <null> <null> <null> <null>";
+    EXPECT_NE(Score(table.TestType, "3"), 0);  // a part with no typed answer stores nothing
+    EXPECT_EQ(Scores(table), "");
+    ASSERT_EQ(Score(table.TestType, "1"), 0) << err;
+    EXPECT_EQ(Scores(table), first);
+    const std::string speed1 = to_string(TypeExactly(args, 1, 2));
+    ASSERT_EQ(Score(table.TestType, "1", "2024-03-05 09:20:00"), 0);
     EXPECT_FALSE(fs::exists(Cscr()));
-    const int speed2 = TypeExactly(args, 2, 4);
-    ASSERT_GT(speed2, speed1);  // both error-free: part 2 is the review result
-    // An exam's part 2 finds the row whatever its paper (the others key on it).
-    args.ExamPaperNo = table.in_answers ? "P002" : "P001";
-    ProcessResult run = Score(table.TestType, "2", kLater);
-    ASSERT_EQ(run.exit_status, 0) << run.err;
-    rows = Rows(table);
-    ASSERT_EQ(rows.Count(), table.rows_after_first_part_twice);
-    const DbRow& row = rows.All().back();
-    EXPECT_EQ(Shown(row["Score1"]), std::to_string(speed1));
-    EXPECT_EQ(Shown(row["Score2"]), std::to_string(speed2));
-    EXPECT_EQ(Shown(row[table.review]), std::to_string(speed2));
-    EXPECT_EQ(Shown(row[table.review_err]), "0");
-    EXPECT_EQ(Shown(rows.First()["Score2"]), rows.Count() == 1 ? Shown(row["Score2"]) : "<null>");
-    if (table.in_answers) {
-      EXPECT_EQ(Shown(row["UserID"]), "O'Neil");
-      EXPECT_EQ(Shown(row["ExamPaperNo"]), "P001");
-      EXPECT_EQ(Shown(row["ExamDate"]), "2024/03/05 09:30:40");
+    const std::string speed2 = to_string(TypeExactly(args, 2, 4));
+    args.ExamPaperNo = exam ? "P002" : "P001";  // an exam's part 2 finds the row of any paper
+    ASSERT_EQ(Score(table.TestType, "2", kLater), 0) << err;
+    const std::string both = speed1 + " 0 " + speed2 + " 0 " + speed2 + " 0";
+    EXPECT_EQ(Scores(table), table.TestType[0] == '3' ? first + "; " + both : both);
+    if (exam) {
+      EXPECT_EQ(Rows(table, "UserID, ExamPaperNo, ExamDate"), "O'Neil P001 2024/03/05 09:30:40");
       EXPECT_FALSE(fs::exists(Cscr()));
       continue;
     }
-    EXPECT_EQ(ReadReport(Cscr()),
-              "0315 2024/03/05 09:30:40\r\n測驗一　 = " + std::to_string(speed1) +
-                  " 字/分鐘, 錯誤率 = 0％\r\n" + "測驗二　 = " + std::to_string(speed2) +
-                  " 字/分鐘, 錯誤率 = 0％\r\n" + "覆核成績 = " + std::to_string(speed2) +
-                  " 字/分鐘, 錯誤率 = 0％\r\n");
+    EXPECT_EQ(ReadReport(Cscr()), "0315 2024/03/05 09:30:40\r\n測驗一　 = " + speed1 +
+                                      " 字/分鐘, 錯誤率 = 0％\r\n測驗二　 = " + speed2 +
+                                      " 字/分鐘, 錯誤率 = 0％\r\n覆核成績 = " + speed2 +
+                                      " 字/分鐘, 錯誤率 = 0％\r\n");
   }
-  EXPECT_EQ(Shown(Rows(kTables[1]).First()["Stuname"]), "O'Brien");
+  EXPECT_EQ(Rows(kTables[1], "Stuname"), "O'Brien; O'Brien");
 }
 
 // Part 2 without part 1 inserts a row of its own; the next part 2 finds that row, reads its
@@ -119,121 +95,90 @@ TEST_F(Storage, SecondPartWithoutTheFirst) {
   for (const Table& table : kTables) {
     SCOPED_TRACE(table.name);
     for (std::size_t lines : {3, 4}) {
-      const int speed2 = TypeExactly(args, 2, lines);
-      ProcessResult run = Score(table.TestType, "2", kLater);
-      ASSERT_EQ(run.exit_status, 0) << run.err;
-      DbRows rows = Rows(table);
-      ASSERT_EQ(rows.Count(), 1u);
-      EXPECT_EQ(Shown(rows.First()["Score1"]), "<null>");
-      EXPECT_EQ(Shown(rows.First()["Score2"]), std::to_string(speed2));
-      EXPECT_EQ(Shown(rows.First()[table.review]), std::to_string(speed2));
+      const std::string speed2 = to_string(TypeExactly(args, 2, lines));
+      ASSERT_EQ(Score(table.TestType, "2", kLater), 0) << err;
+      EXPECT_EQ(Scores(table), "<null> <null> " + speed2 + " 0 " + speed2 + " 0");
     }
-    if (!table.in_answers) {
+    if (table.TestType[0] != '5') {
       EXPECT_TRUE(Contains(ReadReport(Cscr()), "測驗一　 = 0 字/分鐘, 錯誤率 = 0％\r\n"));
     }
   }
 }
 
-// The mock-test row keeps the run's texts as typed, the deduction as text.
+// The mock-test row keeps the run's texts as typed, the deduction as text. Part 2 on a later day
+// joins no part 1: a row of its own.
 TEST_F(Storage, MockTestRowHoldsTheRunsTextsAsTyped) {
   folder.InstallPaper("Q001", {"天地玄黃'宇宙洪荒"}, {"日月盈昃'辰宿列張"});
   args.ExamPaperNo = "Q001";
   args.SubtractScore = "0.75";
   WriteTypedAnswer(folder.Scores() / "CTEST-1", {"天地玄黃宇宙洪荒"});  // the quotes missed
   WriteTypedAnswer(folder.Scores() / "CTEST-2", {"日月盈昃辰宿列張"});
-  ASSERT_EQ(Score("3", "1", kTime, {{"ComputerName", "SEAT-15"}}).exit_status, 0);
-  ASSERT_EQ(Score("3", "2", kLater).exit_status, 0);
-  DbRows rows = Rows(kTables[1]);
-  ASSERT_EQ(rows.Count(), 1u);
-  EXPECT_EQ(Columns(rows.First(), {"Id", "TestNum", "Tno", "ErWords1", "ErWords2", "Keyin",
-                                   "SubtractScore", "LocalHostName", "TestDay"}),
-            "Id=S123456789 TestNum=315 Tno=Q001 ErWords1='\r\n ErWords2='\r\n Keyin=CHN "
-            "SubtractScore=0.75 LocalHostName=SEAT-15 TestDay=2024/03/05 09:07:00 ");
-  EXPECT_TRUE(std::holds_alternative<std::u16string>(rows.First()["SubtractScore"]));
-  // Part 2 on a later day joins no part 1: a row of its own.
-  ASSERT_EQ(Score("3", "2", "2024-03-06 00:00:00").exit_status, 0);
-  rows = Rows(kTables[1]);
-  ASSERT_EQ(rows.Count(), 2u);
-  EXPECT_EQ(Shown(rows.All()[1]["Score1"]), "<null>");
+  environment["ComputerName"] = "SEAT-15";
+  ASSERT_EQ(Score("3", "1"), 0);
+  ASSERT_EQ(Score("3", "2", kLater), 0);
+  EXPECT_EQ(Rows(kTables[1],
+                 "Id, TestNum, Tno, ErWords1, ErWords2, Keyin, SubtractScore, "
+                 "typeof(SubtractScore), LocalHostName, TestDay"),
+            "S123456789 315 Q001 '\r\n '\r\n CHN 0.75 text SEAT-15 2024/03/05 09:07:00");
+  ASSERT_EQ(Score("3", "2", "2024-03-06 00:00:00"), 0);
+  EXPECT_EQ(Rows(kTables[1], "Score1 IS NULL"), "0; 1");
 }
 
-TEST_F(Storage, ExamWithoutTheAnswerDatabaseEndsWithItsMessageAfterTheReports) {
+// Faults fail the run after what could be done, keeping the stored rows: a stored part 1 that is
+// no number (rather than scoring 0), a CSCR file that cannot be written, a refused insert (rows
+// are replaced by a delete and an insert in one transaction), a missing answer database.
+TEST_F(Storage, FaultsFailTheRunAndKeepTheRows) {
+  OpenKeyin(folder)->Execute(
+      "INSERT INTO OfflineScore(SessionSeatNo, Tno, Score1) VALUES('315', 'P001', '42x')");
+  const std::string speed2 = to_string(TypeExactly(args, 2, 3));
+  EXPECT_EQ(Score("4", "2"), 1);
+  EXPECT_EQ(Rows(kTables[2], "Score1, Score2"), "42x <null>");
+  fs::create_directory(Cscr());
+  EXPECT_EQ(Score("3", "2"), 1);
+  EXPECT_TRUE(Contains(err, "cannot write the CSCR score file " + Cscr().string())) << err;
+  EXPECT_EQ(Rows(kTables[1], "Score2"), speed2);
+  for (const auto& [db, table, insert] :
+       {std::tuple(OpenAnswers(folder), "Keyin",
+                   "(ExamPlaceNo, ExamNo, UserID, ExamPaperNo, Score1) "
+                   "VALUES('A01', 'E01', 'S123456789', 'P001', 7)"),
+        std::tuple(OpenKeyin(folder), "TempScore",
+                   "(id, ClassNum, tno, TotalChr) VALUES('S123456789', '15', 'P001-1', 7)")}) {
+    db->Execute(std::string("INSERT INTO ") + table + insert);
+    db->Execute(std::string("CREATE TRIGGER refuse BEFORE INSERT ON ") + table +
+                " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  }
   TypeExactly(args, 1, 3);
+  EXPECT_EQ(Score("5", "1"), 1);
+  EXPECT_EQ(Score("1", "1"), 1);
+  EXPECT_TRUE(Contains(err, "系統訊息")) << err;
+  EXPECT_EQ(Rows(kTables[0], "Score1") + " " + Rows(kPractice, "TotalChr"), "7 7");
   fs::remove(folder.AnswerDatabase());
-  ProcessResult run = Score("5", "1", kTime);
-  EXPECT_EQ(run.exit_status, 3);
-  EXPECT_TRUE(Contains(run.err, "找不到ANS.mdb，請聯絡監考人員")) << run.err;
+  EXPECT_EQ(Score("5", "1"), 3);
+  EXPECT_TRUE(Contains(err, "找不到ANS.mdb，請聯絡監考人員")) << err;
   EXPECT_TRUE(fs::exists(folder.Scores() / "CTEST-1.CHK"));  // the last report
   EXPECT_FALSE(fs::exists(folder.AnswerDatabase()));
 }
 
-TEST_F(Storage, ACscrFileThatCannotBeWrittenFailsTheRunButKeepsTheRow) {
-  TypeExactly(args, 2, 3);
-  fs::create_directory(Cscr());
-  ProcessResult run = Score("4", "2", kTime);
-  EXPECT_EQ(run.exit_status, 1);
-  EXPECT_TRUE(Contains(run.err, "cannot write the CSCR score file " + Cscr().string())) << run.err;
-  EXPECT_EQ(Rows(kTables[2]).Count(), 1u);
-}
-
-// A stored part 1 that is no number fails the run rather than scoring 0.
-TEST_F(Storage, StoredFirstPartThatIsNoNumberFailsTheSecondPart) {
-  OpenKeyin(folder)->Execute(
-      "INSERT INTO OfflineScore(SessionSeatNo, Tno, Score1) VALUES('315', 'P001', '42x')");
-  TypeExactly(args, 2, 3);
-  EXPECT_EQ(Score("4", "2", kTime).exit_status, 1);
-  EXPECT_EQ(Shown(Rows(kTables[2]).First()["Score2"]), "<null>");
-}
-
-// Rows are replaced by a delete and an insert in one transaction: a refused insert leaves the
-// old row. The mechanism is shared; one result table and TempScore stand for all.
-TEST_F(Storage, AFailingInsertKeepsTheOldRow) {
-  const std::string refuse = " BEGIN SELECT RAISE(ABORT, 'refused'); END";
-  OpenAnswers(folder)->Execute(
-      "INSERT INTO Keyin(ExamPlaceNo, ExamNo, UserID, ExamPaperNo, Score1) "
-      "VALUES('A01', 'E01', 'S123456789', 'P001', 7)");
-  OpenAnswers(folder)->Execute("CREATE TRIGGER refuse BEFORE INSERT ON Keyin" + refuse);
-  OpenKeyin(folder)->Execute(
-      "INSERT INTO TempScore(id, ClassNum, tno, TotalChr) VALUES('S123456789', '15', 'P001-1', 7)");
-  OpenKeyin(folder)->Execute("CREATE TRIGGER refuse BEFORE INSERT ON TempScore" + refuse);
-  TypeExactly(args, 1, 3);
-  EXPECT_EQ(Score("5", "1", kTime).exit_status, 1);
-  ProcessResult run = Score("1", "1", kTime);
-  EXPECT_EQ(run.exit_status, 1);
-  EXPECT_TRUE(Contains(run.err, "系統訊息")) << run.err;
-  EXPECT_EQ(OpenAnswers(folder)->Query("SELECT * FROM Keyin WHERE Score1 = 7").Count(), 1u);
-  EXPECT_EQ(OpenKeyin(folder)->Query("SELECT * FROM TempScore WHERE TotalChr = 7").Count(), 1u);
-}
-
-// One row per test-taker, seat and paper part, the seat compared by its number.
+// One row per test-taker, seat and paper part, the seat compared by its number. At deduction 0
+// Average holds the plain speed, not the adjusted one.
 TEST_F(Storage, PracticeRunKeepsOneRowPerSeat) {
   args.SeatNo = "05";
-  const std::string speed = std::to_string(TypeExactly(args, 1, 3));
-  ProcessResult run = Score("1", "1", kTime);
-  ASSERT_EQ(run.exit_status, 0) << run.err;
-  DbRows rows = ReadTable(*OpenKeyin(folder), "TempScore");
-  ASSERT_EQ(rows.Count(), 1u);
-  // At deduction 0 Average holds the plain speed, not the adjusted one.
-  EXPECT_EQ(Columns(rows.First(), {"id", "StuName", "ClassName", "ClassNum", "UseTime", "TotTime",
-                                   "tno", "Keyin", "Topic", "SubtractScore", "TotalChr", "RightChr",
-                                   "ErrChr", "ErrPercen", "Average", "TestDate"}),
-            "id=S123456789 StuName=王小明 ClassName=甲班 ClassNum=05 UseTime=1分0秒 "
-            "TotTime=10分00秒 tno=P001-1 Keyin=CHN Topic=文章練習（單） SubtractScore=0 TotalChr=" +
-                speed + " RightChr=" + speed + " ErrChr=0 ErrPercen=0 Average=" + speed +
-                " TestDate=2024/03/05 09:07:00 ");
-
+  const std::string speed = to_string(TypeExactly(args, 1, 3));
+  ASSERT_EQ(Score("1", "1"), 0) << err;
+  EXPECT_EQ(Rows(kPractice,
+                 "id, StuName, ClassName, ClassNum, UseTime, TotTime, tno, Keyin, "
+                 "Topic, SubtractScore, TotalChr, RightChr, ErrChr, ErrPercen, Average, "
+                 "TestDate"),
+            "S123456789 王小明 甲班 05 1分0秒 10分00秒 P001-1 CHN 文章練習（單） 0 " + speed + " " +
+                speed + " 0 0 " + speed + " 2024/03/05 09:07:00");
   args.SeatNo = "5";
-  const int later_speed = TypeExactly(args, 1, 2);
-  ASSERT_EQ(Score("1", "1", kLater).exit_status, 0);
-  rows = ReadTable(*OpenKeyin(folder), "TempScore");
-  ASSERT_EQ(rows.Count(), 1u);
-  EXPECT_EQ(Columns(rows.First(), {"ClassNum", "TotalChr"}),
-            "ClassNum=5 TotalChr=" + std::to_string(later_speed) + " ");
+  const std::string later = to_string(TypeExactly(args, 1, 2));
+  ASSERT_EQ(Score("1", "1", kLater), 0);
   args.SeatNo = "6";  // another seat: a row beside it
-  ASSERT_EQ(Score("1", "1", kLater).exit_status, 0);
+  ASSERT_EQ(Score("1", "1", kLater), 0);
   args.UserID = args.StuName = "";  // nobody named: no row
-  ASSERT_EQ(Score("1", "1", kLater).exit_status, 0);
-  EXPECT_EQ(ReadTable(*OpenKeyin(folder), "TempScore").Count(), 2u);
+  ASSERT_EQ(Score("1", "1", kLater), 0);
+  EXPECT_EQ(Rows(kPractice, "ClassNum, TotalChr"), "5 " + later + "; 6 " + later);
 }
 
 }  // namespace
