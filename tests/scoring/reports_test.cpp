@@ -10,35 +10,25 @@ std::u16string Blanks(std::size_t count) { return std::u16string(count, u'\u3000
 
 // A typed line that copies its reference line exactly.
 ScoredLine ExactLine(int typed_number, int best_line, const std::u16string& text) {
-  ScoredLine line;
-  line.typed_number = typed_number;
-  line.best_line = best_line;
-  line.reference_line = line.typed_line = text;
-  line.reference_copy = line.typed_copy = std::u16string(text.size(), u'○');
-  line.hits = static_cast<int>(text.size());
-  line.score = line.adjusted_score = static_cast<double>(text.size());
-  return line;
+  const std::u16string circles(text.size(), u'○');
+  const auto n = static_cast<int>(text.size());
+  return {typed_number, best_line, text, circles, circles, text, n, 0, 0, 1.0 * n, 1.0 * n};
 }
 
-TEST(ListingBlock, ExactCopy) {
+// Lines are filled to 35 characters; longer ones keep one fill blank, except the reference line.
+TEST(ListingBlock, Layout) {
   const std::u16string fill = Blanks(32);
   EXPECT_EQ(ListingBlock(ExactLine(3, 7, u"甲乙丙")),
             (Lines{u"07 甲乙丙" + fill + u" +3", u" A ○○○" + fill + u" -0.0",
                    u" B ○○○" + fill + u" -0.0", u"03 甲乙丙" + fill + u" =3.0", u""}));
-  const Lines numbered = ListingBlock(ExactLine(112, 98, u"甲乙"));  // the last two digits
-  EXPECT_EQ(numbered[3].substr(0, 3), u"12 ");
-}
-
-// Lines of 35 characters and more keep one fill blank, except after the reference line.
-TEST(ListingBlock, LongLines) {
+  EXPECT_EQ(ListingBlock(ExactLine(112, 98, u"甲乙"))[3].substr(0, 3), u"12 ");  // last 2 digits
   for (const auto& [length, count] :
-       {std::pair<std::size_t, std::u16string>{34, u"34"}, {35, u"35"}, {40, u"40"}}) {
+       {std::pair<std::size_t, std::u16string>{34, u"34"}, {35, u"35"}}) {
     const std::u16string text(length, u'字'), circles(length, u'○'), fill = Blanks(1);
-    const Lines block = ListingBlock(ExactLine(1, 1, text));
-    EXPECT_EQ(block[0], u"01 " + text + Blanks(length < 35) + u" +" + count);
-    EXPECT_EQ(block[1], u" A " + circles + fill + u" -0.0");
-    EXPECT_EQ(block[2], u" B " + circles + fill + u" -0.0");
-    EXPECT_EQ(block[3], u"01 " + text + fill + u" =" + count + u".0");
+    EXPECT_EQ(ListingBlock(ExactLine(1, 1, text)),
+              (Lines{u"01 " + text + Blanks(length < 35) + u" +" + count,
+                     u" A " + circles + fill + u" -0.0", u" B " + circles + fill + u" -0.0",
+                     u"01 " + text + fill + u" =" + count + u".0", u""}));
   }
 }
 
