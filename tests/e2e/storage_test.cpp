@@ -12,10 +12,6 @@ using std::to_string;
 
 constexpr char kTime[] = "2024-03-05 09:07:00", kLater[] = "2024-03-05 09:30:40";
 
-bool Contains(const std::string& text, const std::string& part) {
-  return text.find(part) != std::string::npos;
-}
-
 // TestType 5 (the exam) writes to the answer database and no CSCR file.
 struct Table {
   const char *name, *TestType, *scores;  // both parts and the review result
