@@ -35,12 +35,8 @@ MaintenanceForm ActivateMaintenanceForm(std::u16string_view command_line) {
   }
   MaintenanceForm form;
   for (int i = 0; i < kMaintenanceFieldCount; ++i) form.fields[i] = pieces[i];
-  const std::optional<double> subtract_score = ParseNumber(pieces[kFieldSubtractScore]);
-  if (!subtract_score) {
-    throw MaintenanceCommandLineError("field 11 (SubtractScore) is not a number: \"" +
-                                      Utf16ToUtf8(pieces[kFieldSubtractScore]) + "\"");
-  }
-  form.SubtractScore = *subtract_score;
+  form.SubtractScore = NumberOrThrow<MaintenanceCommandLineError>(pieces[kFieldSubtractScore],
+                                                                  "field 11 (SubtractScore)");
   return form;
 }
 

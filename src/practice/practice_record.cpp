@@ -13,14 +13,6 @@
 namespace keyin {
 namespace {
 
-double StrictNumber(std::u16string_view text, const char* what) {
-  const std::optional<double> number = ParseNumber(text);
-  if (!number) {
-    throw RunFailure(std::string(what) + " is not a number: \"" + Utf16ToUtf8(text) + "\"");
-  }
-  return *number;
-}
-
 std::string InsertStatement(const std::vector<TempScoreColumn>& row) {
   std::string columns;
   std::string markers;
@@ -37,12 +29,10 @@ std::string InsertStatement(const std::vector<TempScoreColumn>& row) {
 
 }  // namespace
 
-double NumberOfValue(const std::optional<double>& value) {
-  return value ? LeadingNumber(FormatNumber(*value)) : 0;
-}
+double NumberOfValue(const std::optional<double>& value) { return value ? AsWritten(*value) : 0; }
 
 std::u16string ElapsedTimeText(std::u16string_view UseTime) {
-  const double seconds = StrictNumber(UseTime, "the time used (UseTime)");
+  const double seconds = NumberOrThrow<RunFailure>(UseTime, "the time used (UseTime)");
   std::u16string minutes = FormatNumber(seconds / 60);
   minutes.resize(std::min(minutes.size(), minutes.find(u'.')));
   const double seconds_beyond = std::fmod(RoundHalfEven(seconds), 60);
@@ -50,12 +40,12 @@ std::u16string ElapsedTimeText(std::u16string_view UseTime) {
 }
 
 std::u16string AllowedTimeText(std::u16string_view TotTime) {
-  const double seconds = StrictNumber(TotTime, "the time allowed (TotTime)");
+  const double seconds = NumberOrThrow<RunFailure>(TotTime, "the time allowed (TotTime)");
   return FormatNumber(seconds / 60) + u"分00秒";
 }
 
 std::optional<std::u16string> TopicOf(std::u16string_view TestType) {
-  const double kind = StrictNumber(TestType, "the kind of run (TestType)");
+  const double kind = NumberOrThrow<RunFailure>(TestType, "the kind of run (TestType)");
   if (kind == 2) return u"文章練習（雙）";
   if (kind == 1) return u"文章練習（單）";
   if (kind == 3) return u"模擬測驗";

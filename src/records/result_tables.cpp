@@ -182,12 +182,7 @@ double StoredNumber(const DbValue& value, std::string_view column) {
   if (const auto* number = std::get_if<double>(&value)) return *number;
   const std::u16string text = StoredText(value);
   if (text.find_first_not_of(u' ') == std::u16string::npos) return 0;
-  const std::optional<double> number = ParseNumber(text);
-  if (!number) {
-    throw RunFailure("the stored " + std::string(column) + " is not a number: \"" +
-                     Utf16ToUtf8(text) + "\"");
-  }
-  return *number;
+  return NumberOrThrow<RunFailure>(text, "the stored " + std::string(column));
 }
 
 StoredPart StoreKeyinRow(DbConnection& AnsConn, const TableInputs& inputs, ResultValues& results) {

@@ -12,9 +12,6 @@ constexpr double kErrorThreshold = 10;
 
 enum class Part { kFirst, kSecond };
 
-// A value as it reads back from its shortest 15-digit text.
-double AsWritten(double value) { return LeadingNumber(FormatNumber(value)); }
-
 Part ChoosePart(double S1, double E1, double S2, double E2) {
   if (S1 == 0 && S2 > 0) return Part::kSecond;
   if (S1 > 0 && S2 == 0) return Part::kFirst;

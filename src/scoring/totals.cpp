@@ -54,14 +54,11 @@ double Speed(double score_sum, double minutes, const char* what) {
 
 Scores TotScr(const MatchTotals& totals, const ReferenceLines& reference,
               std::u16string_view UseTime, double test_type) {
-  const std::optional<double> seconds = ParseNumber(UseTime);
-  if (!seconds) {
-    throw ScoreError("the time used (UseTime) is not a number of seconds: \"" +
-                     Utf16ToUtf8(UseTime) + "\"");
-  }
+  const double seconds =
+      NumberOrThrow<ScoreError>(UseTime, "the time used (UseTime)", "a number of seconds");
 
   Scores scores;
-  scores.TestMinutes = *seconds / 60;
+  scores.TestMinutes = seconds / 60;
   scores.TotalChars = totals.total_chars;
   scores.ErrorCount = totals.error_count;
   scores.Deduction = totals.deduction;
@@ -94,9 +91,8 @@ Scores TotScr(const MatchTotals& totals, const ReferenceLines& reference,
   // re-read and cut to whole seconds.
   const double whole_minutes = std::trunc(scores.TestMinutes);
   scores.TestMinutesText = FormatNumber(whole_minutes);
-  const double minutes_read_back = LeadingNumber(scores.TestMinutesText);
-  const std::u16string seconds_text = FormatNumber((scores.TestMinutes - minutes_read_back) * 60);
-  scores.TestSecondsText = FormatNumber(std::trunc(LeadingNumber(seconds_text)));
+  const double seconds_beyond = (scores.TestMinutes - AsWritten(whole_minutes)) * 60;
+  scores.TestSecondsText = FormatNumber(std::trunc(AsWritten(seconds_beyond)));
   return scores;
 }
 

@@ -1,6 +1,5 @@
 #include "startup/run.h"
 
-#include "platform/code_page.h"
 #include "support/number_text.h"
 #include "support/text.h"
 
@@ -26,12 +25,7 @@ RunParams MakeRunParams(const std::vector<std::u16string>& pieces) {
   params.TestPart = pieces[9];
   params.TotTime = pieces[10];
   params.UseTime = pieces[11];
-  std::optional<double> subtract_score = ParseNumber(pieces[12]);
-  if (!subtract_score) {
-    throw RunFailure("the deduction standard (field 12) is not a number: \"" +
-                     Utf16ToUtf8(pieces[12]) + "\"");
-  }
-  params.SubtractScore = *subtract_score;
+  params.SubtractScore = NumberOrThrow<RunFailure>(pieces[12], "the deduction standard (field 12)");
   params.LibPath = pieces[13];
   params.ScrPath = pieces[14];
   params.ClassName = pieces[15];
@@ -43,12 +37,7 @@ std::optional<double> TestTypeNumberIfAny(const RunParams& params) {
 }
 
 double TestTypeNumber(const RunParams& params) {
-  std::optional<double> number = ParseNumber(params.TestType);
-  if (!number) {
-    throw RunFailure("the kind of run (TestType) is not a number: \"" +
-                     Utf16ToUtf8(params.TestType) + "\"");
-  }
-  return *number;
+  return NumberOrThrow<RunFailure>(params.TestType, "the kind of run (TestType)");
 }
 
 }  // namespace keyin

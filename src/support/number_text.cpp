@@ -22,6 +22,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/code_page.h"
+
 namespace keyin {
 namespace {
 
@@ -246,6 +248,13 @@ std::optional<double> ParseNumber(std::u16string_view text) {
   if (converted.overflow) return std::nullopt;
   return converted.value;
 }
+
+std::string NotANumberText(std::string_view subject, std::u16string_view text,
+                           std::string_view kind) {
+  return std::string(subject) + " is not " + std::string(kind) + ": \"" + Utf16ToUtf8(text) + "\"";
+}
+
+double AsWritten(double value) { return LeadingNumber(FormatNumber(value)); }
 
 std::u16string FormatWithLeadingZeros(long long value, int digits) {
   // The magnitude as unsigned, so the most negative value has one too.

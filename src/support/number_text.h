@@ -23,6 +23,24 @@ double LeadingNumber(std::u16string_view text);
 // empty text included, and for numbers beyond the range of a double.
 std::optional<double> ParseNumber(std::u16string_view text);
 
+// The description of a text that should hold a number and does not:
+// <subject> is not <kind>: "<text>".
+std::string NotANumberText(std::string_view subject, std::u16string_view text,
+                           std::string_view kind = "a number");
+
+// Parse or fail: the strict reading of a text that must hold a number. Throws Failure with
+// NotANumberText when ParseNumber finds none; the caller names what the text is.
+template <typename Failure>
+double NumberOrThrow(std::u16string_view text, std::string_view subject,
+                     std::string_view kind = "a number") {
+  if (const std::optional<double> number = ParseNumber(text)) return *number;
+  throw Failure(NotANumberText(subject, text, kind));
+}
+
+// The value as it reads back from the text FormatNumber writes (15 significant digits), so that
+// 0.1 + 0.2 reads back as 0.3: rules that compare or store what the reports show use it.
+double AsWritten(double value);
+
 // Whole number written with at least `digits` digits, zeros in front ("00" pattern); negative
 // numbers keep their sign in front of the digits.
 std::u16string FormatWithLeadingZeros(long long value, int digits);
