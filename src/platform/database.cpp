@@ -13,11 +13,10 @@
 //
 // Values: a number is bound as an integer when it is whole and fits 64 bits (so 42 is stored as
 // 42, not 42.0), otherwise as a double; integers and doubles read back as double. Text is sent and
-// read as UTF-8 that we encode ourselves: a lone surrogate (a broken typed answer) is written as
-// its own three bytes and read back unchanged. The engine's UTF-16 conversion would instead join
-// it with the next code unit and lose that character. Bytes that are no UTF-8 (a file written by
-// another tool) read as U+FFFD, one per bad byte. A BLOB reads as the text of its bytes, as the
-// engine's CAST(x AS TEXT) does; the system itself stores no BLOBs.
+// read as UTF-8 through utf8.h, which keeps a lone surrogate (a broken typed answer); the engine's
+// own UTF-16 conversion would join it with the next code unit and lose that character. Bytes that
+// are no UTF-8 (a file written by another tool) read as U+FFFD, one per bad byte. A BLOB reads as
+// the text of its bytes, as the engine's CAST(x AS TEXT) does; the system itself stores no BLOBs.
 #include "platform/database.h"
 
 #include <fcntl.h>
@@ -33,104 +32,13 @@
 #include <memory>
 
 #include "platform/clock.h"
+#include "platform/utf8.h"
 
 namespace keyin {
 
 namespace {
 
 constexpr int kBusyTimeoutMilliseconds = 10'000;
-
-// --- UTF-8 of the store -------------------------------------------------------------------------
-//
-//   U+0000..U+007F      0xxxxxxx
-//   U+0080..U+07FF      110xxxxx 10xxxxxx
-//   U+0800..U+FFFF      1110xxxx 10xxxxxx 10xxxxxx           (a lone surrogate too)
-//   U+10000..U+10FFFF   11110xxx 10xxxxxx 10xxxxxx 10xxxxxx  (a surrogate pair)
-
-void AppendUtf8(std::string& out, char32_t code_point) {
-  if (code_point < 0x80) {
-    out += static_cast<char>(code_point);
-  } else if (code_point < 0x800) {
-    out += static_cast<char>(0xC0 | (code_point >> 6));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else if (code_point < 0x10000) {
-    out += static_cast<char>(0xE0 | (code_point >> 12));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code_point >> 18));
-    out += static_cast<char>(0x80 | ((code_point >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code_point & 0x3F));
-  }
-}
-
-bool IsHighSurrogate(char16_t unit) { return unit >= 0xD800 && unit <= 0xDBFF; }
-bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-
-std::string EncodeUtf8(std::u16string_view text) {
-  std::string out;
-  out.reserve(text.size() * 3);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t code_point = text[i];
-    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    AppendUtf8(out, code_point);
-  }
-  return out;
-}
-
-std::u16string DecodeUtf8(const unsigned char* bytes, std::size_t size) {
-  std::u16string out;
-  out.reserve(size);
-  std::size_t i = 0;
-  while (i < size) {
-    const unsigned char lead = bytes[i];
-    if (lead < 0x80) {
-      out += static_cast<char16_t>(lead);
-      ++i;
-      continue;
-    }
-    // Length of the sequence, the bits of its lead byte, and the smallest code point it may hold
-    // (anything below is an overlong form).
-    std::size_t length = 0;
-    char32_t code_point = 0;
-    char32_t smallest = 0;
-    if ((lead & 0xE0) == 0xC0) {
-      length = 2;
-      code_point = lead & 0x1F;
-      smallest = 0x80;
-    } else if ((lead & 0xF0) == 0xE0) {
-      length = 3;
-      code_point = lead & 0x0F;
-      smallest = 0x800;
-    } else if ((lead & 0xF8) == 0xF0) {
-      length = 4;
-      code_point = lead & 0x07;
-      smallest = 0x10000;
-    }
-    bool valid = length != 0 && i + length <= size;
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      valid = (bytes[i + k] & 0xC0) == 0x80;
-      code_point = (code_point << 6) | (bytes[i + k] & 0x3F);
-    }
-    if (!valid || code_point < smallest || code_point > 0x10FFFF) {
-      out += u'\uFFFD';
-      ++i;
-      continue;
-    }
-    if (code_point >= 0x10000) {
-      out += static_cast<char16_t>(0xD800 + ((code_point - 0x10000) >> 10));
-      out += static_cast<char16_t>(0xDC00 + ((code_point - 0x10000) & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(code_point);
-    }
-    i += length;
-  }
-  return out;
-}
 
 // --- handles ------------------------------------------------------------------------------------
 
@@ -143,6 +51,11 @@ struct FinalizeStatement {
   void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
 };
 using StatementHandle = std::unique_ptr<sqlite3_stmt, FinalizeStatement>;
+
+// The engine hands text out as unsigned bytes.
+std::string_view AsBytes(const unsigned char* text, std::size_t size) {
+  return {reinterpret_cast<const char*>(text), size};
+}
 
 std::string Quoted(std::string_view sql) { return "\"" + std::string(sql) + "\""; }
 
@@ -173,8 +86,8 @@ void FormatFunction(sqlite3_context* context, int, sqlite3_value** arguments) {
       sqlite3_result_error_nomem(context);
       return;
     }
-    const std::string result = EncodeUtf8(
-        FormatSqlValue(DecodeUtf8(value, value_size), DecodeUtf8(pattern, pattern_size)));
+    const std::string result = EncodeUtf8(FormatSqlValue(
+        DecodeUtf8(AsBytes(value, value_size)), DecodeUtf8(AsBytes(pattern, pattern_size))));
     sqlite3_result_text(context, result.data(), static_cast<int>(result.size()), SQLITE_TRANSIENT);
   } catch (const std::exception& error) {
     sqlite3_result_error(context, error.what(), -1);
@@ -215,7 +128,7 @@ DbValue ColumnValue(sqlite3_stmt* statement, int column) {
         if (size == 0) return std::u16string();
         throw DatabaseError("cannot read a column value: out of memory");
       }
-      return DecodeUtf8(text, static_cast<std::size_t>(size));
+      return DecodeUtf8(AsBytes(text, static_cast<std::size_t>(size)));
     }
   }
 }
@@ -454,7 +367,7 @@ std::u16string FormatSqlValue(std::u16string_view value, std::u16string_view pat
   // Fields are ASCII letters and UTF-8 puts no ASCII byte inside a multi-byte character, so every
   // other character of the pattern passes through unchanged.
   const std::string text = FormatDateTime(*date_time, EncodeUtf8(pattern));
-  return DecodeUtf8(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  return DecodeUtf8(text);
 }
 
 }  // namespace keyin

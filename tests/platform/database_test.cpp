@@ -60,6 +60,14 @@ TEST_F(DatabaseTest, BoundValuesComeBackUnchanged) {
     EXPECT_TRUE(IsEmpty(row["TestDay"]));
     EXPECT_THROW(row["Err1"], DatabaseError);
   }
+  // The stored bytes: a supplementary character is one four-byte form, and bytes that are no
+  // UTF-8 read as one U+FFFD each.
+  EXPECT_EQ(
+      database_->Query("SELECT hex(Name) AS h FROM Scores WHERE Name = ?", {Text(u"\U00020BB7")})
+          .First()["h"],
+      Text(u"F0A0AEB7"));
+  EXPECT_EQ(database_->Query("SELECT CAST(X'C0AF' AS TEXT) AS t").First()["t"],
+            Text(u"\uFFFD\uFFFD"));
   EXPECT_THROW(database_->Execute("INSERT INTO Scores(Name) VALUES(?)"), DatabaseError);
   EXPECT_THROW(database_->Execute("DELETE FROM Scores; DROP TABLE Scores"), DatabaseError);
 }
