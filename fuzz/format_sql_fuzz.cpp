@@ -26,8 +26,6 @@
 namespace keyin {
 namespace {
 
-constexpr std::string_view kStoredPattern = "yyyy/MM/dd HH:mm:ss";
-
 // One encrypted database for the whole process, in a temporary folder removed at a normal exit.
 class ScratchDatabase {
  public:
@@ -68,6 +66,10 @@ std::optional<std::string> AsciiOf(std::u16string_view text) {
   return ascii;
 }
 
+std::u16string StoredPattern() {
+  return std::u16string(kStoredDateTimePattern.begin(), kStoredDateTimePattern.end());
+}
+
 bool InRange(const DateTime& value) {
   return value.year >= 1 && value.year <= 9999 && value.month >= 1 && value.month <= 12 &&
          value.day >= 1 && value.day <= 31 && value.hour >= 0 && value.hour <= 23 &&
@@ -83,8 +85,8 @@ void CheckDateTimeTexts(std::string_view text, std::string_view pattern) {
   const std::optional<DateTime> value = ParseDateTime(text);
   if (!value) return;
   FUZZ_CHECK(InRange(*value));
-  const std::string stored = FormatDateTime(*value, kStoredPattern);
-  FUZZ_CHECK(stored.size() == kStoredPattern.size());
+  const std::string stored = FormatDateTime(*value, kStoredDateTimePattern);
+  FUZZ_CHECK(stored.size() == kStoredDateTimePattern.size());
   FUZZ_CHECK(ParseDateTime(stored) == value);
   FUZZ_CHECK(ParseDateTime(FormatDateTime(*value, "yyyy/M/d H:m:s")) == value);
   const std::string formatted = FormatDateTime(*value, pattern);
@@ -98,11 +100,11 @@ void CheckFormat(std::u16string_view value, std::u16string_view pattern) {
   if (!date_time) {
     FUZZ_CHECK(formatted == value);
   } else {
-    const std::u16string stored = FormatSqlValue(value, u"yyyy/MM/dd HH:mm:ss");
+    const std::u16string stored = FormatSqlValue(value, StoredPattern());
     const std::optional<std::string> stored_ascii = AsciiOf(stored);
     FUZZ_CHECK(stored_ascii && ParseDateTime(*stored_ascii) == date_time);
-    FUZZ_CHECK(*stored_ascii == FormatDateTime(*date_time, kStoredPattern));
-    FUZZ_CHECK(FormatSqlValue(stored, u"yyyy/MM/dd HH:mm:ss") == stored);
+    FUZZ_CHECK(*stored_ascii == FormatDateTime(*date_time, kStoredDateTimePattern));
+    FUZZ_CHECK(FormatSqlValue(stored, StoredPattern()) == stored);
   }
 
   const DbRows rows = Store().Query("SELECT Format(?, ?) AS Result",

@@ -21,10 +21,6 @@ constexpr char kDeleteMockRowsOfDay[] =
 
 DbValue Text(const std::u16string& text) { return text; }
 
-DbValue DateTimeText(const DateTime& value, std::string_view pattern) {
-  return Utf8ToUtf16(FormatDateTime(value, pattern));
-}
-
 }  // namespace
 
 MaintenanceForm ActivateMaintenanceForm(std::u16string_view command_line) {
@@ -53,7 +49,7 @@ void CommandButton1_Click(MaintenanceForm& form, Run& run, const DateTime& now) 
                          {Text(form.fields[kFieldExamPlaceNo]), Text(form.fields[kFieldExamNo]),
                           Text(form.fields[kFieldUserID]), Text(form.fields[kFieldExamPaperNo]),
                           form.Score1, form.Err1, form.Score2, form.Err2, form.Score, form.Err,
-                          DateTimeText(now, "yyyy/MM/dd HH:mm:ss")});
+                          FormatDateTimeText(now, kStoredDateTimePattern)});
     transaction.Commit();
   }
   run.AnsConn.reset();
@@ -62,10 +58,11 @@ void CommandButton1_Click(MaintenanceForm& form, Run& run, const DateTime& now) 
 void CommandButton2_Click(MaintenanceForm& form, Run& run, const DateTime& today) {
   OpenKeyinDb(run);
   assert(run.KeyinConn != nullptr);
-  run.KeyinConn->Execute(kDeleteMockRowsOfDay,
-                         {Text(form.fields[kFieldUserID]),
-                          Text(form.fields[kFieldSessionNo] + form.fields[kFieldSeatNo]),
-                          Text(form.fields[kFieldExamPaperNo]), DateTimeText(today, "yyyy/MM/dd")});
+  run.KeyinConn->Execute(
+      kDeleteMockRowsOfDay,
+      {Text(form.fields[kFieldUserID]),
+       Text(form.fields[kFieldSessionNo] + form.fields[kFieldSeatNo]),
+       Text(form.fields[kFieldExamPaperNo]), FormatDateTimeText(today, "yyyy/MM/dd")});
   run.KeyinConn.reset();
 }
 

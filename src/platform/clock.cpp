@@ -114,6 +114,11 @@ std::string FormatDateTime(const DateTime& value, std::string_view pattern) {
   return out;
 }
 
+std::u16string FormatDateTimeText(const DateTime& value, std::string_view pattern) {
+  const std::string text = FormatDateTime(value, pattern);
+  return std::u16string(text.begin(), text.end());
+}
+
 std::optional<DateTime> ParseDateTime(std::string_view text) {
   DateTime value;
   std::size_t position = 0;

@@ -18,6 +18,11 @@ DateTime LocalNow();
 // every other character stands for itself ("yyyy/MM/dd HH:mm:ss", "yyyy/MM/dd H:m:s",
 // "yyyy/MM/dd", and the regional forms "yyyy/M/d" and "H:mm:ss"). Pure.
 std::string FormatDateTime(const DateTime& value, std::string_view pattern);
+// The same as UTF-16 text (patterns and digits are ASCII). Pure.
+std::u16string FormatDateTimeText(const DateTime& value, std::string_view pattern);
+
+// How the tables and the CSCR file store a date-time.
+inline constexpr std::string_view kStoredDateTimePattern = "yyyy/MM/dd HH:mm:ss";
 
 // Reads a stored date-time text "yyyy/M/d" optionally followed by a blank and "H:m:s" (each
 // field with or without leading zeros; "-" is accepted for "/"). Nothing for any other text or

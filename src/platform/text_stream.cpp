@@ -18,31 +18,45 @@ constexpr char16_t kLF = u'\n';
 
 }  // namespace
 
-std::vector<std::u16string> SplitUtf16Lines(std::string_view bytes) {
-  std::size_t start = 0;
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    start = 2;
+std::string Utf16LeBytes(std::u16string_view text) {
+  std::string bytes;
+  bytes.reserve(text.size() * 2);
+  for (char16_t unit : text) {
+    bytes.push_back(static_cast<char>(unit & 0xFF));
+    bytes.push_back(static_cast<char>(unit >> 8));
   }
+  return bytes;
+}
+
+std::u16string Utf16LeUnits(std::string_view bytes) {
   std::u16string units;
-  units.reserve((bytes.size() - start) / 2 + 1);
-  std::size_t position = start;
+  units.reserve(bytes.size() / 2 + 1);
+  std::size_t position = 0;
   for (; position + 1 < bytes.size(); position += 2) {
     units.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[position]) |
                                           static_cast<unsigned char>(bytes[position + 1]) << 8));
   }
   if (position < bytes.size()) units.push_back(u'\uFFFD');
+  return units;
+}
 
+std::vector<std::u16string> SplitLines(std::u16string_view text) {
   std::vector<std::u16string> lines;
   std::size_t line_start = 0;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    if (units[i] != kCR && units[i] != kLF) continue;
-    lines.emplace_back(units, line_start, i - line_start);
-    if (units[i] == kCR && i + 1 < units.size() && units[i + 1] == kLF) ++i;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != kCR && text[i] != kLF) continue;
+    lines.emplace_back(text.substr(line_start, i - line_start));
+    if (text[i] == kCR && i + 1 < text.size() && text[i + 1] == kLF) ++i;
     line_start = i + 1;
   }
-  if (line_start < units.size()) lines.emplace_back(units, line_start, std::u16string::npos);
+  if (line_start < text.size()) lines.emplace_back(text.substr(line_start));
   return lines;
+}
+
+std::vector<std::u16string> SplitUtf16Lines(std::string_view bytes) {
+  const bool bom = bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+                   static_cast<unsigned char>(bytes[1]) == 0xFE;
+  return SplitLines(Utf16LeUnits(bytes.substr(bom ? 2 : 0)));
 }
 
 TextReader::TextReader(const std::string& path) : lines_(SplitUtf16Lines(ReadWholeFile(path))) {}
@@ -59,12 +73,7 @@ TextWriter::~TextWriter() {
 
 void TextWriter::Write(std::u16string_view text) {
   if (file_ == nullptr) throw FileError("cannot write " + path_ + ": the file is closed");
-  std::string bytes;
-  bytes.reserve(text.size() * 2);
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
+  const std::string bytes = Utf16LeBytes(text);
   if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
     throw FileError(DescribeFileError("write", path_));
   }

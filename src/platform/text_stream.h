@@ -20,6 +20,16 @@
 
 namespace keyin {
 
+// UTF-16 units as UTF-16LE bytes, low byte first; no BOM. Pure.
+std::string Utf16LeBytes(std::u16string_view text);
+// UTF-16LE bytes as UTF-16 units (a BOM is a unit like any other); a final odd byte reads as
+// U+FFFD. Pure.
+std::u16string Utf16LeUnits(std::string_view bytes);
+
+// Splits text into lines: CR LF, a lone LF and a lone CR each end a line and are not part of it;
+// a final line without a line end is a line, nothing after the last line end is not. Pure.
+std::vector<std::u16string> SplitLines(std::u16string_view text);
+
 // Splits UTF-16LE bytes (BOM optional) into lines by the reading rules above. Pure.
 std::vector<std::u16string> SplitUtf16Lines(std::string_view bytes);
 

@@ -84,7 +84,7 @@ std::vector<TempScoreColumn> TempScoreRow(const RunParams& params, const Practic
       {"ErrChr", error_count},
       {"ErrPercen", NumberOfValue(inputs.ErrorRate)},
       {"Average", NumberOfValue(inputs.Speed)},
-      {"TestDate", Utf8ToUtf16(FormatDateTime(now, "yyyy/MM/dd HH:mm:ss"))},
+      {"TestDate", FormatDateTimeText(now, kStoredDateTimePattern)},
       {"ErWords", inputs.ErrorWords},
       {"LocalHostName", std::u16string(host_name)},
   };

@@ -32,7 +32,7 @@ std::vector<std::u16string> CscrLines(std::u16string_view SessionNo, std::u16str
   };
   return {
       TwoDigitNumber(SessionNo) + TwoDigitNumber(SeatNo) + u" " +
-          Utf8ToUtf16(FormatDateTime(now, "yyyy/MM/dd HH:mm:ss")),
+          FormatDateTimeText(now, kStoredDateTimePattern),
       part_line(u"測驗一\u3000", results.Test1Score, results.Test1Err),
       part_line(u"測驗二\u3000", results.Test2Score, results.Test2Err),
       part_line(u"覆核成績", results.ReviewScore, results.ReviewErr),

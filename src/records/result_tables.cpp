@@ -22,9 +22,7 @@ std::u16string StoredText(const DbValue& value) {
   return {};
 }
 
-DbValue StoredTime(const DateTime& now) {
-  return Utf8ToUtf16(FormatDateTime(now, "yyyy/MM/dd HH:mm:ss"));
-}
+DbValue StoredTime(const DateTime& now) { return FormatDateTimeText(now, kStoredDateTimePattern); }
 
 // The first part as the found row holds it.
 void ReadFirstPart(const DbRow& row, ResultValues& results) {
@@ -100,7 +98,7 @@ void StoreTestScoreStudentSecondPart(DbConnection& db, const TableInputs& in,
   const DbValue id = Text(p.UserID);
   const DbValue test_num = Text(p.SessionNo + p.SeatNo);
   const DbValue tno = Text(p.ExamPaperNo);
-  const DbValue today = Utf8ToUtf16(FormatDateTime(in.now, "yyyy/MM/dd"));
+  const DbValue today = FormatDateTimeText(in.now, "yyyy/MM/dd");
   const DbRows found = db.Query(
       "SELECT * FROM TestScore_Student WHERE id=? AND TestNum=? AND Tno =? AND "
       "Format(TestDay,'yyyy/MM/dd')=? order by TestDay desc",

@@ -12,6 +12,7 @@
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/text_stream.h"
 
 extern char** environ;
 
@@ -166,12 +167,7 @@ RunArgs DefaultArgs(const ProgramFolder& folder) {
 std::string TypedAnswerBytes(const std::vector<std::string>& lines) {
   std::u16string text = u"\uFEFF";
   for (const std::string& line : lines) text += Utf8ToUtf16(line) + u"\r\n";
-  std::string bytes;
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
+  return Utf16LeBytes(text);
 }
 
 void WriteTypedAnswer(const std::filesystem::path& path, const std::vector<std::string>& lines) {
@@ -193,12 +189,7 @@ std::vector<std::string> Sample(const char* name) {
 }
 
 std::string ReadReport(const std::filesystem::path& path) {
-  std::string bytes = ReadBytes(path);
-  std::u16string text;
-  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
-    text.push_back(static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                         static_cast<unsigned char>(bytes[i + 1]) << 8));
-  }
+  std::u16string text = Utf16LeUnits(ReadBytes(path));
   if (!text.empty() && text.front() == u'\uFEFF') text.erase(0, 1);
   return Utf16ToUtf8(text);
 }

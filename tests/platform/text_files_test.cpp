@@ -13,12 +13,7 @@ namespace keyin {
 namespace {
 
 std::string Utf16Bytes(std::u16string_view text, bool bom = true) {
-  std::string bytes = bom ? std::string("\xFF\xFE") : std::string();
-  for (char16_t unit : text) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
-  }
-  return bytes;
+  return (bom ? "\xFF\xFE" : "") + Utf16LeBytes(text);
 }
 
 struct Utf16Case {
