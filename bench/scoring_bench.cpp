@@ -123,10 +123,12 @@ std::size_t ScoreInMemory(const ReferenceLines& reference,
   MatchResult matched = ScrLoop(reference, typed, 0);
   std::size_t lines = 0;
   for (const ScoredLine& line : matched.lines) lines += ListingBlock(line).size();
-  Scores scores = TotScr(matched.totals, reference, u"300", 3);
+  Scores scores = TotScr(matched.totals, reference, u"300", RunKind::kMockTest);
   lines += ListingSummary(u"CTEST-1", scores, 0).size();
   lines += ScoreSummary(u"CTEST-1", scores).size();
-  lines += ErrChk(u"P001", u"1", 3, scores, matched.totals, u"2024/3/5", u"9:07:02").lines.size();
+  lines +=
+      ErrChk(u"P001", u"1", RunKind::kMockTest, scores, matched.totals, u"2024/3/5", u"9:07:02")
+          .lines.size();
   return lines;
 }
 

@@ -1,10 +1,8 @@
 #include "maintenance/maintenance_form.h"
 
-#include <cassert>
-
 #include "platform/code_page.h"
 #include "platform/database.h"
-#include "startup/databases.h"
+#include "run/run_params.h"
 #include "support/number_text.h"
 
 namespace keyin {
@@ -36,34 +34,27 @@ MaintenanceForm ActivateMaintenanceForm(std::u16string_view command_line) {
   return form;
 }
 
-void CommandButton1_Click(MaintenanceForm& form, Run& run, const DateTime& now) {
-  OpenAnsDb(run);
-  assert(run.AnsConn != nullptr);
-  {
-    DbTransaction transaction(*run.AnsConn);
-    run.AnsConn->Execute(kDeleteExamRows,
-                         {Text(form.fields[kFieldExamPlaceNo]), Text(form.fields[kFieldExamNo]),
-                          Text(form.fields[kFieldUserID])});
-    form.fields[kFieldUserID] = kSampleUserID;
-    run.AnsConn->Execute(kInsertExamRow,
-                         {Text(form.fields[kFieldExamPlaceNo]), Text(form.fields[kFieldExamNo]),
-                          Text(form.fields[kFieldUserID]), Text(form.fields[kFieldExamPaperNo]),
-                          form.Score1, form.Err1, form.Score2, form.Err2, form.Score, form.Err,
-                          FormatDateTimeText(now, kStoredDateTimePattern)});
-    transaction.Commit();
-  }
-  run.AnsConn.reset();
+void CommandButton1_Click(MaintenanceForm& form, DbConnection& AnsConn, const DateTime& now) {
+  DbTransaction transaction(AnsConn);
+  AnsConn.Execute(kDeleteExamRows,
+                  {Text(form.fields[kFieldExamPlaceNo]), Text(form.fields[kFieldExamNo]),
+                   Text(form.fields[kFieldUserID])});
+  form.fields[kFieldUserID] = kSampleUserID;
+  AnsConn.Execute(kInsertExamRow,
+                  {Text(form.fields[kFieldExamPlaceNo]), Text(form.fields[kFieldExamNo]),
+                   Text(form.fields[kFieldUserID]), Text(form.fields[kFieldExamPaperNo]),
+                   form.Score1, form.Err1, form.Score2, form.Err2, form.Score, form.Err,
+                   FormatDateTimeText(now, kStoredDateTimePattern)});
+  transaction.Commit();
 }
 
-void CommandButton2_Click(MaintenanceForm& form, Run& run, const DateTime& today) {
-  OpenKeyinDb(run);
-  assert(run.KeyinConn != nullptr);
-  run.KeyinConn->Execute(
+void CommandButton2_Click(const MaintenanceForm& form, DbConnection& KeyinConn,
+                          const DateTime& today) {
+  KeyinConn.Execute(
       kDeleteMockRowsOfDay,
       {Text(form.fields[kFieldUserID]),
        Text(form.fields[kFieldSessionNo] + form.fields[kFieldSeatNo]),
        Text(form.fields[kFieldExamPaperNo]), FormatDateTimeText(today, "yyyy/MM/dd")});
-  run.KeyinConn.reset();
 }
 
 void CommandButton3_Click(MaintenanceForm& form) { form.fields[kFieldUseTime] = kSampleUseTime; }

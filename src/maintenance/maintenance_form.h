@@ -13,7 +13,7 @@
 #include <string_view>
 
 #include "platform/clock.h"
-#include "startup/run.h"
+#include "platform/database.h"
 
 namespace keyin {
 
@@ -53,15 +53,16 @@ struct MaintenanceForm {
 // pieces or a piece 11 that is not a number.
 MaintenanceForm ActivateMaintenanceForm(std::u16string_view command_line);
 
-// Button 1: in the answer database, replaces the Keyin rows of field 0, field 1 and field 4 by
-// one sample row for "A123456789" (field 4 becomes "A123456789" for the rest of the form's
-// life), stamped with `now`. Opens AnsConn with OpenAnsDb and closes it afterwards.
-void CommandButton1_Click(MaintenanceForm& form, Run& run, const DateTime& now);
+// Button 1: in the answer database (AnsConn, opened by OpenAnsDb), replaces the Keyin rows of
+// field 0, field 1 and field 4 by one sample row for "A123456789" (field 4 becomes "A123456789"
+// for the rest of the form's life), stamped with `now`.
+void CommandButton1_Click(MaintenanceForm& form, DbConnection& AnsConn, const DateTime& now);
 
-// Button 2: in the keyin-statistics database, removes the TestScore_Student rows of test-taker
-// field 4, TestNum field 6 & field 7 and Tno field 2 whose TestDay falls on the day of `today`.
-// Opens KeyinConn with OpenKeyinDb and closes it afterwards.
-void CommandButton2_Click(MaintenanceForm& form, Run& run, const DateTime& today);
+// Button 2: in the keyin-statistics database (KeyinConn, opened by opendb), removes the
+// TestScore_Student rows of test-taker field 4, TestNum field 6 & field 7 and Tno field 2 whose
+// TestDay falls on the day of `today`.
+void CommandButton2_Click(const MaintenanceForm& form, DbConnection& KeyinConn,
+                          const DateTime& today);
 
 // Button 3: sets field 10 (UseTime, seconds) to "54"; nothing else.
 void CommandButton3_Click(MaintenanceForm& form);

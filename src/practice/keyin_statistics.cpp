@@ -16,12 +16,12 @@ namespace {
 constexpr std::u16string_view kNaturalMethod = u"自然";
 constexpr std::size_t kRulerWidth = 82;
 
-void ReadSelection(const Run& run, const KeyinRecordSelection& selection, int n,
-                   MethodUsage& usage) {
-  const std::string path = KeyinRecordPath(run.program_folder, selection.mode, n);
+void ReadSelection(const std::string& program_folder, const KeyinRecordSelection& selection, int n,
+                   MessageSink& messages, MethodUsage& usage) {
+  const std::string path = KeyinRecordPath(program_folder, selection.mode, n);
   // A missing record file means nothing was recorded for that test.
   if (!IsNormalFile(path)) return;
-  AddEntries(usage, ReadKeyinRecordFile(path, run.messages));
+  AddEntries(usage, ReadKeyinRecordFile(path, messages));
 }
 
 std::u16string JoinLines(const std::vector<std::u16string>& lines) {
@@ -33,18 +33,18 @@ std::u16string JoinLines(const std::vector<std::u16string>& lines) {
   return text;
 }
 
-void WriteKeyinDetail(Run& run) {
-  const double test_type = TestTypeNumber(run.params);
-  const KeyinRecordSelection selection = TestKeyinSelection(test_type);
-  const std::string report = run.translate(run.params.ScrPath + kKeyinDetailName);
+void WriteKeyinDetail(const RunParams& params, const PathTranslator& paths, MessageSink& messages) {
+  const RunKind kind = KindOfRun(params);
+  const KeyinRecordSelection selection = TestKeyinSelection(kind);
+  const std::string report = paths(params.ScrPath + kKeyinDetailName);
   if (IsNormalFile(report)) DeleteFile(report);
   for (int n = 1; n <= selection.file_count; ++n) {
     MethodUsage usage;
-    ReadSelection(run, selection, n, usage);
+    ReadSelection(paths.ProgramFolder(), selection, n, messages, usage);
     // One append per test: the block's lines joined by CR LF, the last one ended by the append.
-    AppendAnsiLine(report, JoinLines(KeyinDetailBlock(n, test_type, usage)));
+    AppendAnsiLine(report, JoinLines(KeyinDetailBlock(n, kind, usage)));
   }
-  const std::string copy = ModeFolderPath(run.program_folder, ReportCopyFolder(test_type)) + "/" +
+  const std::string copy = ModeFolderPath(paths.ProgramFolder(), ReportCopyFolder(kind)) + "/" +
                            Utf16ToUtf8(kKeyinDetailName);
   CopyFileReplacing(report, copy);
 }
@@ -81,26 +81,28 @@ std::u16string MostUsedMethod(const MethodUsage& usage) {
   return std::u16string(rows.empty() ? kOtherMethod : rows.front().KeyinName);
 }
 
-KeyinRecordSelection GetKeyinSelection(double test_type, std::u16string_view test_part) {
-  if (test_type == 3 || test_type == 7) {
+KeyinRecordSelection GetKeyinSelection(RunKind kind, std::u16string_view test_part) {
+  if (kind == RunKind::kMockTest || kind == RunKind::kKeyinRecordTest) {
     return {ModeFolder::kExamScr, test_part == u"1" ? 1 : 2};
   }
   return {ModeFolder::kCAIScr, 1};
 }
 
-KeyinRecordSelection TestKeyinSelection(double test_type) {
-  if (test_type == 0 || test_type == 7) return {ModeFolder::kExamScr, 2};
+KeyinRecordSelection TestKeyinSelection(RunKind kind) {
+  if (kind == RunKind::kCustomTextPractice || kind == RunKind::kKeyinRecordTest) {
+    return {ModeFolder::kExamScr, 2};
+  }
   return {ModeFolder::kCAIScr, 1};
 }
 
-ModeFolder ReportCopyFolder(double test_type) {
-  return test_type == 0 ? ModeFolder::kExamScr : ModeFolder::kCAIScr;
+ModeFolder ReportCopyFolder(RunKind kind) {
+  return kind == RunKind::kCustomTextPractice ? ModeFolder::kExamScr : ModeFolder::kCAIScr;
 }
 
-std::vector<std::u16string> KeyinDetailBlock(int test, double test_type, const MethodUsage& usage) {
+std::vector<std::u16string> KeyinDetailBlock(int test, RunKind kind, const MethodUsage& usage) {
   std::vector<std::u16string> lines;
   if (test == 1) {
-    lines.push_back(test_type == 0 ? u"※※※測驗一分析※※※" : u"※※※練習分析※※※");
+    lines.push_back(kind == RunKind::kCustomTextPractice ? u"※※※測驗一分析※※※" : u"※※※練習分析※※※");
   } else {
     lines.insert(lines.end(), 3, u"");
     lines.push_back(u"※※※測驗二分析※※※");
@@ -118,23 +120,27 @@ std::vector<std::u16string> KeyinDetailBlock(int test, double test_type, const M
   return lines;
 }
 
-std::u16string GetKeyin(Run& run, std::u16string_view test_part, bool* failed) {
+std::u16string GetKeyin(const RunParams& params, const PathTranslator& paths, MessageSink& messages,
+                        std::u16string_view test_part, bool* failed) {
   if (failed != nullptr) *failed = false;
   try {
-    const KeyinRecordSelection selection = GetKeyinSelection(TestTypeNumber(run.params), test_part);
+    const KeyinRecordSelection selection = GetKeyinSelection(KindOfRun(params), test_part);
     MethodUsage usage;
-    for (int n = 1; n <= selection.file_count; ++n) ReadSelection(run, selection, n, usage);
+    for (int n = 1; n <= selection.file_count; ++n) {
+      ReadSelection(paths.ProgramFolder(), selection, n, messages, usage);
+    }
     return MostUsedMethod(usage);
   } catch (const std::exception& error) {
-    run.messages.Show(u"GetKeyin：" + Utf8ToUtf16(error.what()), u"");
+    messages.Show(u"GetKeyin：" + Utf8ToUtf16(error.what()), u"");
     if (failed != nullptr) *failed = true;
     return std::u16string(kOtherMethod);
   }
 }
 
-bool TestKeyin(Run& run, std::string* failure) {
+bool TestKeyin(const RunParams& params, const PathTranslator& paths, MessageSink& messages,
+               std::string* failure) {
   try {
-    WriteKeyinDetail(run);
+    WriteKeyinDetail(params, paths, messages);
     return true;
   } catch (const std::exception& error) {
     if (failure != nullptr) *failure = error.what();

@@ -12,8 +12,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/message_box.h"
+#include "platform/paths.h"
 #include "practice/keyin_records.h"
-#include "startup/run.h"
+#include "run/run_kind.h"
+#include "run/run_params.h"
 
 namespace keyin {
 
@@ -51,33 +54,36 @@ struct KeyinRecordSelection {
   friend bool operator==(const KeyinRecordSelection&, const KeyinRecordSelection&) = default;
 };
 
-// GetKeyin: a test (TestType 3 or 7) reads ExamScr/, one file when the test part is exactly "1"
-// and two otherwise; anything else is a practice and reads CAIScr/Ctest-1.any.
-KeyinRecordSelection GetKeyinSelection(double test_type, std::u16string_view test_part);
+// GetKeyin: a test (a mock test or TestType 7) reads ExamScr/, one file when the test part is
+// exactly "1" and two otherwise; any other kind is a practice and reads CAIScr/Ctest-1.any.
+KeyinRecordSelection GetKeyinSelection(RunKind kind, std::u16string_view test_part);
 
-// TestKeyin: TestType 0 or 7 covers two tests from ExamScr/; anything else one practice from
-// CAIScr/.
-KeyinRecordSelection TestKeyinSelection(double test_type);
+// TestKeyin: a custom-text practice or TestType 7 covers two tests from ExamScr/; any other kind
+// one practice from CAIScr/.
+KeyinRecordSelection TestKeyinSelection(RunKind kind);
 
-// The folder that receives the copy of the report: ExamScr/ for TestType 0, CAIScr/ otherwise.
-ModeFolder ReportCopyFolder(double test_type);
+// The folder that receives the copy of the report: ExamScr/ for a custom-text practice, CAIScr/
+// otherwise.
+ModeFolder ReportCopyFolder(RunKind kind);
 
 inline constexpr char16_t kKeyinDetailName[] = u"KeyinDetial.txt";
 
 // The lines of the report for test n (1 or 2): the heading block, then six lines for each method
 // with a count above 0, in list order (heading, empty, collected text, empty, ruler, empty).
-std::vector<std::u16string> KeyinDetailBlock(int test, double test_type, const MethodUsage& usage);
+std::vector<std::u16string> KeyinDetailBlock(int test, RunKind kind, const MethodUsage& usage);
 
 // The most used input method of the record files that the run parameters select, or "其他" when
 // none was counted. Any failure (TestType not a number, a file that does not read, an entry
 // without ",") shows "GetKeyin：" and its description (no title) and gives "其他"; `failed`, when
 // given, tells whether that happened.
-std::u16string GetKeyin(Run& run, std::u16string_view test_part, bool* failed = nullptr);
+std::u16string GetKeyin(const RunParams& params, const PathTranslator& paths, MessageSink& messages,
+                        std::u16string_view test_part, bool* failed = nullptr);
 
 // Writes ScrPath & "KeyinDetial.txt" (a report left by an earlier call is deleted first) and
 // copies it into the mode folder. True after the copy. Any failure ends the work silently:
 // false, the report keeps the blocks already written, no copy; when `failure` is given it
-// receives the description.
-bool TestKeyin(Run& run, std::string* failure = nullptr);
+// receives the description. Decrypt's messages about record lines go to `messages`.
+bool TestKeyin(const RunParams& params, const PathTranslator& paths, MessageSink& messages,
+               std::string* failure = nullptr);
 
 }  // namespace keyin

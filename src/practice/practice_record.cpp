@@ -7,6 +7,7 @@
 #include <cmath>
 
 #include "platform/code_page.h"
+#include "run/run_end.h"
 #include "support/host_name.h"
 #include "support/number_text.h"
 
@@ -29,6 +30,21 @@ std::string InsertStatement(const std::vector<TempScoreColumn>& row) {
 
 }  // namespace
 
+bool KeepsPracticeRecord(const RunParams& params) {
+  return IsArticlePractice(KindOfRun(params)) && !(params.UserID.empty() && params.StuName.empty());
+}
+
+PracticeInputs PracticeInputsOf(const ScoringOutcome& outcome, double SubtractScore) {
+  const Scores& scores = outcome.scores;
+  return PracticeInputs{
+      .TotalChars = static_cast<double>(scores.TotalChars),
+      .ErrorCount = static_cast<double>(scores.ErrorCount),
+      .ErrorRate = scores.ErrorRate,
+      .Speed = SubtractScore > 0.5 ? scores.AdjustedCharsPerMinute : scores.CharsPerMinute,
+      .ErrorWords = outcome.ErrorWords,
+  };
+}
+
 double NumberOfValue(const std::optional<double>& value) { return value ? AsWritten(*value) : 0; }
 
 std::u16string ElapsedTimeText(std::u16string_view UseTime) {
@@ -44,13 +60,19 @@ std::u16string AllowedTimeText(std::u16string_view TotTime) {
   return FormatNumber(seconds / 60) + u"分00秒";
 }
 
-std::optional<std::u16string> TopicOf(std::u16string_view TestType) {
-  const double kind = NumberOrThrow<RunFailure>(TestType, "the kind of run (TestType)");
-  if (kind == 2) return u"文章練習（雙）";
-  if (kind == 1) return u"文章練習（單）";
-  if (kind == 3) return u"模擬測驗";
-  if (kind == 0) return u"自建題庫練習";
-  return std::nullopt;
+std::optional<std::u16string> TopicOf(RunKind kind) {
+  switch (kind) {
+    case RunKind::kDoubleArticlePractice:
+      return u"文章練習（雙）";
+    case RunKind::kSingleArticlePractice:
+      return u"文章練習（單）";
+    case RunKind::kMockTest:
+      return u"模擬測驗";
+    case RunKind::kCustomTextPractice:
+      return u"自建題庫練習";
+    default:
+      return std::nullopt;
+  }
 }
 
 bool SameSeat(const DbValue& ClassNum, std::u16string_view SeatNo) {
@@ -67,7 +89,7 @@ std::vector<TempScoreColumn> TempScoreRow(const RunParams& params, const Practic
                                           const DateTime& now, std::u16string_view host_name) {
   const double total_chars = NumberOfValue(inputs.TotalChars);
   const double error_count = NumberOfValue(inputs.ErrorCount);
-  std::optional<std::u16string> topic = TopicOf(params.TestType);
+  std::optional<std::u16string> topic = TopicOf(KindOfRun(params));
   std::vector<TempScoreColumn> row = {
       {"id", params.UserID},
       {"StuName", params.StuName},
@@ -97,11 +119,10 @@ std::vector<TempScoreColumn> TempScoreRow(const RunParams& params, const Practic
   return row;
 }
 
-void SaveDataToDatabse(Run& run, const PracticeInputs& inputs) {
+void SaveDataToDatabse(DbConnection& KeyinConn, const RunParams& params, MessageSink& messages,
+                       const PracticeInputs& inputs) {
   try {
-    if (!run.KeyinConn) throw RunFailure("the keyin-statistics database is not open");
-    DbConnection& db = *run.KeyinConn;
-    const RunParams& params = run.params;
+    DbConnection& db = KeyinConn;
     const std::vector<TempScoreColumn> row =
         TempScoreRow(params, inputs, LocalNow(), GetLocalHostName());
 
@@ -121,7 +142,7 @@ void SaveDataToDatabse(Run& run, const PracticeInputs& inputs) {
     db.Execute(InsertStatement(row), values);
     transaction.Commit();
   } catch (const std::exception& failure) {
-    run.messages.Show(Utf8ToUtf16(failure.what()), u"系統訊息");
+    messages.Show(Utf8ToUtf16(failure.what()), u"系統訊息");
     throw RunEnd(kExitFailure, std::string("SaveDataToDatabse: ") + failure.what());
   }
 }

@@ -4,6 +4,7 @@
 
 #include "platform/code_page.h"
 #include "platform/text_stream.h"
+#include "run/run_end.h"
 #include "support/number_text.h"
 
 namespace keyin {
@@ -39,14 +40,14 @@ std::vector<std::u16string> CscrLines(std::u16string_view SessionNo, std::u16str
   };
 }
 
-std::optional<std::string> Put_Scr(const Run& run) {
-  const RunParams& params = run.params;
+std::optional<std::string> Put_Scr(const RunParams& params, const PathTranslator& paths,
+                                   const ResultValues& results) {
   // Named by its folder alone until the session and seat have been read.
-  std::string path = run.translate(params.ScrPath + u"CSCR");
+  std::string path = paths(params.ScrPath + u"CSCR");
   try {
-    path = run.translate(params.ScrPath + CscrFileName(params.SessionNo, params.SeatNo));
+    path = paths(params.ScrPath + CscrFileName(params.SessionNo, params.SeatNo));
     const std::vector<std::u16string> lines =
-        CscrLines(params.SessionNo, params.SeatNo, run.results, LocalNow());
+        CscrLines(params.SessionNo, params.SeatNo, results, LocalNow());
     TextWriter file(path);
     for (const std::u16string& line : lines) file.WriteLine(line);
     file.Close();

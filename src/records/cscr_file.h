@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "platform/clock.h"
-#include "startup/run.h"
+#include "platform/paths.h"
+#include "run/result_values.h"
+#include "run/run_params.h"
 
 namespace keyin {
 
@@ -27,6 +29,7 @@ std::vector<std::u16string> CscrLines(std::u16string_view SessionNo, std::u16str
 // Writes ScrPath & CscrFileName, replacing an older file of that name. Returns nothing when the
 // file was written, otherwise the failure, naming the file; the caller goes on and reports it at
 // the end of the run.
-std::optional<std::string> Put_Scr(const Run& run);
+std::optional<std::string> Put_Scr(const RunParams& params, const PathTranslator& paths,
+                                   const ResultValues& results);
 
 }  // namespace keyin

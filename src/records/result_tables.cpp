@@ -1,13 +1,13 @@
 // The statements keep the tables, columns, keys and order of the scorer's SQL; every value is a
-// bound parameter. Dates are stored as "yyyy/MM/dd HH:mm:ss" texts, and a mock test's second
+// bound parameter. Dates are stored as texts of kStoredDateTimePattern, and a mock test's second
 // part finds its first part among the rows of the same day, newest first, then finds that row
 // again by its insertion time to the second.
 #include "records/result_tables.h"
 
 #include <vector>
 
-#include "platform/code_page.h"
 #include "records/review_choice.h"
+#include "run/run_end.h"
 #include "support/number_text.h"
 
 namespace keyin {
@@ -24,17 +24,6 @@ std::u16string StoredText(const DbValue& value) {
 
 DbValue StoredTime(const DateTime& now) { return FormatDateTimeText(now, kStoredDateTimePattern); }
 
-// The first part as the found row holds it.
-void ReadFirstPart(const DbRow& row, ResultValues& results) {
-  results.Test1Score = StoredNumber(row["Score1"], "Score1");
-  results.Test1Err = StoredNumber(row["Err1"], "Err1");
-}
-
-void NoFirstPart(ResultValues& results) {
-  results.Test1Score = 0;
-  results.Test1Err = 0;
-}
-
 void StoreKeyinFirstPart(DbConnection& db, const TableInputs& in) {
   const RunParams& p = in.params;
   db.Execute("DELETE FROM Keyin WHERE ExamPlaceNo=? AND ExamNo=? AND UserID=? AND ExamPaperNo=?",
@@ -48,53 +37,42 @@ void StoreKeyinFirstPart(DbConnection& db, const TableInputs& in) {
 
 // The paper number takes no part in the lookup: the row of the first part is updated even when
 // it was stored for another paper, and keeps its paper number.
-void StoreKeyinSecondPart(DbConnection& db, const TableInputs& in, ResultValues& results) {
+ResultValues StoreKeyinSecondPart(DbConnection& db, const TableInputs& in) {
   const RunParams& p = in.params;
-  results.Test2Score = in.CharsPerMinute;
-  results.Test2Err = in.ErrorRate;
   const std::vector<DbValue> keys = {Text(p.ExamPlaceNo), Text(p.ExamNo), Text(p.UserID)};
   const DbRows found =
       db.Query("SELECT * FROM Keyin WHERE ExamPlaceNo=? AND ExamNo=? AND UserID=?", keys);
+  const ResultValues r = SecondPartResults(found, in.CharsPerMinute, in.ErrorRate);
   if (!found.AtEnd()) {
-    ReadFirstPart(found.First(), results);
-    SetScr(results);
     db.Execute(
         "UPDATE Keyin SET Score2=?,Err2=?,Score=?,Err=?,ExamDate=? "
         "WHERE ExamPlaceNo=? AND ExamNo=? AND UserID=?",
-        {Number(results.Test2Score), Number(results.Test2Err), Number(results.ReviewScore),
-         Number(results.ReviewErr), StoredTime(in.now), keys[0], keys[1], keys[2]});
+        {Number(r.Test2Score), Number(r.Test2Err), Number(r.ReviewScore), Number(r.ReviewErr),
+         StoredTime(in.now), keys[0], keys[1], keys[2]});
   } else {
-    NoFirstPart(results);
-    SetScr(results);
     db.Execute(
         "INSERT INTO Keyin(ExamPlaceNo,ExamNo,UserID,ExamPaperNo,Score2,Err2,Score,Err,ExamDate)"
         "VALUES(?,?,?,?,?,?,?,?,?)",
-        {keys[0], keys[1], keys[2], Text(p.ExamPaperNo), Number(results.Test2Score),
-         Number(results.Test2Err), Number(results.ReviewScore), Number(results.ReviewErr),
-         StoredTime(in.now)});
+        {keys[0], keys[1], keys[2], Text(p.ExamPaperNo), Number(r.Test2Score), Number(r.Test2Err),
+         Number(r.ReviewScore), Number(r.ReviewErr), StoredTime(in.now)});
   }
+  return r;
 }
 
 // Always a new row: an earlier first part of the same day stays beside it.
-void StoreTestScoreStudentFirstPart(DbConnection& db, const TableInputs& in,
-                                    ResultValues& results) {
+void StoreTestScoreStudentFirstPart(DbConnection& db, const TableInputs& in) {
   const RunParams& p = in.params;
-  results.Test1Score = in.CharsPerMinute;
-  results.Test1Err = in.ErrorRate;
   db.Execute(
       "Insert Into TestScore_Student(Stuname, TestNum, Tno, Score1,Err1,SubtractScore,ErWords1,"
       "Keyin,TestDay,Id,LocalHostName) Values(?,?,?,?,?,?,?,?,?,?,?)",
       {Text(p.StuName), Text(p.SessionNo + p.SeatNo), Text(p.ExamPaperNo),
-       Number(results.Test1Score), Number(results.Test1Err), Text(FormatNumber(p.SubtractScore)),
-       Text(in.ErrorWords1), Text(u"CHN"), StoredTime(in.now), Text(p.UserID),
+       Number(in.CharsPerMinute), Number(in.ErrorRate), Text(FormatNumber(p.SubtractScore)),
+       Text(in.ErrorWords), Text(u"CHN"), StoredTime(in.now), Text(p.UserID),
        Text(in.ComputerName)});
 }
 
-void StoreTestScoreStudentSecondPart(DbConnection& db, const TableInputs& in,
-                                     ResultValues& results) {
+ResultValues StoreTestScoreStudentSecondPart(DbConnection& db, const TableInputs& in) {
   const RunParams& p = in.params;
-  results.Test2Score = in.CharsPerMinute;
-  results.Test2Err = in.ErrorRate;
   const DbValue id = Text(p.UserID);
   const DbValue test_num = Text(p.SessionNo + p.SeatNo);
   const DbValue tno = Text(p.ExamPaperNo);
@@ -103,75 +81,84 @@ void StoreTestScoreStudentSecondPart(DbConnection& db, const TableInputs& in,
       "SELECT * FROM TestScore_Student WHERE id=? AND TestNum=? AND Tno =? AND "
       "Format(TestDay,'yyyy/MM/dd')=? order by TestDay desc",
       {id, test_num, tno, today});
+  const ResultValues r = SecondPartResults(found, in.CharsPerMinute, in.ErrorRate);
   if (!found.AtEnd()) {
-    const DbRow& newest = found.First();
-    ReadFirstPart(newest, results);
-    SetScr(results);
-    const DbValue inserted_at = FormatSqlValue(StoredText(newest["TestDay"]), u"yyyy/MM/dd H:m:s");
+    const DbValue inserted_at =
+        FormatSqlValue(StoredText(found.First()["TestDay"]), u"yyyy/MM/dd H:m:s");
     db.Execute(
         "UPDATE TestScore_Student SET id=?,Stuname=?,TestNum=?,Tno=?,Score2=?, Err2=?,Score=?, "
         "Err=?,ErWords2=? WHERE id=? AND TestNum=? AND Tno =? AND "
         "Format(TestDay,'yyyy/MM/dd H:m:s')=?",
-        {id, Text(p.StuName), test_num, tno, Number(results.Test2Score), Number(results.Test2Err),
-         Number(results.ReviewScore), Number(results.ReviewErr), Text(in.ErrorWords2), id, test_num,
-         tno, inserted_at});
+        {id, Text(p.StuName), test_num, tno, Number(r.Test2Score), Number(r.Test2Err),
+         Number(r.ReviewScore), Number(r.ReviewErr), Text(in.ErrorWords), id, test_num, tno,
+         inserted_at});
   } else {
-    NoFirstPart(results);
-    SetScr(results);
     // A row of the second part alone keeps its wrong words where a first part would.
     db.Execute(
         "Insert Into TestScore_Student(Stuname, TestNum, Tno, Score2,Err2, Score,Err,"
         "SubtractScore,ErWords1,Keyin,TestDay,Id,LocalHostName) "
         "Values(?,?,?,?,?,?,?,?,?,?,?,?,?)",
-        {Text(p.StuName), test_num, tno, Number(results.Test2Score), Number(results.Test2Err),
-         Number(results.ReviewScore), Number(results.ReviewErr),
-         Text(FormatNumber(p.SubtractScore)), Text(in.ErrorWords2), Text(u"CHN"),
-         StoredTime(in.now), id, Text(in.ComputerName)});
+        {Text(p.StuName), test_num, tno, Number(r.Test2Score), Number(r.Test2Err),
+         Number(r.ReviewScore), Number(r.ReviewErr), Text(FormatNumber(p.SubtractScore)),
+         Text(in.ErrorWords), Text(u"CHN"), StoredTime(in.now), id, Text(in.ComputerName)});
   }
+  return r;
 }
 
-void StoreOfflineScorePart(DbConnection& db, const TableInputs& in, bool second_part,
-                           ResultValues& results) {
-  const RunParams& p = in.params;
-  const DbValue seat = Text(p.SessionNo + p.SeatNo);
-  const DbValue tno = Text(p.ExamPaperNo);
-  const DbRows found =
-      db.Query("SELECT * FROM OfflineScore WHERE SessionSeatNo=? AND Tno=?", {seat, tno});
-  if (!second_part) {
-    results.Test1Score = in.CharsPerMinute;
-    results.Test1Err = in.ErrorRate;
-    if (!found.AtEnd()) {
-      db.Execute("DELETE FROM OfflineScore WHERE SessionSeatNo=? AND Tno=?", {seat, tno});
-    }
-    db.Execute("INSERT INTO OfflineScore(SessionSeatNo,Tno,Score1,Err1)VALUES(?,?, ?,?)",
-               {seat, tno, Number(results.Test1Score), Number(results.Test1Err)});
-    return;
+DbRows FindOfflineRows(DbConnection& db, const DbValue& seat, const DbValue& tno) {
+  return db.Query("SELECT * FROM OfflineScore WHERE SessionSeatNo=? AND Tno=?", {seat, tno});
+}
+
+void StoreOfflineScoreFirstPart(DbConnection& db, const TableInputs& in) {
+  const DbValue seat = Text(in.params.SessionNo + in.params.SeatNo);
+  const DbValue tno = Text(in.params.ExamPaperNo);
+  if (!FindOfflineRows(db, seat, tno).AtEnd()) {
+    db.Execute("DELETE FROM OfflineScore WHERE SessionSeatNo=? AND Tno=?", {seat, tno});
   }
-  results.Test2Score = in.CharsPerMinute;
-  results.Test2Err = in.ErrorRate;
+  db.Execute("INSERT INTO OfflineScore(SessionSeatNo,Tno,Score1,Err1)VALUES(?,?, ?,?)",
+             {seat, tno, Number(in.CharsPerMinute), Number(in.ErrorRate)});
+}
+
+ResultValues StoreOfflineScoreSecondPart(DbConnection& db, const TableInputs& in) {
+  const DbValue seat = Text(in.params.SessionNo + in.params.SeatNo);
+  const DbValue tno = Text(in.params.ExamPaperNo);
+  const DbRows found = FindOfflineRows(db, seat, tno);
+  const ResultValues r = SecondPartResults(found, in.CharsPerMinute, in.ErrorRate);
   if (!found.AtEnd()) {
-    ReadFirstPart(found.First(), results);
-    SetScr(results);
     db.Execute(
         "UPDATE OfflineScore SET Score2=?, Err2=?, Score3=?, Err3=? "
         "WHERE SessionSeatNo=? AND Tno=?",
-        {Number(results.Test2Score), Number(results.Test2Err), Number(results.ReviewScore),
-         Number(results.ReviewErr), seat, tno});
+        {Number(r.Test2Score), Number(r.Test2Err), Number(r.ReviewScore), Number(r.ReviewErr), seat,
+         tno});
   } else {
-    NoFirstPart(results);
-    SetScr(results);
     db.Execute(
         "INSERT INTO OfflineScore(Score2, Err2, Score3, Err3, SessionSeatNo, Tno)"
         "VALUES(?, ?,?, ?, ?, ?)",
-        {Number(results.Test2Score), Number(results.Test2Err), Number(results.ReviewScore),
-         Number(results.ReviewErr), seat, tno});
+        {Number(r.Test2Score), Number(r.Test2Err), Number(r.ReviewScore), Number(r.ReviewErr), seat,
+         tno});
   }
+  return r;
 }
 
-StoredPart PartOf(const RunParams& params) {
-  if (params.TestPart == u"1") return StoredPart::kFirst;
-  if (params.TestPart == u"2") return StoredPart::kSecond;
-  return StoredPart::kNothing;
+// The two branches of one table.
+struct TableBranches {
+  void (*first_part)(DbConnection&, const TableInputs&);
+  ResultValues (*second_part)(DbConnection&, const TableInputs&);
+};
+
+std::optional<ResultValues> StoreRow(DbConnection& db, const TableInputs& in,
+                                     const TableBranches& table) {
+  const std::u16string& part = in.params.TestPart;
+  if (part != u"1" && part != u"2") return std::nullopt;
+  DbTransaction transaction(db);
+  std::optional<ResultValues> results;
+  if (part == u"1") {
+    table.first_part(db, in);
+  } else {
+    results = table.second_part(db, in);
+  }
+  transaction.Commit();
+  return results;
 }
 
 }  // namespace
@@ -183,41 +170,34 @@ double StoredNumber(const DbValue& value, std::string_view column) {
   return NumberOrThrow<RunFailure>(text, "the stored " + std::string(column));
 }
 
-StoredPart StoreKeyinRow(DbConnection& AnsConn, const TableInputs& inputs, ResultValues& results) {
-  const StoredPart part = PartOf(inputs.params);
-  if (part == StoredPart::kNothing) return part;
-  DbTransaction transaction(AnsConn);
-  if (part == StoredPart::kFirst) {
-    StoreKeyinFirstPart(AnsConn, inputs);
-  } else {
-    StoreKeyinSecondPart(AnsConn, inputs, results);
+ResultValues SecondPartResults(const DbRows& found, double CharsPerMinute, double ErrorRate) {
+  ResultValues results;
+  if (!found.AtEnd()) {
+    results.Test1Score = StoredNumber(found.First()["Score1"], "Score1");
+    results.Test1Err = StoredNumber(found.First()["Err1"], "Err1");
   }
-  transaction.Commit();
-  return part;
+  results.Test2Score = CharsPerMinute;
+  results.Test2Err = ErrorRate;
+  const ReviewPair review =
+      SetScr(results.Test1Score, results.Test1Err, results.Test2Score, results.Test2Err);
+  results.ReviewScore = review.ReviewScore;
+  results.ReviewErr = review.ReviewErr;
+  return results;
 }
 
-StoredPart StoreTestScoreStudentRow(DbConnection& KeyinConn, const TableInputs& inputs,
-                                    ResultValues& results) {
-  const StoredPart part = PartOf(inputs.params);
-  if (part == StoredPart::kNothing) return part;
-  DbTransaction transaction(KeyinConn);
-  if (part == StoredPart::kFirst) {
-    StoreTestScoreStudentFirstPart(KeyinConn, inputs, results);
-  } else {
-    StoreTestScoreStudentSecondPart(KeyinConn, inputs, results);
-  }
-  transaction.Commit();
-  return part;
+std::optional<ResultValues> StoreKeyinRow(DbConnection& AnsConn, const TableInputs& inputs) {
+  return StoreRow(AnsConn, inputs, {StoreKeyinFirstPart, StoreKeyinSecondPart});
 }
 
-StoredPart StoreOfflineScoreRow(DbConnection& KeyinConn, const TableInputs& inputs,
-                                ResultValues& results) {
-  const StoredPart part = PartOf(inputs.params);
-  if (part == StoredPart::kNothing) return part;
-  DbTransaction transaction(KeyinConn);
-  StoreOfflineScorePart(KeyinConn, inputs, part == StoredPart::kSecond, results);
-  transaction.Commit();
-  return part;
+std::optional<ResultValues> StoreTestScoreStudentRow(DbConnection& KeyinConn,
+                                                     const TableInputs& inputs) {
+  return StoreRow(KeyinConn, inputs,
+                  {StoreTestScoreStudentFirstPart, StoreTestScoreStudentSecondPart});
+}
+
+std::optional<ResultValues> StoreOfflineScoreRow(DbConnection& KeyinConn,
+                                                 const TableInputs& inputs) {
+  return StoreRow(KeyinConn, inputs, {StoreOfflineScoreFirstPart, StoreOfflineScoreSecondPart});
 }
 
 }  // namespace keyin

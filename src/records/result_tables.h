@@ -5,27 +5,27 @@
 // Every branch runs its lookup and its writes in one transaction, taken for writing at its
 // start: a delete and the insert that replaces it stand or fall together, and seats that store
 // at the same moment queue for the database instead of failing on each other's read locks.
-// Values are bound, so names and wrong words are stored exactly as typed.
+// A second part reads the stored first part, computes the review pair, then writes. Values are
+// bound, so names and wrong words are stored exactly as typed.
 #pragma once
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/clock.h"
 #include "platform/database.h"
-#include "startup/run.h"
+#include "run/result_values.h"
+#include "run/run_params.h"
 
 namespace keyin {
-
-// What a branch stored, by TestPart ("1", "2", anything else: nothing).
-enum class StoredPart { kNothing, kFirst, kSecond };
 
 // The values of the run that the branches write.
 struct TableInputs {
   const RunParams& params;
   double CharsPerMinute = 0;
   double ErrorRate = 0;
-  std::u16string ErrorWords1 = {};   // TestScore_Student only
-  std::u16string ErrorWords2 = {};   // TestScore_Student only
+  std::u16string ErrorWords = {};    // TestScore_Student only: this part's wrong words
   std::u16string ComputerName = {};  // TestScore_Student.LocalHostName
   DateTime now = {};                 // the time the statements are built
 };
@@ -34,11 +34,17 @@ struct TableInputs {
 // that is no number.
 double StoredNumber(const DbValue& value, std::string_view column);
 
-// Each sets the test values of ResultValues it knows and, for a second part, the review pair.
-StoredPart StoreKeyinRow(DbConnection& AnsConn, const TableInputs& inputs, ResultValues& results);
-StoredPart StoreTestScoreStudentRow(DbConnection& KeyinConn, const TableInputs& inputs,
-                                    ResultValues& results);
-StoredPart StoreOfflineScoreRow(DbConnection& KeyinConn, const TableInputs& inputs,
-                                ResultValues& results);
+// The result values of a second part: the first part as the first found row holds it (0 and 0
+// when no row was found), this part's speed and error rate, and the review pair of SetScr.
+// Throws RunFailure as StoredNumber does.
+ResultValues SecondPartResults(const DbRows& found, double CharsPerMinute, double ErrorRate);
+
+// Each stores the part that TestPart names ("1" or "2"; any other text stores nothing) and returns
+// the result values of a second part, which the CSCR file shows; nothing otherwise.
+std::optional<ResultValues> StoreKeyinRow(DbConnection& AnsConn, const TableInputs& inputs);
+std::optional<ResultValues> StoreTestScoreStudentRow(DbConnection& KeyinConn,
+                                                     const TableInputs& inputs);
+std::optional<ResultValues> StoreOfflineScoreRow(DbConnection& KeyinConn,
+                                                 const TableInputs& inputs);
 
 }  // namespace keyin

@@ -33,11 +33,4 @@ ReviewPair SetScr(double Test1Score, double Test1Err, double Test2Score, double 
   return {Test1Score, Test1Err};
 }
 
-void SetScr(ResultValues& results) {
-  const ReviewPair review =
-      SetScr(results.Test1Score, results.Test1Err, results.Test2Score, results.Test2Err);
-  results.ReviewScore = review.ReviewScore;
-  results.ReviewErr = review.ReviewErr;
-}
-
 }  // namespace keyin

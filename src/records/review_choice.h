@@ -1,8 +1,6 @@
 // The review choice (覆核成績): which of a paper's two test parts counts.
 #pragma once
 
-#include "startup/run.h"
-
 namespace keyin {
 
 struct ReviewPair {
@@ -17,8 +15,5 @@ struct ReviewPair {
 // parts on the same side of that line the faster wins, and a tie in speed goes to part 1 unless
 // both are below 10 per cent and part 2 has fewer errors.
 ReviewPair SetScr(double Test1Score, double Test1Err, double Test2Score, double Test2Err);
-
-// Sets ReviewScore and ReviewErr from the four test values.
-void SetScr(ResultValues& results);
 
 }  // namespace keyin

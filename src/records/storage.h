@@ -1,17 +1,22 @@
-// The storage phase of Cmd_Scr: the result table of the kind of run, the CSCR score file after a
-// second part, and the practice record.
+// The storage phase of Cmd_Scr for the result tables: the table of the kind of run, then the CSCR
+// score file after a second part. (The practice record is the phase's other half, practice/.)
 #pragma once
 
+#include "platform/database.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "run/run_params.h"
 #include "scoring/score_answer.h"
-#include "startup/run.h"
 
 namespace keyin {
 
-// TestType "5" (exactly) stores an exam row in Keyin; TestType 3 a mock-test row in
-// TestScore_Student and 4 an offline-exam row in OfflineScore, each followed by the CSCR file
-// when a second part was stored; TestType 1 and 2 store the practice record when UserID or
-// StuName is given. Every failure propagates and ends the run with a non-zero status; a CSCR file
-// that cannot be written does not stop the phase but fails the run at its end (RunFailure).
-void StoreResults(Run& run, const ScoringOutcome& outcome);
+// An exam (TestType exactly "5") stores its row in Keyin of the answer database, opened for the
+// purpose and closed again; a mock test stores a TestScore_Student row and an offline exam an
+// OfflineScore row through KeyinConn, each followed by the CSCR file when a second part was
+// stored. Every other kind stores nothing here. Every failure propagates and ends the run with a
+// non-zero status; a CSCR file that cannot be written fails the run after the row is stored
+// (RunFailure).
+void StoreResults(const RunParams& params, const PathTranslator& paths, DbConnection& KeyinConn,
+                  MessageSink& messages, const ScoringOutcome& outcome);
 
 }  // namespace keyin

@@ -1,5 +1,6 @@
 #include "scoring/inputs.h"
 
+#include "platform/text_stream.h"
 #include "support/text.h"
 
 namespace keyin {
@@ -25,7 +26,10 @@ ReferenceLines LibLinesFromCustomText(std::u16string_view CustomText) {
   return lines;
 }
 
-ReferenceLines LibLinesFromLibtemp(std::vector<std::u16string> lines) {
+ReferenceLines LibLinesThroughLibtemp(const std::vector<std::u16string>& paper_lines) {
+  std::u16string libtemp;
+  for (const std::u16string& line : paper_lines) libtemp += line + u"\r\n";
+  ReferenceLines lines = SplitLines(libtemp);
   lines.insert(lines.begin(), std::u16string());
   CheckReferenceCount(lines);
   return lines;

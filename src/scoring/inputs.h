@@ -1,5 +1,5 @@
-// The scoring inputs: reference lines from the custom text, the stored typed lines, and the
-// names of the run's files. Pure.
+// The line tables of the scoring: reference lines from the custom text or from the paper's lines,
+// the stored typed lines, and the names of the run's files. Pure.
 #pragma once
 
 #include <stdexcept>
@@ -26,9 +26,11 @@ class InputLimitError : public std::runtime_error {
 // stored untrimmed. Entry 0 is the empty line. Throws InputLimitError past 2000 lines.
 ReferenceLines LibLinesFromCustomText(std::u16string_view CustomText);
 
-// Reference lines as read back from libtemp, blank lines included. Entry 0 is the empty line.
-// Throws InputLimitError past 2000 lines.
-ReferenceLines LibLinesFromLibtemp(std::vector<std::u16string> lines);
+// Reference lines from the paper's lines as they read back from libtemp: each line is written
+// followed by CR LF and the file is read back by the UTF-16 reading rules, so a line that holds a
+// CR or an LF of its own comes back as more than one line. Blank lines are kept. Entry 0 is the
+// empty line. Throws InputLimitError past 2000 lines.
+ReferenceLines LibLinesThroughLibtemp(const std::vector<std::u16string>& paper_lines);
 
 // The stored typed lines from the lines of the typed answer: four leading half-width blanks of a
 // line longer than 4 become two full-width blanks; lines of 0 or 1 character are dropped; the

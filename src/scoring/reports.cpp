@@ -79,11 +79,11 @@ std::vector<std::u16string> ScoreSummary(std::u16string_view TestFileName, const
   };
 }
 
-ErrorCheck ErrChk(std::u16string_view ExamPaperNo, std::u16string_view TestPart, double test_type,
+ErrorCheck ErrChk(std::u16string_view ExamPaperNo, std::u16string_view TestPart, RunKind kind,
                   const Scores& scores, const MatchTotals& totals, std::u16string_view date_text,
                   std::u16string_view time_text) {
   const std::u16string_view heading =
-      test_type == 3 ? u" 輸入測驗錯漏字檢查 " : u" 輸入練習錯漏字檢查 ";
+      kind == RunKind::kMockTest ? u" 輸入測驗錯漏字檢查 " : u" 輸入練習錯漏字檢查 ";
   const std::u16string error_text = scores.SkippedText + totals.missed_chars + u"\r\n" +
                                     totals.wrong_chars + std::u16string(40, kHalfBlank);
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "run/run_kind.h"
 #include "scoring/matching.h"
 #include "scoring/totals.h"
 
@@ -27,8 +28,9 @@ struct ErrorCheck {
   std::u16string ErrorWords;  // at most 250 characters
 };
 
-// date_text and time_text are the current date ("yyyy/M/d") and time ("H:mm:ss").
-ErrorCheck ErrChk(std::u16string_view ExamPaperNo, std::u16string_view TestPart, double test_type,
+// date_text and time_text are the current date ("yyyy/M/d") and time ("H:mm:ss"). The heading
+// names a test for a mock test and a practice for every other kind.
+ErrorCheck ErrChk(std::u16string_view ExamPaperNo, std::u16string_view TestPart, RunKind kind,
                   const Scores& scores, const MatchTotals& totals, std::u16string_view date_text,
                   std::u16string_view time_text);
 

@@ -1,110 +1,97 @@
-// The phases of a scoring run, in order: reference text (custom text, or library through
+// The phases of a scoring run, in order: reference text (custom text, or the paper's lines and
 // libtemp), typed answer, line matching, listing blocks, scores, listing summary, score summary,
 // error-check file. The three report files are named after the test part.
 #include "scoring/score_answer.h"
 
-#include "platform/ansi_file.h"
 #include "platform/clock.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/text_stream.h"
+#include "run/run_end.h"
+#include "run/run_kind.h"
 #include "scoring/inputs.h"
-#include "scoring/matching.h"
 #include "scoring/reports.h"
-#include "support/library.h"
-#include "support/number_text.h"
 
 namespace keyin {
 namespace {
-
-std::vector<std::u16string> ReadAllLines(TextReader& reader) {
-  std::vector<std::u16string> lines;
-  while (!reader.AtEnd()) lines.push_back(reader.ReadLine());
-  return lines;
-}
 
 void WriteLines(TextWriter& writer, const std::vector<std::u16string>& lines) {
   for (const std::u16string& line : lines) writer.WriteLine(line);
 }
 
-// Writes the test paper's lines, in the order of the test part, to a file of this run's own
-// beside libtemp and returns its path.
-std::string WriteLibtemp(const Run& run, const std::string& libtemp_path) {
-  const RunParams& params = run.params;
-  std::string paper_path = run.translate(params.LibPath + params.ExamPaperNo + u".LIB");
-  // A missing paper would score every candidate 0 against an empty text; refuse it instead.
-  if (!IsNormalFile(paper_path)) throw RunFailure("test paper not found: " + paper_path);
-  RecordFile paper(paper_path);
-  std::vector<std::u16string> lines = ReadLibForScoring(paper, params.TestPart);
-  std::string own_path = CreateUniqueFile(libtemp_path);
+// Writes the paper's lines to a new file of this run's own beside libtemp and returns its path.
+std::string WriteOwnLibtemp(const std::vector<std::u16string>& paper_lines,
+                            const std::string& libtemp_path) {
+  const std::string own_path = CreateUniqueFile(libtemp_path);
   TextWriter libtemp(own_path);
-  WriteLines(libtemp, lines);
+  WriteLines(libtemp, paper_lines);
   libtemp.Close();
   return own_path;
 }
 
-// Cmd_Scr's own handler covers the loading of the reference text: it shows the failure and ends
-// the run before any report file exists.
+// Cmd_Scr's own handler covers the loading of the reference text up to the writing of libtemp:
+// it shows the failure and ends the run before any report file exists.
 //
-// Seats that share a library folder run at the same time: each run writes and reads back its own
-// copy of the paper's lines and only then renames it to libtemp, so no run reads another's paper.
-ReferenceLines LoadReferenceText(Run& run) {
-  const RunParams& params = run.params;
-  std::string libtemp_path = run.translate(params.LibPath + u"libtemp");
+// libtemp is written for whoever reads it outside the run; the run takes its reference lines from
+// the paper's lines in memory, as they would read back. Seats that share a library folder run at
+// the same time, so each writes a copy of its own and renames it over libtemp once it is whole.
+ReferenceLines LoadReferenceText(const RunParams& params, const PathTranslator& paths,
+                                 std::u16string_view CustomText, MessageSink& messages) {
+  const std::string libtemp_path = paths(params.LibPath + u"libtemp");
+  std::vector<std::u16string> paper_lines;
   std::string own_path;
   try {
-    if (TestTypeNumber(params) == 0) return LibLinesFromCustomText(run.CustomText);
-    own_path = WriteLibtemp(run, libtemp_path);
+    if (KindOfRun(params) == RunKind::kCustomTextPractice) {
+      return LibLinesFromCustomText(CustomText);
+    }
+    paper_lines = ReadPaperLines(params, paths);
+    own_path = WriteOwnLibtemp(paper_lines, libtemp_path);
   } catch (const std::exception& failure) {
-    run.messages.Show(u"Cmd_Scr 模組發生錯誤，因為：" + Utf8ToUtf16(failure.what()),
-                      u"Cmd_Scr Error ");
+    messages.Show(u"Cmd_Scr 模組發生錯誤，因為：" + Utf8ToUtf16(failure.what()), u"Cmd_Scr Error ");
     throw RunEnd(kExitFailure, std::string("Cmd_Scr: ") + failure.what());
   }
-  TextReader libtemp(own_path);
   RenameReplacing(own_path, libtemp_path);
-  return LibLinesFromLibtemp(ReadAllLines(libtemp));
+  return LibLinesThroughLibtemp(paper_lines);
 }
 
 }  // namespace
 
-ScoringOutcome ScoreAnswer(Run& run) {
-  const RunParams& params = run.params;
-  ReferenceLines reference = LoadReferenceText(run);
+ScoredPart ScorePart(const ScoringInputs& inputs, const RunParams& params) {
+  MatchResult matched = ScrLoop(inputs.reference, inputs.typed, params.SubtractScore);
+  Scores scores = TotScr(matched.totals, inputs.reference, params.UseTime, KindOfRun(params));
+  return {std::move(matched), std::move(scores)};
+}
 
-  std::u16string TestFileName = TestFileNameOf(params.TestPart);
-  std::string score_folder = run.translate(params.ScrPath);
+ScoringOutcome ScoreAnswer(const RunParams& params, const PathTranslator& paths,
+                           std::u16string_view CustomText, MessageSink& messages) {
+  const ReferenceLines reference = LoadReferenceText(params, paths, CustomText, messages);
+  const RunKind kind = KindOfRun(params);  // a number: the loading above has read it
+
+  const std::u16string TestFileName = TestFileNameOf(params.TestPart);
+  const std::string score_folder = paths(params.ScrPath);
   if (!score_folder.empty() && !IsFolder(score_folder)) CreateFolder(score_folder);
-  std::u16string base = params.ScrPath + TestFileName;
-  TextReader answer(run.translate(base));
-  TextWriter listing(run.translate(base + u".SCR"));
-  TextWriter summary(run.translate(base + u".TOT"));
-  TypedLines typed = LoadTypedLines(ReadAllLines(answer));
+  const std::vector<std::u16string> answer_lines = ReadAnswerLines(params, paths);
+  const std::u16string base = params.ScrPath + TestFileName;
+  TextWriter listing(paths(base + u".SCR"));
+  TextWriter summary(paths(base + u".TOT"));
+  const TypedLines typed = LoadTypedLines(answer_lines);
 
-  MatchResult matched = ScrLoop(reference, typed, params.SubtractScore);
+  const MatchResult matched = ScrLoop(reference, typed, params.SubtractScore);
   for (const ScoredLine& line : matched.lines) WriteLines(listing, ListingBlock(line));
 
-  double test_type = TestTypeNumber(params);
-  Scores scores = TotScr(matched.totals, reference, params.UseTime, test_type);
+  Scores scores = TotScr(matched.totals, reference, params.UseTime, kind);
   WriteLines(listing, ListingSummary(TestFileName, scores, params.SubtractScore));
   listing.Close();
   WriteLines(summary, ScoreSummary(TestFileName, scores));
   summary.Close();
 
-  DateTime now = LocalNow();
-  ErrorCheck check = ErrChk(params.ExamPaperNo, params.TestPart, test_type, scores, matched.totals,
-                            Utf8ToUtf16(FormatDateTime(now, "yyyy/M/d")),
-                            Utf8ToUtf16(FormatDateTime(now, "H:mm:ss")));
-  TextWriter check_file(run.translate(base + u".CHK"));
+  const DateTime now = LocalNow();
+  ErrorCheck check =
+      ErrChk(params.ExamPaperNo, params.TestPart, kind, scores, matched.totals,
+             FormatDateTimeText(now, "yyyy/M/d"), FormatDateTimeText(now, "H:mm:ss"));
+  TextWriter check_file(paths(base + u".CHK"));
   WriteLines(check_file, check.lines);
   check_file.Close();
-
-  if (test_type == 3) {
-    if (LeadingNumber(params.TestPart) == 1) {
-      run.ErrorWords1 = check.ErrorWords;
-    } else {
-      run.ErrorWords2 = check.ErrorWords;
-    }
-  }
   return {std::move(scores), std::move(check.ErrorWords)};
 }
 

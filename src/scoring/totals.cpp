@@ -17,7 +17,6 @@
 namespace keyin {
 namespace {
 
-constexpr double kMockTestType = 3;
 constexpr double kMockTestMinutesCap = 10;
 
 // What ReCalc adds to the totals.
@@ -53,7 +52,7 @@ double Speed(double score_sum, double minutes, const char* what) {
 }  // namespace
 
 Scores TotScr(const MatchTotals& totals, const ReferenceLines& reference,
-              std::u16string_view UseTime, double test_type) {
+              std::u16string_view UseTime, RunKind kind) {
   const double seconds =
       NumberOrThrow<ScoreError>(UseTime, "the time used (UseTime)", "a number of seconds");
 
@@ -69,7 +68,7 @@ Scores TotScr(const MatchTotals& totals, const ReferenceLines& reference,
     scores.ErrorCount += skipped.chars;
     scores.SkippedText = skipped.text;
 
-    if (test_type == kMockTestType && scores.TestMinutes > kMockTestMinutesCap) {
+    if (kind == RunKind::kMockTest && scores.TestMinutes > kMockTestMinutesCap) {
       scores.TestMinutes = kMockTestMinutesCap;
     }
     // A time of zero or less gives no speed; the run must fail rather than store one.

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "run/run_kind.h"
 #include "scoring/matching.h"
 
 namespace keyin {
@@ -29,9 +30,9 @@ class ScoreError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// UseTime is the run parameter as text; test_type is the numeric value of TestType.
+// UseTime is the run parameter as text; a mock test's time is capped at ten minutes.
 // Throws ScoreError when UseTime is not a number, or when lines scored and UseTime is 0 or less.
 Scores TotScr(const MatchTotals& totals, const ReferenceLines& reference,
-              std::u16string_view UseTime, double test_type);
+              std::u16string_view UseTime, RunKind kind);
 
 }  // namespace keyin

@@ -1,46 +1,34 @@
 #include "startup/startup.h"
 
-#include "platform/ansi_file.h"
-#include "platform/code_page.h"
-#include "platform/message_box.h"
+#include "records/databases.h"
+#include "run/run_end.h"
+#include "run/run_kind.h"
+#include "run/run_params.h"
+#include "scoring/read_inputs.h"
 #include "startup/cmd_scr.h"
-#include "startup/databases.h"
-#include "startup/run.h"
-#include "support/decoding.h"
 
 namespace keyin {
 namespace {
 
 constexpr char kProgramName[] = "keyin-scorer";
 
-// The decrypted custom text, each line followed by CR LF. A line that does not decrypt has shown
-// its message and contributes an empty line.
-std::u16string LoadCustomText(const Run& run) {
-  std::string path =
-      run.translate(run.program_folder + "\\lib\\" + Utf16ToUtf8(run.params.ExamPaperNo) + ".cus");
-  std::u16string text;
-  for (const std::u16string& line : ReadAnsiLines(path)) {
-    text += Decrypt(line, run.messages);
-    text += u"\r\n";
-  }
-  return text;
-}
-
-void StartRun(Run& run, std::u16string_view argument_text) {
-  opendb(run);
-  std::vector<std::u16string> pieces = SplitArguments(argument_text);
+void StartRun(std::u16string_view argument_text, const PathTranslator& paths,
+              MessageSink& messages) {
+  const std::unique_ptr<DbConnection> KeyinConn = opendb(paths, messages);
+  const std::vector<std::u16string> pieces = SplitArguments(argument_text);
   if (pieces.size() != kRunParamCount) {
-    run.messages.Show(u"傳遞的參數不正確！", u"error");
+    messages.Show(u"傳遞的參數不正確！", u"error");
     throw RunEnd(kExitWrongArguments, "expected 16 comma-separated run parameters, got " +
                                           std::to_string(pieces.size()));
   }
-  run.params = MakeRunParams(pieces);
+  const RunParams params = MakeRunParams(pieces);
   // The custom text belongs to every run whose kind is numerically 0 ("0", "00", " 0"), so that
   // such a run scores the custom text rather than an empty paper.
-  if (std::optional<double> test_type = TestTypeNumberIfAny(run.params); test_type == 0.0) {
-    run.CustomText = LoadCustomText(run);
+  std::u16string CustomText;
+  if (KindOfRunIfNumber(params) == RunKind::kCustomTextPractice) {
+    CustomText = LoadCustomText(params, paths, messages);
   }
-  Cmd_Scr(run);
+  Cmd_Scr(params, paths, *KeyinConn, messages, CustomText);
 }
 
 }  // namespace
@@ -48,8 +36,7 @@ void StartRun(Run& run, std::u16string_view argument_text) {
 int UserForm_Activate(std::u16string_view argument_text, const std::string& program_folder,
                       MessageSink& messages) {
   try {
-    Run run(program_folder, messages);
-    StartRun(run, argument_text);
+    StartRun(argument_text, PathTranslator(program_folder), messages);
     return kExitDone;
   } catch (const RunEnd& end) {
     if (end.ExitStatus() == kExitFailure) ReportFailureLine(kProgramName, end.what());

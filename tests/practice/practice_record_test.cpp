@@ -5,6 +5,7 @@
 #include <map>
 
 #include "platform/code_page.h"
+#include "run/run_end.h"
 
 namespace keyin {
 namespace {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/code_page.h"
+#include "run/run_end.h"
 
 namespace keyin {
 namespace {

@@ -50,12 +50,13 @@ TEST(ErrChk, ErrorWords) {
   MatchTotals totals;
   totals.missed_chars = u"丙丁";
   totals.wrong_chars = u"戊 ";
-  const ErrorCheck check = ErrChk(u"A01", u"1", 3, scores, totals, u"2024/3/5", u"9:05:07");
+  const ErrorCheck check =
+      ErrChk(u"A01", u"1", RunKind::kMockTest, scores, totals, u"2024/3/5", u"9:05:07");
   EXPECT_EQ(check.lines[0], u"A01-1 輸入測驗錯漏字檢查 2024/3/5 9:05:07");
   EXPECT_EQ(check.ErrorWords, u"三三丙丁\r\n戊");
   totals.missed_chars = std::u16string(200, u'漏');
   totals.wrong_chars = std::u16string(100, u'錯');
-  EXPECT_EQ(ErrChk(u"A01", u"1", 3, Scores{}, totals, u"", u"").ErrorWords,
+  EXPECT_EQ(ErrChk(u"A01", u"1", RunKind::kMockTest, Scores{}, totals, u"", u"").ErrorWords,
             totals.missed_chars + u"\r\n" + std::u16string(48, u'錯'));
 }
 

@@ -8,7 +8,7 @@
 namespace keyin {
 namespace {
 
-constexpr double kPractice = 1, kMockTest = 3;
+constexpr RunKind kPractice = RunKind::kSingleArticlePractice, kMockTest = RunKind::kMockTest;
 
 // Totals after a loop in which reference line 1 alone scored.
 MatchTotals Scored(double score_sum, long long total_chars, long long errors, double adjusted = 0) {
@@ -25,7 +25,9 @@ MatchTotals Scored(double score_sum, long long total_chars, long long errors, do
 // Speeds are rounded up, the error rate down (4.67 per cent here); UseTime is in seconds.
 TEST(TotScr, SpeedErrorRateAndTime) {
   const struct {
-    double score_sum, adjusted_sum, test_type, speed, adjusted;
+    double score_sum, adjusted_sum;
+    RunKind kind;
+    double speed, adjusted;
     std::u16string use_time, minutes, seconds;
   } cases[] = {
       {113.5, 101, kPractice, 23, 21, u"300", u"5", u"0"},  // 22.7 and 20.2 per minute
@@ -33,12 +35,12 @@ TEST(TotScr, SpeedErrorRateAndTime) {
       {100, 0, kPractice, 60, 0, u"100", u"1", u"40"},      // 0.666...7 x 60 written as 40
       {100, 0, kMockTest, 10, 0, u"720", u"10", u"0"},      // a mock test is capped at ten minutes
       {100, 0, kPractice, 9, 0, u"720", u"12", u"0"},
-      {100, 0, 0, 10, 0, u"610", u"10", u"9"},  // 9.99999999999996 seconds, cut to 9
+      {100, 0, RunKind::kCustomTextPractice, 10, 0, u"610", u"10",
+       u"9"},  // 9.99999999999996 seconds, cut to 9
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(&c - cases);
-    const Scores s =
-        TotScr(Scored(c.score_sum, 150, 7, c.adjusted_sum), {}, c.use_time, c.test_type);
+    const Scores s = TotScr(Scored(c.score_sum, 150, 7, c.adjusted_sum), {}, c.use_time, c.kind);
     EXPECT_EQ(std::tuple(s.CharsPerMinute, s.AdjustedCharsPerMinute, s.ErrorRate, s.TestMinutesText,
                          s.TestSecondsText),
               std::tuple(c.speed, std::optional(c.adjusted), 4.0, c.minutes, c.seconds));

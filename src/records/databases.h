@@ -1,0 +1,30 @@
+// The two databases of the system and their openers: Vorkeyin.mdb in the program folder and the
+// answer database C:\ANS.VOR\ANS.mdb. Every opener reaches the store through OpenDatabase here.
+//
+// A missing file shows its message box and ends the run (RunEnd, exit status 3); a file that
+// exists but does not open throws DatabaseError.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/database.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+
+namespace keyin {
+
+inline constexpr char kKeyinDatabaseName[] = "Vorkeyin.mdb";
+inline constexpr char kKeyinDatabasePassword[] = "K4T7W2";
+inline constexpr char16_t kAnswerDatabasePath[] = u"C:\\ANS.VOR\\ANS.mdb";
+inline constexpr char kAnswerDatabasePassword[] = "5820";
+
+std::string KeyinDatabasePath(const PathTranslator& paths);
+std::string AnswerDatabasePath(const PathTranslator& paths);
+
+// KeyinConn: the keyin-statistics database.
+std::unique_ptr<DbConnection> opendb(const PathTranslator& paths, MessageSink& messages);
+// AnsConn: the answer database.
+std::unique_ptr<DbConnection> OpenAnsDb(const PathTranslator& paths, MessageSink& messages);
+
+}  // namespace keyin

@@ -1,0 +1,44 @@
+// Reading a scoring run's inputs as the run reads them, without writing anything: the custom
+// text, the test paper and the typed answer. The scoring run itself (score_answer.h) calls these
+// in the order its files are written; ReadScoringInputs takes them all at once for any caller that
+// wants the scores of a part and must leave every file as it was.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "run/run_params.h"
+#include "scoring/matching.h"
+
+namespace keyin {
+
+// The decrypted custom text of the run's paper, lib/<ExamPaperNo>.cus in the program folder: every
+// line followed by CR LF. A line that does not decrypt shows Decrypt's message and gives an empty
+// line. Throws FileError when the file cannot be read.
+std::u16string LoadCustomText(const RunParams& params, const PathTranslator& paths,
+                              MessageSink& messages);
+
+// The lines of the paper LibPath & ExamPaperNo & ".LIB" in scoring order (ReadLibForScoring): what
+// the scoring run writes to libtemp. Throws RunFailure when the paper is missing (an empty paper
+// would score every candidate 0), LibFormatError when it is shorter than its header.
+std::vector<std::u16string> ReadPaperLines(const RunParams& params, const PathTranslator& paths);
+
+// The lines of the typed answer ScrPath & "CTEST-1" or "CTEST-2". Throws FileError when it cannot
+// be read.
+std::vector<std::u16string> ReadAnswerLines(const RunParams& params, const PathTranslator& paths);
+
+struct ScoringInputs {
+  ReferenceLines reference;
+  TypedLines typed;
+};
+
+// Everything the scoring of the run reads: for a custom-text practice the custom text (its
+// messages go to `messages`), otherwise the paper as libtemp would give it back; then the stored
+// typed lines. Reads files only. Throws as KindOfRun, the readers above and the line tables do.
+ScoringInputs ReadScoringInputs(const RunParams& params, const PathTranslator& paths,
+                                MessageSink& messages);
+
+}  // namespace keyin

@@ -1,0 +1,61 @@
+#include "tool/command_support.h"
+
+#include <CLI/CLI.hpp>
+
+#include "platform/code_page.h"
+#include "platform/file_system.h"
+#include "run/run_end.h"
+#include "support/text.h"
+
+namespace keyin::tool {
+
+void OnRun(CLI::App* command, std::function<int()> work) {
+  command->callback([work = std::move(work)] {
+    int status = kExitFailure;
+    try {
+      status = work();
+    } catch (const std::exception& failure) {
+      Complain(failure.what());
+    }
+    // CLI11 ends the parse with this status and prints nothing for it.
+    if (status != kExitDone) throw CLI::RuntimeError(status);
+  });
+}
+
+void Complain(const std::string& description) { ReportFailureLine("keyin-tool", description); }
+
+std::vector<std::u16string> ReadUtf8Lines(const std::string& path) {
+  std::u16string text = Utf8ToUtf16(ReadWholeFile(path));
+  std::vector<std::u16string> lines = SplitText(text, u"\n");
+  if (!lines.empty() && lines.back().empty()) lines.pop_back();
+  for (std::u16string& line : lines) {
+    if (!line.empty() && line.back() == u'\r') line.pop_back();
+  }
+  return lines;
+}
+
+int WithRunParams(
+    const std::string& argument_string,
+    const std::function<int(const RunParams&, const PathTranslator&, MessageSink&)>& work) {
+  const std::vector<std::u16string> pieces = SplitArguments(Utf8ToUtf16(argument_string));
+  if (pieces.size() != kRunParamCount) {
+    Complain("--run needs 16 comma-separated run parameters, got " + std::to_string(pieces.size()));
+    return kExitWrongArguments;
+  }
+  RunParams params;
+  try {
+    params = MakeRunParams(pieces);
+  } catch (const RunFailure& failure) {
+    Complain(failure.what());
+    return kExitWrongArguments;
+  }
+  try {
+    ConsoleMessageSink messages;
+    return work(params, PathTranslator(ProgramFolder()), messages);
+  } catch (const std::exception& failure) {
+    Complain(failure.what());
+    return kExitFailure;
+  }
+}
+
+}  // namespace keyin::tool
