@@ -122,7 +122,7 @@ void CheckRun(const ReferenceLines& reference, const TypedLines& typed, double s
     CheckMarkedCopy(line.typed_copy, typed_line, u"○Ｘ", NotACircle);
 
     if (b == 0) {
-      FUZZ_CHECK(line.hits == 0 && line.missing == 0 && line.extra == 0);
+      FUZZ_CHECK(line.hits == 0 && line.missing == 0 && line.extra == 0 && line.charged == 0);
       FUZZ_CHECK(line.reference_line.empty() && line.reference_copy.empty());
       continue;
     }
@@ -138,6 +138,7 @@ void CheckRun(const ReferenceLines& reference, const TypedLines& typed, double s
     // The reference characters charged: the whole line, or as many as the last line typed.
     long long charged = static_cast<long long>(reference_line.size());
     if (t == typed_count) charged = std::min(charged, static_cast<long long>(typed_line.size()));
+    FUZZ_CHECK(line.charged == charged);
     FUZZ_CHECK(line.missing <= charged);
     FUZZ_CHECK(line.hits + line.missing >= charged);
     FUZZ_CHECK(line.hits + line.missing <= charged + static_cast<long long>(typed_line.size()));

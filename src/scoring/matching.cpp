@@ -39,12 +39,23 @@ namespace {
 
 using Position = std::ptrdiff_t;  // 1-based; may fall outside a string
 
-constexpr int kNothing = -1;        // what CharAt reads outside a string
+constexpr int kNothing = -1;  // what CharAt reads outside a string
+
+// The line search.
 constexpr int kWindow = 25;         // a typed line looks this many reference lines up and down
 constexpr int kLastCandidate = 99;  // reference lines above it are never examined
-constexpr int kNearDistance = 13;   // pre-pass: farther than this from both ends is implausible
-constexpr int kRefUsedEntries = 201;
-constexpr std::u16string_view kDoubleLetterO = u"\uFF2F\uFF2F";  // ＯＯ
+constexpr Position kShortestCandidate = 2;  // a line of one character or none is no candidate
+constexpr int kRefUsedEntries = 201;        // RefUsed covers lines 0..200, beyond any candidate
+
+// The pre-pass.
+constexpr int kNearDistance = 13;  // farther than this from both line ends is implausible
+constexpr std::u16string_view kDoubleLetterO = u"\uFF2F\uFF2F";  // ＯＯ: wrong up to it
+
+// The alignment (Match).
+constexpr Position kLookBackFrom = 5;             // rule 2 looks back only from typed position 5 on
+constexpr Position kSkipNeedsTypedAfter = 3;      // rule 3 needs j at most n - 3 ...
+constexpr Position kSkipNeedsReferenceAfter = 5;  // ... and i at most m - 5
+constexpr Position kMostExtraTyped = 3;  // rule 4 steps over at most three typed characters
 
 Position Length(std::u16string_view text) { return static_cast<Position>(text.size()); }
 
@@ -108,7 +119,7 @@ class LineSearch {
       if (ref_used[static_cast<std::size_t>(r)]) continue;
       const std::u16string_view candidate = LineAt(reference, r);
       Position m = Length(candidate);
-      if (m <= 1) continue;
+      if (m < kShortestCandidate) continue;
       if (t == typed_count && n < m) m = n;
       const int hits = Hits(candidate, typed_line, circles);
       const double score = hits - (static_cast<double>(m) / 2 - hits) / 2;
@@ -193,7 +204,7 @@ bool AlignReferenceChar(LineState& line, Position i, char16_t c, Position& j) {
     ++j;
     return true;
   }
-  if (j >= 5) {
+  if (j >= kLookBackFrom) {
     if (CharAt(typed, j - 2) == c) {
       Mark(typed, j - 2, kMatchedMark);
       return true;
@@ -204,12 +215,13 @@ bool AlignReferenceChar(LineState& line, Position i, char16_t c, Position& j) {
     }
   }
   // The candidate left c out: the next two reference characters are the next two typed ones.
-  if (j <= line.n - 3 && i <= line.m - 5 && Same(CharAt(reference, i + 1), CharAt(typed, j)) &&
+  if (j <= line.n - kSkipNeedsTypedAfter && i <= line.m - kSkipNeedsReferenceAfter &&
+      Same(CharAt(reference, i + 1), CharAt(typed, j)) &&
       Same(CharAt(reference, i + 2), CharAt(typed, j + 1))) {
     return false;
   }
   // Up to three extra typed characters before c; a run of "＃＃" stretches the reach.
-  for (Position k = 1; k <= 3; ++k) {
+  for (Position k = 1; k <= kMostExtraTyped; ++k) {
     for (;;) {
       if (j + k > line.n) return false;
       if (CharAt(typed, j + k) == c) {
@@ -240,6 +252,10 @@ void Match(LineState& line) {
   for (Position i = 1; i <= line.m; ++i) {
     const char16_t c = line.reference_copy[static_cast<std::size_t>(i - 1)];
     if (AlignReferenceChar(line, i, c, j)) {
+      // The match took the last typed character and the pointer ran off the line. The rule puts
+      // it back onto the last character but one, so that the reference characters still to come
+      // meet the end of the typed line through rules 1 and 2 instead of nothing. Kept as the rule
+      // has it (one before the last, not the last): stored scores depend on it.
       if (j > line.n) j = line.n - 1;
       Mark(line.reference_copy, i, kMatchedMark);
     }
@@ -269,6 +285,10 @@ void CountMarks(LineState& line, int best_line, int typed_count) {
         Mark(line.typed_copy, j, kErrorMark);
       }
     } else if (as_typed != kMatchedMark && best_line != typed_count) {
+      // best_line is a reference line number and typed_count a number of typed lines: the rule
+      // compares the two as they are. Only when they happen to be equal is a character that the
+      // pre-pass passed searched for below instead of marked wrong. Kept as the rule has it:
+      // stored scores depend on it.
       Mark(line.typed_copy, j, kErrorMark);
     } else if (FindFrom(line.reference_copy, x, j) != 0) {
       Mark(line.typed_copy, j, kMatchedMark);
@@ -281,86 +301,99 @@ void CountMarks(LineState& line, int best_line, int typed_count) {
   assert(line.missing <= line.m);
 }
 
-LineState MatchLine(std::u16string_view reference_line, std::u16string_view typed_line,
-                    bool is_last_typed_line, int best_line, int typed_count) {
+// One typed line and the reference line the search chose for it.
+struct LinePair {
+  int typed_number = 0;                // t
+  int best_line = 0;                   // b; 0 when unmatched
+  std::u16string_view typed_line;      // typed line t as stored
+  std::u16string_view reference_line;  // reference line b; empty when unmatched
+  bool is_last = false;                // t is the last typed line (t = TypedCount)
+};
+
+LineState MatchLine(const LinePair& pair, int typed_count) {
   LineState line;
-  line.m = Length(reference_line);
-  line.n = Length(typed_line);
-  line.wrong_mark = std::u16string(typed_line);
-  line.typed_copy = std::u16string(typed_line);
-  if (is_last_typed_line && line.n < line.m) line.m = line.n;
+  line.m = Length(pair.reference_line);
+  line.n = Length(pair.typed_line);
+  line.wrong_mark = std::u16string(pair.typed_line);
+  line.typed_copy = std::u16string(pair.typed_line);
+  if (pair.is_last && line.n < line.m) line.m = line.n;
   // A typed "○" must not pass for a mark.
   std::replace(line.typed_copy.begin(), line.typed_copy.end(), kMatchedMark, kTypedCircle);
-  PrePass(reference_line, line);
-  line.reference_copy = std::u16string(reference_line);
+  PrePass(pair.reference_line, line);
+  line.reference_copy = std::u16string(pair.reference_line);
   Match(line);
-  CountMarks(line, best_line, typed_count);
+  CountMarks(line, pair.best_line, typed_count);
   // Marks replace characters one for one.
-  assert(line.reference_copy.size() == reference_line.size());
-  assert(line.typed_copy.size() == typed_line.size());
-  assert(line.wrong_mark.size() == typed_line.size());
+  assert(line.reference_copy.size() == pair.reference_line.size());
+  assert(line.typed_copy.size() == pair.typed_line.size());
+  assert(line.wrong_mark.size() == pair.typed_line.size());
   return line;
 }
 
-LineState UnmatchedLine(std::u16string_view typed_line) {
+LineState UnmatchedLine(const LinePair& pair) {
   LineState line;
-  line.n = Length(typed_line);
-  line.wrong_mark = std::u16string(typed_line);
-  line.typed_copy = std::u16string(typed_line);
+  line.n = Length(pair.typed_line);
+  line.wrong_mark = std::u16string(pair.typed_line);
+  line.typed_copy = std::u16string(pair.typed_line);
   return line;
 }
 
 // ---- Line tail ----
 
-// Scores the line, adds it to the totals when it scored, and collects its error characters.
-ScoredLine FinishLine(LineState line, int t, int best_line, bool is_last_typed_line,
-                      std::u16string_view reference_line, std::u16string_view typed_line,
-                      MatchTotals& totals) {
-  const int errors = line.missing + line.extra;
+// Scores the line, strips its texts for the listing and collects its error characters.
+ScoredLine FinishLine(LineState line, const LinePair& pair, double deduction) {
   ScoredLine scored;
-  scored.typed_number = t;
-  scored.best_line = best_line;
+  scored.typed_number = pair.typed_number;
+  scored.best_line = pair.best_line;
   scored.hits = line.hits;
   scored.missing = line.missing;
   scored.extra = line.extra;
+  scored.charged = line.m;
+  const int errors = line.missing + line.extra;
   scored.score = std::max(0.0, line.hits - errors / 2.0);
-  scored.adjusted_score = std::max(0.0, line.hits - totals.deduction * errors);
+  scored.adjusted_score = std::max(0.0, line.hits - deduction * errors);
   assert(scored.score * 2 == static_cast<double>(static_cast<long long>(scored.score * 2)));
 
-  if (is_last_typed_line && line.n - 1 < line.m) {
+  if (pair.is_last && line.n - 1 < line.m) {
     line.reference_copy.resize(
         std::min(line.reference_copy.size(), static_cast<std::size_t>(line.n)));
   }
-
-  if (scored.score > 0) {
-    totals.ref_used[static_cast<std::size_t>(best_line)] = true;
-    totals.score_sum += scored.score;
-    if (totals.deduction > 0.5) totals.adjusted_score_sum += scored.adjusted_score;
-    totals.total_chars += line.m;
-    totals.error_count += errors;
-    totals.highest_scored_line = std::max(totals.highest_scored_line, best_line);
-  }
-
-  scored.reference_line = TrimTrailingBlanks(reference_line);
+  scored.reference_line = TrimTrailingBlanks(pair.reference_line);
   scored.reference_copy = TrimTrailingBlanks(line.reference_copy);
   scored.typed_copy = TrimTrailingBlanks(line.typed_copy);
   std::replace(scored.typed_copy.begin(), scored.typed_copy.end(), kTypedCircle, kErrorMark);
-  scored.typed_line = TrimTrailingBlanks(typed_line);
+  scored.typed_line = TrimTrailingBlanks(pair.typed_line);
 
   for (char16_t ch : scored.reference_copy) {
-    if (ch != kMatchedMark) totals.missed_chars.push_back(ch);
+    if (ch != kMatchedMark) scored.missed_chars.push_back(ch);
   }
+  // A character judged wrong before the alignment shows as typed unless the counting pass
+  // marked it Ｘ; any other unmatched character shows as typed.
   for (Position j = 1; j <= Length(scored.typed_copy); ++j) {
     const char16_t x = scored.typed_copy[static_cast<std::size_t>(j - 1)];
     if (x == kMatchedMark) continue;
     const int as_typed = CharAt(line.wrong_mark, j);
     if (as_typed != kWrongMark) {
-      if (as_typed != kNothing) totals.wrong_chars.push_back(static_cast<char16_t>(as_typed));
+      if (as_typed != kNothing) scored.wrong_chars.push_back(static_cast<char16_t>(as_typed));
     } else if (x != kErrorMark) {
-      totals.wrong_chars.push_back(x);
+      scored.wrong_chars.push_back(x);
     }
   }
   return scored;
+}
+
+// Adds a finished line to the totals. Only a line that scored is charged: an unmatched typed
+// line costs no errors, and its reference line stays free for later typed lines.
+void AddToTotals(MatchTotals& totals, const ScoredLine& line) {
+  totals.missed_chars += line.missed_chars;
+  totals.wrong_chars += line.wrong_chars;
+  if (!(line.score > 0)) return;
+  totals.ref_used[static_cast<std::size_t>(line.best_line)] = true;
+  totals.score_sum += line.score;
+  if (totals.deduction > 0.5) totals.adjusted_score_sum += line.adjusted_score;
+  totals.total_chars += line.charged;
+  totals.error_count += line.missing + line.extra;
+  totals.highest_scored_line = std::max(totals.highest_scored_line, line.best_line);
 }
 
 }  // namespace
@@ -377,19 +410,20 @@ MatchResult ScrLoop(const ReferenceLines& reference, const TypedLines& typed,
 
   LineSearch search;
   for (int t = 1; t <= typed_count; ++t) {
-    const std::u16string_view typed_line = LineAt(typed, t);
-    const bool is_last = t == typed_count;
-    int best_line = search.FindBestLine(t, typed_count, typed_line, reference, totals.ref_used);
-    if (best_line >= kLastCandidate) best_line = 0;  // line 99 may win but is refused
-
+    LinePair pair;
+    pair.typed_number = t;
+    pair.typed_line = LineAt(typed, t);
+    pair.is_last = t == typed_count;
+    pair.best_line =
+        search.FindBestLine(t, typed_count, pair.typed_line, reference, totals.ref_used);
+    if (pair.best_line >= kLastCandidate) pair.best_line = 0;  // line 99 may win but is refused
     // An unmatched line is set against the empty line 0, whatever the table holds there.
-    const std::u16string_view reference_line =
-        best_line != 0 ? LineAt(reference, best_line) : std::u16string_view();
-    LineState line = best_line != 0
-                         ? MatchLine(reference_line, typed_line, is_last, best_line, typed_count)
-                         : UnmatchedLine(typed_line);
-    result.lines.push_back(
-        FinishLine(std::move(line), t, best_line, is_last, reference_line, typed_line, totals));
+    if (pair.best_line != 0) pair.reference_line = LineAt(reference, pair.best_line);
+
+    LineState line = pair.best_line != 0 ? MatchLine(pair, typed_count) : UnmatchedLine(pair);
+    ScoredLine scored = FinishLine(std::move(line), pair, totals.deduction);
+    AddToTotals(totals, scored);
+    result.lines.push_back(std::move(scored));
   }
   return result;
 }

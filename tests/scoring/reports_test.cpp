@@ -12,7 +12,20 @@ std::u16string Blanks(std::size_t count) { return std::u16string(count, u'\u3000
 ScoredLine ExactLine(int typed_number, int best_line, const std::u16string& text) {
   const std::u16string circles(text.size(), u'○');
   const auto n = static_cast<int>(text.size());
-  return {typed_number, best_line, text, circles, circles, text, n, 0, 0, 1.0 * n, 1.0 * n};
+  return {.typed_number = typed_number,
+          .best_line = best_line,
+          .reference_line = text,
+          .reference_copy = circles,
+          .typed_copy = circles,
+          .typed_line = text,
+          .hits = n,
+          .missing = 0,
+          .extra = 0,
+          .charged = n,
+          .score = 1.0 * n,
+          .adjusted_score = 1.0 * n,
+          .missed_chars = u"",
+          .wrong_chars = u""};
 }
 
 // Lines are filled to 35 characters; longer ones keep one fill blank, except the reference line.
