@@ -340,7 +340,7 @@ LineState UnmatchedLine(const LinePair& pair) {
 
 // ---- Line tail ----
 
-// Scores the line, strips its texts for the listing and collects its error characters.
+// Scores the line and strips its texts for the listing.
 ScoredLine FinishLine(LineState line, const LinePair& pair, double deduction) {
   ScoredLine scored;
   scored.typed_number = pair.typed_number;
@@ -364,29 +364,29 @@ ScoredLine FinishLine(LineState line, const LinePair& pair, double deduction) {
   std::replace(scored.typed_copy.begin(), scored.typed_copy.end(), kTypedCircle, kErrorMark);
   scored.typed_line = TrimTrailingBlanks(pair.typed_line);
 
-  for (char16_t ch : scored.reference_copy) {
-    if (ch != kMatchedMark) scored.missed_chars.push_back(ch);
-  }
-  // A character judged wrong before the alignment shows as typed unless the counting pass
-  // marked it Ｘ; any other unmatched character shows as typed.
-  for (Position j = 1; j <= Length(scored.typed_copy); ++j) {
-    const char16_t x = scored.typed_copy[static_cast<std::size_t>(j - 1)];
-    if (x == kMatchedMark) continue;
-    const int as_typed = CharAt(line.wrong_mark, j);
-    if (as_typed != kWrongMark) {
-      if (as_typed != kNothing) scored.wrong_chars.push_back(static_cast<char16_t>(as_typed));
-    } else if (x != kErrorMark) {
-      scored.wrong_chars.push_back(x);
-    }
-  }
+  scored.wrong_mark = std::move(line.wrong_mark);
   return scored;
 }
 
-// Adds a finished line to the totals. Only a line that scored is charged: an unmatched typed
-// line costs no errors, and its reference line stays free for later typed lines.
+// Adds a finished line to the totals: its error characters always, its counts only when it
+// scored (an unmatched typed line costs no errors, and its reference line stays free for later
+// typed lines).
 void AddToTotals(MatchTotals& totals, const ScoredLine& line) {
-  totals.missed_chars += line.missed_chars;
-  totals.wrong_chars += line.wrong_chars;
+  for (char16_t ch : line.reference_copy) {
+    if (ch != kMatchedMark) totals.missed_chars.push_back(ch);
+  }
+  // A character judged wrong before the alignment counts as its mark shows it (unless that is
+  // Ｘ); any other unmatched character counts as typed.
+  for (Position j = 1; j <= Length(line.typed_copy); ++j) {
+    const char16_t x = line.typed_copy[static_cast<std::size_t>(j - 1)];
+    if (x == kMatchedMark) continue;
+    const int as_typed = CharAt(line.wrong_mark, j);
+    if (as_typed != kWrongMark) {
+      if (as_typed != kNothing) totals.wrong_chars.push_back(static_cast<char16_t>(as_typed));
+    } else if (x != kErrorMark) {
+      totals.wrong_chars.push_back(x);
+    }
+  }
   if (!(line.score > 0)) return;
   totals.ref_used[static_cast<std::size_t>(line.best_line)] = true;
   totals.score_sum += line.score;

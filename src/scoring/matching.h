@@ -34,8 +34,7 @@ struct ScoredLine {
   long long charged = 0;          // m: reference characters charged (cut to n on the last line)
   double score = 0;               // LineScore, a multiple of 0.5, never negative
   double adjusted_score = 0;      // LineAdjustedScore, never negative
-  std::u16string missed_chars;    // what the line adds to MissedChars
-  std::u16string wrong_chars;     // what the line adds to WrongChars
+  std::u16string wrong_mark;      // WrongMark: typed line t as typed, "＃" on judged-wrong chars
 };
 
 // What the whole loop carries into the totals and the error-check file.

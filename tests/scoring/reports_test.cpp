@@ -24,8 +24,7 @@ ScoredLine ExactLine(int typed_number, int best_line, const std::u16string& text
           .charged = n,
           .score = 1.0 * n,
           .adjusted_score = 1.0 * n,
-          .missed_chars = u"",
-          .wrong_chars = u""};
+          .wrong_mark = text};
 }
 
 // Lines are filled to 35 characters; longer ones keep one fill blank, except the reference line.
