@@ -26,7 +26,8 @@ std::vector<std::u16string> ReadAnsiLines(const std::string& path);
 void AppendAnsiLine(const std::string& path, std::u16string_view text);
 
 // A file read in fixed-length records, numbered from 1. Opening a missing file creates it
-// empty, as the record services of the original platform did. A record counts as present when
+// empty, so a reader meets an empty file rather than an error (readers that must not create a
+// file check that it exists first). A record counts as present when
 // its first byte lies inside the file; bytes past the end read as blanks (text) or as 0.
 class RecordFile {
  public:

@@ -5,7 +5,8 @@
 namespace keyin {
 
 std::optional<std::string> QueryHostName() {
-  // The same 255-byte buffer of blanks that the name lookup of the original system handed over.
+  // A 255-byte buffer of blanks: the system writes the name and a NUL into it, and the reader of
+  // the buffer (HostNameFromBuffer) cuts at that NUL.
   std::string buffer(255, ' ');
   if (::gethostname(buffer.data(), buffer.size()) != 0) return std::nullopt;
   return buffer;

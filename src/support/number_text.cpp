@@ -1,10 +1,11 @@
-// Number texts in the forms the system has always written and read:
+// Number texts in the forms the system writes and reads. Stored rows, report files and front ends
+// compare these texts, so each form is fixed to the character:
 //
 //   FormatNumber      the general form of a double: 15 significant digits, no trailing zeros,
 //                     an exponent ("1E+20", "1E-05") below 1E-04 and from 1E+15 on.
 //   FormatOneDecimal  "#0.0" and "#0": decimal rounding, half away from zero, applied to the
 //   FormatWhole       15-digit decimal form of the value (not to its binary value), so 0.25
-//                     gives "0.3" and 2.675 gives "2.68" as the old formatter did.
+//                     gives "0.3" and 2.675 gives "2.68".
 //   LeadingNumber     the lenient reading: ignored blanks anywhere, the longest leading number.
 //   ParseNumber       the strict reading: one number and nothing else.
 //
@@ -44,9 +45,13 @@ struct ScannedNumber {
 // Large enough to overflow or underflow any double, small enough never to overflow itself.
 constexpr long long kExponentLimit = 1'000'000;
 
-// Scans a number at `start`: optional sign, digits, optional "." and digits, optional exponent
-// (a marker from `exponent_markers`, optional sign, at least one digit; a marker without digits
-// is not part of the number). Characters for which `skip` is true are passed over anywhere.
+// Scans the longest number at `start`. The rule, in order:
+//   [sign] digits* ["." digits*] [marker [sign] digit+]
+// with at least one digit before or after the point (otherwise there is no number), and the
+// exponent part only when its marker (one of `exponent_markers`) is followed by at least one
+// digit: "1e+x" is the number 1 and the text "e+x" after it. Characters for which `skip` is true
+// are passed over anywhere, even between digits ("1 2" is 12 to the lenient reading). `end` is
+// the position after the last character that belongs to the number; nothing is converted here.
 template <typename Skip>
 ScannedNumber ScanNumber(std::u16string_view text, std::size_t start,
                          std::u16string_view exponent_markers, Skip skip) {
@@ -143,43 +148,8 @@ Converted Convert(const ScannedNumber& number) {
   return result;
 }
 
-// |value| rounded half away from zero to `decimals` places, as the digits of value x 10^decimals
-// (no leading zeros, "0" for zero). Works on the 15-significant-digit decimal form of the value.
-std::string RoundedScaledDigits(double value, int decimals) {
-  std::array<char, 64> buffer{};
-  std::snprintf(buffer.data(), buffer.size(), "%.14e", std::fabs(value));
-  // buffer: d.dddddddddddddde[+-]x...
-  std::string digits;
-  digits.push_back(buffer[0]);
-  digits.append(buffer.data() + 2, 14);
-  const int exponent = std::atoi(buffer.data() + 17);
-
-  // Number of digits that stay: those before the point plus `decimals` after it.
-  const long long keep = static_cast<long long>(exponent) + 1 + decimals;
-  if (keep < 0) return "0";
-  std::string scaled;
-  bool round_up = false;
-  if (keep >= static_cast<long long>(digits.size())) {
-    scaled = digits + std::string(static_cast<std::size_t>(keep) - digits.size(), '0');
-  } else {
-    scaled = digits.substr(0, static_cast<std::size_t>(keep));
-    round_up = digits[static_cast<std::size_t>(keep)] >= '5';
-  }
-  if (round_up) {
-    std::size_t i = scaled.size();
-    while (i > 0 && scaled[i - 1] == '9') scaled[--i] = '0';
-    if (i == 0) {
-      scaled.insert(scaled.begin(), '1');
-    } else {
-      ++scaled[i - 1];
-    }
-  }
-  const auto first = scaled.find_first_not_of('0');
-  return first == std::string::npos ? "0" : scaled.substr(first);
-}
-
-// Most numbers a run writes are whole or halves (counts, speeds, line scores); below 1E15 their
-// digits are exact as integers and need no decimal rounding.
+// Most numbers a run writes are whole (counts, speeds); below 1E15 their digits are exact as
+// integers, and FormatNumber writes them without the general formatter.
 constexpr double kExactLimit = 1e15;
 
 std::optional<long long> ExactWhole(double value) {
@@ -187,30 +157,57 @@ std::optional<long long> ExactWhole(double value) {
   return static_cast<long long>(value);
 }
 
-// "#0" with `decimals` zeros after the point: at least one digit before it.
+constexpr int kSignificantDigits = 15;
+
+// "#0" (decimals 0) and "#0.0" (decimals 1), the forms of the listing's counts and scores. The
+// rule: take the decimal form of the value with 15 significant digits (the form FormatNumber
+// writes from), round that decimal half away from zero to `decimals` places, and write it with at
+// least one digit before the point; a value that rounds to zero is written without a sign.
+// Rounding the 15-digit decimal rather than the binary value is what makes 0.15 (in binary
+// 0.1499...) give "0.2" and 2.675 give "2.68". One path for every finite value: std::to_chars
+// gives the 15 digits, correctly rounded from the binary value.
 std::u16string FormatFixed(double value, int decimals) {
+  assert(decimals >= 0 && decimals < kSignificantDigits);
   if (!std::isfinite(value)) return FormatNumber(value);
-  // A half has one exact decimal: the integer of value x 10 holds every digit.
-  if (decimals == 1 && ExactWhole(value * 2)) {
-    const long long tenths = static_cast<long long>(value * 10);
-    const long long magnitude = tenths < 0 ? -tenths : tenths;
-    std::string text = value < 0 ? "-" : "";
-    text += std::to_string(magnitude / 10) + "." + std::to_string(magnitude % 10);
-    return AsciiToText(text);
+  // |value| as "d.ddddddddddddddde+x": the digits and the power of ten of the first.
+  std::array<char, 32> form{};
+  const char* const form_end =
+      std::to_chars(form.data(), form.data() + form.size(), std::fabs(value),
+                    std::chars_format::scientific, kSignificantDigits - 1)
+          .ptr;
+  std::string digits(1, form[0]);
+  digits.append(form.data() + 2, kSignificantDigits - 1);
+  const char* exponent_start = form.data() + kSignificantDigits + 2;  // after the "e"
+  if (*exponent_start == '+') ++exponent_start;
+  int exponent = 0;
+  std::from_chars(exponent_start, form_end, exponent);
+
+  // The digits of |value| x 10^decimals before its point, rounded on the first digit dropped.
+  const int kept = exponent + 1 + decimals;
+  std::string scaled;
+  if (kept >= kSignificantDigits) {
+    scaled = digits + std::string(static_cast<std::size_t>(kept - kSignificantDigits), '0');
+  } else if (kept >= 0) {
+    scaled = digits.substr(0, static_cast<std::size_t>(kept));
+    if (digits[static_cast<std::size_t>(kept)] >= '5') {
+      std::size_t i = scaled.size();
+      while (i > 0 && scaled[i - 1] == '9') scaled[--i] = '0';
+      if (i == 0) {
+        scaled.insert(scaled.begin(), '1');
+      } else {
+        ++scaled[i - 1];
+      }
+    }
   }
-  if (decimals == 0) {
-    if (const auto whole = ExactWhole(value)) return AsciiToText(std::to_string(*whole));
-  }
-  std::string scaled = RoundedScaledDigits(value, decimals);
-  const bool zero = scaled == "0";
+  scaled.erase(0, std::min(scaled.find_first_not_of('0'), scaled.size()));
+  const bool zero = scaled.empty();
+  // At least one digit before the point.
   if (scaled.size() <= static_cast<std::size_t>(decimals)) {
     scaled.insert(0, static_cast<std::size_t>(decimals) + 1 - scaled.size(), '0');
   }
-  std::string text = scaled.substr(0, scaled.size() - static_cast<std::size_t>(decimals));
-  if (decimals > 0) text += "." + scaled.substr(scaled.size() - static_cast<std::size_t>(decimals));
-  // A value that rounds to zero is written without a sign.
-  if (value < 0 && !zero) text.insert(0, "-");
-  return AsciiToText(text);
+  if (decimals > 0) scaled.insert(scaled.size() - static_cast<std::size_t>(decimals), 1, '.');
+  if (value < 0 && !zero) scaled.insert(0, 1, '-');
+  return AsciiToText(scaled);
 }
 
 }  // namespace
@@ -220,8 +217,8 @@ std::u16string FormatNumber(double value) {
   if (std::isinf(value)) return value > 0 ? u"Infinity" : u"-Infinity";
   if (value == 0) return u"0";  // negative zero included
   if (const auto whole = ExactWhole(value)) return AsciiToText(std::to_string(*whole));
-  // %G switches to the exponent form exactly where the old formatter did (exponent below -4 or
-  // from the precision on) and writes it the same way: "E", sign, at least two digits.
+  // "%.15G" is the general form itself: the exponent form for exponents below -4 or from 15 on,
+  // written "E", sign, at least two digits.
   std::array<char, 64> buffer{};
   const int length = std::snprintf(buffer.data(), buffer.size(), "%.15G", value);
   assert(length > 0 && static_cast<std::size_t>(length) < buffer.size());
@@ -229,7 +226,7 @@ std::u16string FormatNumber(double value) {
 }
 
 double LeadingNumber(std::u16string_view text) {
-  // "D" is the old exponent marker of double-precision literals and reads like "E".
+  // "D", the exponent marker of double-precision literals ("2D2"), reads like "E".
   // A "&H" or "&O" prefix is not understood: such a text starts with no number and reads as 0.
   const auto ignored = [](char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; };
   const ScannedNumber number = ScanNumber(text, 0, u"EeDd", ignored);
