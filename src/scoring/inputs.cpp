@@ -43,7 +43,8 @@ TypedLines LoadTypedLines(const std::vector<std::u16string>& answer_lines) {
       line.replace(0, 4, u"\u3000\u3000");
     }
     if (line.size() <= 1) continue;
-    typed.push_back(TrimTrailingBlanks(line));
+    EraseTrailingBlanks(line);
+    typed.push_back(std::move(line));
     if (typed.size() > static_cast<std::size_t>(kMaxTypedLines) + 1) {
       throw InputLimitError("the typed answer has more than 200 lines");
     }

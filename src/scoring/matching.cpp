@@ -177,7 +177,9 @@ struct LineState {
 // After it: wrong_mark holds "＃" on every typed character whose first occurrence in the
 // reference line is absent, far from both line ends, or at or before a "ＯＯ".
 void PrePass(std::u16string_view reference_line, LineState& line) {
-  std::u16string reference_copy(reference_line);
+  // The pre-pass marks a copy of its own; Match takes the line fresh again.
+  std::u16string& reference_copy = line.reference_copy;
+  reference_copy.assign(reference_line);
   for (Position i = 1; i <= line.n; ++i) {
     const char16_t ch = line.typed_copy[static_cast<std::size_t>(i - 1)];
     const Position p = FindFrom(reference_copy, ch, 1);
@@ -320,7 +322,7 @@ LineState MatchLine(const LinePair& pair, int typed_count) {
   // A typed "○" must not pass for a mark.
   std::replace(line.typed_copy.begin(), line.typed_copy.end(), kMatchedMark, kTypedCircle);
   PrePass(pair.reference_line, line);
-  line.reference_copy = std::u16string(pair.reference_line);
+  line.reference_copy.assign(pair.reference_line);
   Match(line);
   CountMarks(line, pair.best_line, typed_count);
   // Marks replace characters one for one.
@@ -359,8 +361,10 @@ ScoredLine FinishLine(LineState line, const LinePair& pair, double deduction) {
         std::min(line.reference_copy.size(), static_cast<std::size_t>(line.n)));
   }
   scored.reference_line = TrimTrailingBlanks(pair.reference_line);
-  scored.reference_copy = TrimTrailingBlanks(line.reference_copy);
-  scored.typed_copy = TrimTrailingBlanks(line.typed_copy);
+  scored.reference_copy = std::move(line.reference_copy);
+  EraseTrailingBlanks(scored.reference_copy);
+  scored.typed_copy = std::move(line.typed_copy);
+  EraseTrailingBlanks(scored.typed_copy);
   std::replace(scored.typed_copy.begin(), scored.typed_copy.end(), kTypedCircle, kErrorMark);
   scored.typed_line = TrimTrailingBlanks(pair.typed_line);
 

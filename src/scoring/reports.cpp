@@ -12,16 +12,18 @@
 namespace keyin {
 namespace {
 
-constexpr int kColumnWidth = 35;
+constexpr std::size_t kColumnWidth = 35;
 constexpr std::size_t kErrorWordsLimit = 250;
 
-// Full-width blanks; none for a count of 0 or less.
-std::u16string Fill(long long count) {
-  return count > 0 ? std::u16string(static_cast<std::size_t>(count), kFullBlank) : std::u16string();
-}
-
-long long ColumnFill(std::u16string_view text) {
-  return kColumnWidth - static_cast<long long>(text.size());
+// One row of a listing block: the head, the text, full-width blanks up to the column (at least
+// `least_fill` of them), then the label and the count.
+std::u16string BlockLine(std::u16string_view head, std::u16string_view text, std::size_t least_fill,
+                         std::u16string_view label, std::u16string_view count) {
+  const std::size_t fill = std::max(kColumnWidth - std::min(text.size(), kColumnWidth), least_fill);
+  std::u16string row;
+  row.reserve(head.size() + text.size() + fill + label.size() + count.size());
+  row.append(head).append(text).append(fill, kFullBlank).append(label).append(count);
+  return row;
 }
 
 std::u16string LineNumber(int number) {
@@ -36,19 +38,16 @@ std::u16string Number(long long value) { return FormatNumber(static_cast<double>
 }  // namespace
 
 std::vector<std::u16string> ListingBlock(const ScoredLine& line) {
-  std::vector<std::u16string> block;
-  block.push_back(LineNumber(line.best_line) + u" " + line.reference_line +
-                  Fill(ColumnFill(line.reference_line)) + u" +" + FormatWhole(line.hits));
-  block.push_back(u" A " + line.reference_copy +
-                  Fill(std::max(ColumnFill(line.reference_copy), 1LL)) + u" -" +
-                  FormatOneDecimal(line.missing / 2.0));
-  block.push_back(u" B " + line.typed_copy + Fill(std::max(ColumnFill(line.typed_copy), 1LL)) +
-                  u" -" + FormatOneDecimal(line.extra / 2.0));
-  block.push_back(LineNumber(line.typed_number) + u" " + line.typed_line +
-                  Fill(std::max(ColumnFill(line.typed_line), 1LL)) + u" =" +
-                  FormatOneDecimal(line.score));
-  block.emplace_back();
-  return block;
+  const std::u16string reference_number = LineNumber(line.best_line) + u" ";
+  const std::u16string typed_number = LineNumber(line.typed_number) + u" ";
+  // The reference line of the first row alone may end at the column without a fill blank.
+  return {
+      BlockLine(reference_number, line.reference_line, 0, u" +", FormatWhole(line.hits)),
+      BlockLine(u" A ", line.reference_copy, 1, u" -", FormatOneDecimal(line.missing / 2.0)),
+      BlockLine(u" B ", line.typed_copy, 1, u" -", FormatOneDecimal(line.extra / 2.0)),
+      BlockLine(typed_number, line.typed_line, 1, u" =", FormatOneDecimal(line.score)),
+      std::u16string(),
+  };
 }
 
 std::vector<std::u16string> ListingSummary(std::u16string_view TestFileName, const Scores& scores,

@@ -17,6 +17,11 @@ std::u16string TrimTrailingBlanks(std::u16string_view text) {
   return std::u16string(text.substr(0, last + 1));
 }
 
+void EraseTrailingBlanks(std::u16string& text) {
+  const auto last = text.find_last_not_of(kHalfBlank);
+  text.erase(last == std::u16string::npos ? 0 : last + 1);
+}
+
 std::vector<std::u16string> SplitText(std::u16string_view text, std::u16string_view separator) {
   // An empty separator would match everywhere; the text then stays one piece.
   if (separator.empty()) return {std::u16string(text)};

@@ -13,6 +13,8 @@ inline constexpr char16_t kFullBlank = u'\u3000';
 // Half-width blanks (U+0020) removed at the given ends; full-width blanks stay.
 std::u16string TrimBlanks(std::u16string_view text);
 std::u16string TrimTrailingBlanks(std::u16string_view text);
+// The same on a text of one's own, without a copy.
+void EraseTrailingBlanks(std::u16string& text);
 
 // Cut at every occurrence of the separator; empty pieces count; one piece for a text without it.
 std::vector<std::u16string> SplitText(std::u16string_view text, std::u16string_view separator);
