@@ -97,6 +97,7 @@ void Get_Lib(const std::string& path, std::u16string_view shown_path, std::u16st
              GetLibState& state, MessageSink& messages) {
   // What the failure message starts with: the missing-file text, or nothing.
   std::u16string message;
+  bool any_line = false;
   try {
     if (!IsNormalFile(path)) {
       message = std::u16string(shown_path) + u" 試卷檔不存在";
@@ -110,14 +111,16 @@ void Get_Lib(const std::string& path, std::u16string_view shown_path, std::u16st
     LibRecordRange range{header.First, header.End};
     if (part == u"1") range = {header.First, header.Second};
     if (part == u"2") range = {header.Second, header.End};
-    ForEachLibRecord(file, range, [&state](std::u16string line) {
+    ForEachLibRecord(file, range, [&](std::u16string line) {
       state.LibText += line;
       state.LibText += u"\r\n";
-      state.CustomText = state.LibText;
+      any_line = true;
     });
   } catch (const std::exception& failure) {
     messages.Show(message + Utf8ToUtf16(failure.what()), u"");
   }
+  // CustomText follows LibText line by line; copied once at the end, where it stands the same.
+  if (any_line) state.CustomText = state.LibText;
 }
 
 void Get_Lib(const std::string& path, std::u16string_view part, GetLibState& state,

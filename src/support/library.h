@@ -63,9 +63,9 @@ struct GetLibState {
 };
 
 // Reads test part "1" (First..Second-1), "2" (Second..End-1) or, for any other part, the whole
-// paper (First..End-1) into state.LibText, every line followed by CR LF; CustomText becomes a
-// copy of LibText after every line. path is a file-system path; shown_path is the path as the
-// user gave it, for the message.
+// paper (First..End-1) into state.LibText, every line followed by CR LF; once a line has been
+// read, CustomText is a copy of LibText (a part without lines leaves it as it was). path is a
+// file-system path; shown_path is the path as the user gave it, for the message.
 // Failures show a message box and return: a missing file shows "<shown_path> 試卷檔不存在" and
 // then the same text again (with the empty description of that failure); any other failure
 // shows its description. LibText and CustomText keep what they held at that moment.
