@@ -44,6 +44,23 @@ TEST(Scorer, MissingKeyinDatabaseEndsBeforeTheArgumentsAreLookedAt) {
   EXPECT_TRUE(Contains(result.err, "Vorkeyin.mdb找不到或已損毀，請重新安裝系統")) << result.err;
 }
 
+// Asked for help, the scorer says how to run it before it looks for any database; any other
+// single field is a run like any other.
+TEST(Scorer, HelpComesBeforeAnyDatabase) {
+  ProgramFolder folder(false);
+  for (const char* asking : {"--help", "-h", "--version"}) {
+    ProcessResult result = folder.Scorer(asking);
+    EXPECT_EQ(result.exit_status, 0) << asking;
+    EXPECT_EQ(result.err, "") << asking;
+    for (const char* told : {"Usage: keyin-scorer", "12 SubtractScore", "Exit status: 0 done"}) {
+      EXPECT_TRUE(Contains(result.out, told)) << asking << ": " << result.out;
+    }
+  }
+  ProcessResult run = folder.Scorer("--help,");
+  EXPECT_EQ(run.exit_status, 3) << run.err;
+  EXPECT_EQ(run.out, "");
+}
+
 TEST_F(ScorerTest, LibraryPaperBothPartsGiveTheExpectedReports) {
   folder_.InstallSamplePaper();
   args_.TestType = "1";  // a practice: reports, and no result table
