@@ -21,41 +21,49 @@ std::u16string O(int count) { return std::u16string(count, kMatchedMark); }
 TEST(Matching, MarksAndCounts) {
   const std::u16string k20 = u"ABCDEFGHIJKLMNOPQRST";
   const struct {
+    const char* rule;
     std::u16string typed, reference_copy, typed_copy;
     int hits, missing, extra;
     std::u16string wrong, reference = u"ABCDEFGHIJKLMN";
   } cases[] = {
-      {u"ABCDEFGHIJKLMN", O(14), O(14), 14, 0, 0, u""},
-      {u"ABDEFGHIJKLMN", u"○○C" + O(11), O(13), 13, 1, 0, u""},
-      {u"ABXCDEFGHIJKLMN", O(14), u"○○X" + O(12), 14, 0, 1, u"X"},
-      {u"BACDEFGHIJKLMN", u"○B" + O(12), u"ＸＸ" + O(12), 13, 1, 1, u"BA"},
-      {u"AB○CDEFGHIJKLMN", O(14), u"○○Ｘ" + O(12), 14, 0, 1, u""},  // a typed ○ is extra: Ｘ
-      // Four wrong characters in a row: the "＃＃" run lets the look-ahead reach C.
-      {u"ABwxyzCDEFGHIJKLMN", O(14), u"○○wxyz" + O(12), 14, 0, 4, u"wxyz"},
-      // F and G swapped: the pair is charged extra once, G is taken two places back.
-      {u"ABCDEGFHIJKLMN", O(14), u"○○○○○○Ｘ" + O(7), 14, 0, 1, u"F"},
-      // The swapped-pair test reads typed i and i + 1 even after i and j part.
-      {u"ABDEFHGIJKLMN", u"○○C" + O(11), O(13), 13, 1, 0, u""},
-      // An inserted Q whose first occurrence lies over 13 places from both line ends is extra;
-      // closer to one end, it is only shown wrong; near its source it takes that source.
-      {u"ABQCDEFGHIJKLMNOPRST", O(16) + u"Q○○○", u"○○Q" + O(17), 19, 1, 1, u"Q", k20},
-      {u"ABQCDEFGHIJKLMNOPRS", O(16) + u"Q○○T", u"○○Ｘ" + O(16), 18, 2, 0, u"Q", k20},
-      {u"ABPCDEFGHIJKLMNOQRSTz", O(15) + u"P" + O(4), u"○○Ｘ" + O(17) + u"Ｘ", 19, 1, 0, u"P", k20},
-      {u"ABCFDEFGHIJKLMNOPQRST", O(20), u"○○○Ｘ" + O(17), 20, 0, 0, u"F", k20},
-      // "ＯＯ" marks the characters up to it wrong; the run then skips the swapped-pair test.
-      {u"AXＯＯCDEF", u"○B" + O(6), u"○Ｘ" + O(6), 7, 1, 0, u"", u"ABＯＯCDEF"},
-      {u"BA", O(2), u"○Ｘ", 2, 0, 1, u"A", u"AB"},  // the look-back and look-ahead at line ends
-      {u"BCDAE", u"○BC○○", u"ＸＸ○○○", 3, 2, 0, u"BC", u"ABCDE"},
-      {u"ABCDEF", O(6), O(6), 6, 2, 0, u"", u"ABCDEF  "},  // trailing blanks: missing, not shown
+      {"an exact copy", u"ABCDEFGHIJKLMN", O(14), O(14), 14, 0, 0, u""},
+      {"a left-out character is found after the gap", u"ABDEFGHIJKLMN", u"○○C" + O(11), O(13), 13,
+       1, 0, u""},
+      {"an inserted character is stepped over and extra", u"ABXCDEFGHIJKLMN", O(14), u"○○X" + O(12),
+       14, 0, 1, u"X"},
+      {"a swapped pair is charged once", u"BACDEFGHIJKLMN", u"○B" + O(12), u"ＸＸ" + O(12), 13, 1,
+       1, u"BA"},
+      {"a typed ○ is extra and shows Ｘ", u"AB○CDEFGHIJKLMN", O(14), u"○○Ｘ" + O(12), 14, 0, 1,
+       u""},
+      {"a run of ＃＃ stretches the look-ahead", u"ABwxyzCDEFGHIJKLMN", O(14), u"○○wxyz" + O(12),
+       14, 0, 4, u"wxyz"},
+      {"a swapped pair inside the line takes the second two places back", u"ABCDEGFHIJKLMN", O(14),
+       u"○○○○○○Ｘ" + O(7), 14, 0, 1, u"F"},
+      {"the swapped-pair test reads typed i and i + 1 after i and j part", u"ABDEFHGIJKLMN",
+       u"○○C" + O(11), O(13), 13, 1, 0, u""},
+      {"an insertion far from both line ends is extra", u"ABQCDEFGHIJKLMNOPRST", O(16) + u"Q○○○",
+       u"○○Q" + O(17), 19, 1, 1, u"Q", k20},
+      {"an insertion near one line end is only shown wrong", u"ABQCDEFGHIJKLMNOPRS",
+       O(16) + u"Q○○T", u"○○Ｘ" + O(16), 18, 2, 0, u"Q", k20},
+      {"an insertion near its source takes that source", u"ABPCDEFGHIJKLMNOQRSTz",
+       O(15) + u"P" + O(4), u"○○Ｘ" + O(17) + u"Ｘ", 19, 1, 0, u"P", k20},
+      {"a repeated character is wrong where it stands", u"ABCFDEFGHIJKLMNOPQRST", O(20),
+       u"○○○Ｘ" + O(17), 20, 0, 0, u"F", k20},
+      {"ＯＯ marks the characters up to it wrong", u"AXＯＯCDEF", u"○B" + O(6), u"○Ｘ" + O(6), 7, 1,
+       0, u"", u"ABＯＯCDEF"},
+      {"look-back and look-ahead at the line ends", u"BA", O(2), u"○Ｘ", 2, 0, 1, u"A", u"AB"},
+      {"characters moved to the front", u"BCDAE", u"○BC○○", u"ＸＸ○○○", 3, 2, 0, u"BC", u"ABCDE"},
+      {"trailing reference blanks are missing but not shown", u"ABCDEF", O(6), O(6), 6, 2, 0, u"",
+       u"ABCDEF  "},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
     const MatchResult result = ScrLoop(Table({c.reference}), Table({c.typed, u"★★"}), 0);
     const ScoredLine& line = result.lines[0];
     EXPECT_EQ(
         std::tuple(line.best_line, line.reference_copy, line.typed_copy, line.hits, line.missing,
                    line.extra, result.totals.wrong_chars),
-        std::tuple(1, c.reference_copy, c.typed_copy, c.hits, c.missing, c.extra, c.wrong + u"★★"));
+        std::tuple(1, c.reference_copy, c.typed_copy, c.hits, c.missing, c.extra, c.wrong + u"★★"))
+        << c.rule;
   }
 }
 
@@ -82,29 +90,35 @@ TEST(Matching, LineSearch) {
   const auto distinct = [](int number) { return std::u16string(10, char16_t(0x4E00 + number)); };
   std::vector<std::u16string> reference(130), typed(125, u"★★");
   for (int r = 1; r <= 130; ++r) reference[r - 1] = distinct(r);
-  reference[97] = typed[122] = u"ABCDEFGHIJ";   // typed 123: line 98, the window's lower edge
-  reference[98] = typed[99] = u"ABCDEFGHIJKL";  // typed line 100: line 99 wins and is refused
-  typed[124] = distinct(100);                   // from typed line 125 no candidate
+  reference[97] = typed[122] = u"ABCDEFGHIJ";
+  reference[98] = typed[99] = u"ABCDEFGHIJKL";
+  typed[124] = distinct(100);
   const struct {
+    const char* rule;
     std::vector<std::u16string> reference, typed;
     std::vector<std::pair<int, int>> matched;  // typed line, BestLine; all others unmatched
   } cases[] = {
-      {reference, {distinct(26)}, {{1, 26}}},  // the window reaches 25 lines down
-      {reference, {distinct(27)}, {}},
-      {reference, typed, {{123, 98}}},
-      {{u"ABCD", u"ABCD"}, {u"ABCD", u"ABCD"}, {{1, 1}, {2, 2}}},  // a tie keeps the lower line
-      {{u"ABCDEFGH", u"QRSTUVWX"}, {u"ABCDEFGH", u"ABCDEFGH"}, {{1, 1}}},  // used: not offered
-      // A typed ○ meets the mark left by an earlier find, but not before one.
-      {{u"ABCDEF"}, {u"A○", u"★★"}, {{1, 1}}},
-      {{u"ABCDEF"}, {u"○A", u"★★"}, {}},
+      {"the window reaches 25 lines down", reference, {distinct(26)}, {{1, 26}}},
+      {"and not 26", reference, {distinct(27)}, {}},
+      {"line 98 at the window's lower edge matches, line 99 wins and is refused, from typed line "
+       "125 on there is no candidate",
+       reference,
+       typed,
+       {{123, 98}}},
+      {"a tie keeps the lower line", {u"ABCD", u"ABCD"}, {u"ABCD", u"ABCD"}, {{1, 1}, {2, 2}}},
+      {"a line already scored is not offered again",
+       {u"ABCDEFGH", u"QRSTUVWX"},
+       {u"ABCDEFGH", u"ABCDEFGH"},
+       {{1, 1}}},
+      {"a typed ○ meets the mark of an earlier find", {u"ABCDEF"}, {u"A○", u"★★"}, {{1, 1}}},
+      {"but not before one", {u"ABCDEF"}, {u"○A", u"★★"}, {}},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
     std::vector<std::pair<int, int>> matched;
     for (const ScoredLine& line : ScrLoop(Table(c.reference), Table(c.typed), 0).lines) {
       if (line.best_line != 0) matched.emplace_back(line.typed_number, line.best_line);
     }
-    EXPECT_EQ(matched, c.matched);
+    EXPECT_EQ(matched, c.matched) << c.rule;
   }
 }
 

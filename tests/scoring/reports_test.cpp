@@ -44,15 +44,47 @@ TEST(ListingBlock, Layout) {
   }
 }
 
-// Nothing scored, with a deduction standard: 99% and an empty adjusted speed.
-TEST(ListingSummary, NothingScored) {
-  Scores scores;
-  scores.TestMinutesText = u"1";
-  scores.TestSecondsText = u"0";
-  scores.Deduction = 1;
-  EXPECT_EQ(ListingSummary(u"CTEST-2", scores, 1),
-            (Lines{u"** CTEST-2  平均字數 =0  錯誤率 =0/0=99%  測驗時間:1分0秒",
-                   std::u16string(72, u'^') + u" ", u"** 依扣分標準=1 調整後    平均字數= "}));
+// The adjusted speed shows only above the default deduction of 0.5; with nothing scored it is
+// empty.
+TEST(ListingSummary, AdjustedSpeedAboveTheDefaultDeductionOnly) {
+  Scores scored;
+  scored.CharsPerMinute = 40;
+  scored.ErrorCount = 3;
+  scored.TotalChars = 120;
+  scored.ErrorRate = 2;
+  scored.TestMinutesText = u"5";
+  scored.TestSecondsText = u"0";
+  scored.AdjustedCharsPerMinute = 38;
+  scored.Deduction = 0.75;
+  Scores nothing;
+  nothing.TestMinutesText = u"1";
+  nothing.TestSecondsText = u"0";
+  nothing.Deduction = 1;
+  const std::u16string ruler = std::u16string(72, u'^') + u" ";
+  const struct {
+    const char* rule;
+    const Scores& scores;
+    double SubtractScore;
+    Lines lines;
+  } cases[] = {
+      {"the default deduction shows no adjusted speed",
+       scored,
+       0.5,
+       {u"** CTEST-1  平均字數 =40  錯誤率 =3/120=2%  測驗時間:5分0秒", ruler}},
+      {"a deduction above it shows the adjusted speed",
+       scored,
+       0.75,
+       {u"** CTEST-1  平均字數 =40  錯誤率 =3/120=2%  測驗時間:5分0秒", ruler,
+        u"** 依扣分標準=0.75 調整後    平均字數= 38"}},
+      {"nothing scored: 99% and an empty adjusted speed",
+       nothing,
+       1,
+       {u"** CTEST-1  平均字數 =0  錯誤率 =0/0=99%  測驗時間:1分0秒", ruler,
+        u"** 依扣分標準=1 調整後    平均字數= "}},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ListingSummary(u"CTEST-1", c.scores, c.SubtractScore), c.lines) << c.rule;
+  }
 }
 
 // ErrorWords is stored: the error text without its outer blanks, at most 250 characters.

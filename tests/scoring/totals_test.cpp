@@ -25,25 +25,27 @@ MatchTotals Scored(double score_sum, long long total_chars, long long errors, do
 // Speeds are rounded up, the error rate down (4.67 per cent here); UseTime is in seconds.
 TEST(TotScr, SpeedErrorRateAndTime) {
   const struct {
+    const char* rule;
     double score_sum, adjusted_sum;
     RunKind kind;
     double speed, adjusted;
     std::u16string use_time, minutes, seconds;
   } cases[] = {
-      {113.5, 101, kPractice, 23, 21, u"300", u"5", u"0"},  // 22.7 and 20.2 per minute
-      {100, 0, kPractice, 40, 0, u"  150 ", u"2", u"30"},   // blanks around the seconds are allowed
-      {100, 0, kPractice, 60, 0, u"100", u"1", u"40"},      // 0.666...7 x 60 written as 40
-      {100, 0, kMockTest, 10, 0, u"720", u"10", u"0"},      // a mock test is capped at ten minutes
-      {100, 0, kPractice, 9, 0, u"720", u"12", u"0"},
-      {100, 0, RunKind::kCustomTextPractice, 10, 0, u"610", u"10",
-       u"9"},  // 9.99999999999996 seconds, cut to 9
+      {"speeds round up (22.7 and 20.2 per minute)", 113.5, 101, kPractice, 23, 21, u"300", u"5",
+       u"0"},
+      {"blanks around the seconds are allowed", 100, 0, kPractice, 40, 0, u"  150 ", u"2", u"30"},
+      {"0.666...7 minutes leave 40 seconds", 100, 0, kPractice, 60, 0, u"100", u"1", u"40"},
+      {"a mock test is capped at ten minutes", 100, 0, kMockTest, 10, 0, u"720", u"10", u"0"},
+      {"a practice is not", 100, 0, kPractice, 9, 0, u"720", u"12", u"0"},
+      {"9.99999999999996 seconds are cut to 9", 100, 0, RunKind::kCustomTextPractice, 10, 0, u"610",
+       u"10", u"9"},
   };
   for (const auto& c : cases) {
-    SCOPED_TRACE(&c - cases);
     const Scores s = TotScr(Scored(c.score_sum, 150, 7, c.adjusted_sum), {}, c.use_time, c.kind);
     EXPECT_EQ(std::tuple(s.CharsPerMinute, s.AdjustedCharsPerMinute, s.ErrorRate, s.TestMinutesText,
                          s.TestSecondsText),
-              std::tuple(c.speed, std::optional(c.adjusted), 4.0, c.minutes, c.seconds));
+              std::tuple(c.speed, std::optional(c.adjusted), 4.0, c.minutes, c.seconds))
+        << c.rule;
   }
 }
 

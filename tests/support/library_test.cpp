@@ -78,17 +78,17 @@ TEST_F(LibraryTest, MissingOrShortFileFailsAndKeepsTheState) {
 TEST_F(LibraryTest, HostileHeadersReadOnlyExistingRecords) {
   const std::string records = EncodeLibFile(Lines(2, 5), {});  // the header and records 2..4
   // First, Second, End; the part; whether the header record is read, then 2 .. end - 1.
-  const std::tuple<std::array<int, 3>, std::u16string, bool, int> cases[] = {
-      {{-5, -5, 3}, u"1", true, 3},
-      {{0, 0, 0}, u"1", false, 2},
-      {{2, 2, 32767}, u"1", false, 5},
-      {{-32768, 32767, -32768}, u"2", true, 5}};
-  for (const auto& [header, part, with_header, end] : cases) {
+  const std::tuple<const char*, std::array<int, 3>, std::u16string, bool, int> cases[] = {
+      {"records below 1 are skipped, record 1 is read", {-5, -5, 3}, u"1", true, 3},
+      {"an empty range reads nothing", {0, 0, 0}, u"1", false, 2},
+      {"an end past the file stops at the file's end", {2, 2, 32767}, u"1", false, 5},
+      {"part 2 with hostile numbers reads what exists", {-32768, 32767, -32768}, u"2", true, 5}};
+  for (const auto& [rule, header, part, with_header, end] : cases) {
     std::string bytes = records;
     for (int i = 0; i < 6; ++i) bytes[i] = static_cast<char>(header[i / 2] >> (i % 2 * 8));
     std::vector<std::u16string> expected = Lines(2, end);
     if (with_header) expected.insert(expected.begin(), DecodeLibRecord(bytes.substr(0, 32)));
-    EXPECT_EQ(ReadLibForScoring(RecordFile(Write(bytes)), part), expected) << header[0];
+    EXPECT_EQ(ReadLibForScoring(RecordFile(Write(bytes)), part), expected) << rule;
   }
 }
 
