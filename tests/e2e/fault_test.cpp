@@ -2,9 +2,8 @@
 // its documented exit status, and loses nothing that was stored before.
 #include <gtest/gtest.h>
 
-#include "harness.h"
+#include "db_helpers.h"
 #include "platform/code_page.h"
-#include "platform/database.h"
 #include "support/decoding.h"
 
 namespace keyin::e2e {
@@ -131,30 +130,39 @@ TEST_F(FaultTest, VeryLongCustomTextLines) {
   EXPECT_TRUE(Contains(listing, "02 丙丁戊己")) << listing;
 }
 
-TEST_F(FaultTest, UnusualRunParameters) {
+// Unusual texts in the run parameters are stored as they were given; a comma splits a field.
+TEST_F(FaultTest, UnusualRunParametersAreStoredAsGiven) {
   struct Case {
     const char* name;
     void (*change)(RunArgs&);
     int exit_status;
+    std::string row;  // id, StuName, ClassName, UseTime of the practice record
   };
   const Case cases[] = {
-      {"quotes", [](RunArgs& a) { a.StuName = "O'Brien \"Jr\""; }, 0},
-      {"comma inside a name", [](RunArgs& a) { a.StuName = "Wang, Xiao"; }, 2},
-      {"very long name", [](RunArgs& a) { a.StuName = std::string(20000, 'n'); }, 0},
+      {"quotes", [](RunArgs& a) { a.StuName = "O'Brien \"Jr\""; }, 0,
+       "S123456789 O'Brien \"Jr\" 甲班 5分0秒"},
+      {"very long name", [](RunArgs& a) { a.StuName = std::string(20000, 'n'); }, 0,
+       "S123456789 " + std::string(20000, 'n') + " 甲班 5分0秒"},
       {"non-ASCII everywhere",
        [](RunArgs& a) {
          a.ExamPlaceNo = "考場一";
          a.UserID = "學號";
          a.ClassName = "三年二班";
        },
-       0},
-      {"time with blanks", [](RunArgs& a) { a.UseTime = " 300 "; }, 0},
+       0, "學號 王小明 三年二班 5分0秒"},
+      {"time with blanks", [](RunArgs& a) { a.UseTime = " 300 "; }, 0,
+       "S123456789 王小明 甲班 5分0秒"},
+      {"comma inside a name", [](RunArgs& a) { a.StuName = "Wang, Xiao"; }, 2, ""},
   };
   for (const Case& c : cases) {
     RunArgs args = args_;
+    args.TestType = "1";
     c.change(args);
     ProcessResult result = folder_.Scorer(args.Join());
     EXPECT_EQ(result.exit_status, c.exit_status) << c.name << ": " << result.err;
+    auto db = OpenKeyin(folder_);
+    EXPECT_EQ(Dump(*db, "SELECT id, StuName, ClassName, UseTime FROM TempScore"), c.row) << c.name;
+    db->Execute("DELETE FROM TempScore");
   }
 }
 

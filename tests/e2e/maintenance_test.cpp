@@ -86,5 +86,17 @@ TEST_F(MaintenanceTest, RefusedCommandLinesThenRemoveMockRows) {
             "S1315P00104; S1315P00205; S1316P00105; S2315P00105");
 }
 
+// A command whose database is missing shows the opener's message and ends with status 3.
+TEST_F(MaintenanceTest, MissingDatabaseShowsItsMessage) {
+  std::filesystem::remove(folder_.AnswerDatabase());
+  ProcessResult exam = Command("sample-exam-row", CommandLine());
+  EXPECT_EQ(exam.exit_status, 3);
+  EXPECT_TRUE(Contains(exam.err, "找不到ANS.mdb，請聯絡監考人員")) << exam.err;
+  std::filesystem::remove(folder_.KeyinDatabase());
+  ProcessResult mock = Command("remove-mock-rows", CommandLine());
+  EXPECT_EQ(mock.exit_status, 3);
+  EXPECT_TRUE(Contains(mock.err, "Vorkeyin.mdb找不到或已損毀")) << mock.err;
+}
+
 }  // namespace
 }  // namespace keyin::e2e

@@ -6,6 +6,11 @@
 #include <random>
 #include <tuple>
 
+// The engine's asserts run where its tests run.
+#ifdef NDEBUG
+#error "built with NDEBUG: the asserts of the code under test would not run"
+#endif
+
 namespace keyin {
 namespace {
 

@@ -1,0 +1,68 @@
+#include "run/run_kind.h"
+
+#include <gtest/gtest.h>
+
+#include "run/run_end.h"
+
+namespace keyin {
+namespace {
+
+RunParams OfType(std::u16string TestType) {
+  RunParams params;
+  params.TestType = std::move(TestType);
+  return params;
+}
+
+// TestType is read as a number, strictly: blanks around it are allowed, nothing else is.
+TEST(KindOfRun, ReadsTestTypeAsANumber) {
+  const struct {
+    const char* reading;
+    std::u16string TestType;
+    RunKind kind;
+  } cases[] = {
+      {"0 is the custom-text practice", u"0", RunKind::kCustomTextPractice},
+      {"so is 00", u"00", RunKind::kCustomTextPractice},
+      {"1 is the single article practice", u"1", RunKind::kSingleArticlePractice},
+      {"2 is the double one", u"2", RunKind::kDoubleArticlePractice},
+      {"3 with blanks is the mock test", u" 3 ", RunKind::kMockTest},
+      {"4.0 is the offline exam", u"4.0", RunKind::kOfflineExam},
+      {"05 is an exam by its number", u"05", RunKind::kExam},
+      {"7 is the keyin record test", u"7", RunKind::kKeyinRecordTest},
+      {"6 is no kind of its own", u"6", RunKind::kOther},
+      {"nor is 2.5", u"2.5", RunKind::kOther},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(KindOfRun(OfType(c.TestType)), c.kind) << c.reading;
+    EXPECT_EQ(KindOfRunIfNumber(OfType(c.TestType)), c.kind) << c.reading;
+  }
+  for (const std::u16string no_number : {u"", u"x", u"3a", u"0x3"}) {
+    EXPECT_THROW(KindOfRun(OfType(no_number)), RunFailure);
+    EXPECT_EQ(KindOfRunIfNumber(OfType(no_number)), std::nullopt);
+  }
+}
+
+// The exam row alone is chosen by the exact text "5".
+TEST(KindOfRun, ExamRowOnlyForTheExactText) {
+  EXPECT_TRUE(IsExamByExactText(OfType(u"5")));
+  for (const std::u16string numerically_five : {u"05", u" 5", u"5.0"}) {
+    EXPECT_EQ(KindOfRun(OfType(numerically_five)), RunKind::kExam);
+    EXPECT_FALSE(IsExamByExactText(OfType(numerically_five)));
+  }
+}
+
+TEST(MakeRunParams, TakesSixteenFieldsAsGivenAndReadsFieldTwelve) {
+  std::vector<std::u16string> pieces =
+      SplitArguments(u"A01,E01,P001,, 3,S1,王小明,3,15,1,600,300, 0.5 ,lib\\,scores\\,甲班");
+  ASSERT_EQ(pieces.size(), 16u);
+  const RunParams params = MakeRunParams(pieces);
+  EXPECT_EQ(params.TestType, u" 3");  // stored as given
+  EXPECT_EQ(params.SubtractScore, 0.5);
+  EXPECT_EQ(params.ScrPath, u"scores\\");
+  pieces[12] = u"half";
+  EXPECT_THROW(MakeRunParams(pieces), RunFailure);
+  EXPECT_TRUE(SplitArguments(u"").empty());
+  EXPECT_EQ(SplitArguments(u",").size(), 2u);
+}
+
+}  // namespace
+}  // namespace keyin
