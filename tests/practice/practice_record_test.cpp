@@ -44,6 +44,17 @@ TEST(PracticeRecord, RowCountsRightCharacters) {
   EXPECT_EQ(row["Average"], DbValue(0.0));
 }
 
+// The practice record keeps the adjusted speed only above the default deduction of 0.5.
+TEST(PracticeRecord, SpeedByTheDeductionStandard) {
+  ScoringOutcome outcome;
+  outcome.scores.CharsPerMinute = 40;
+  outcome.scores.AdjustedCharsPerMinute = 31;
+  const std::pair<double, double> cases[] = {{0, 40}, {0.5, 40}, {0.75, 31}};
+  for (const auto& [SubtractScore, speed] : cases) {
+    EXPECT_EQ(PracticeInputsOf(outcome, SubtractScore).Speed, speed) << SubtractScore;
+  }
+}
+
 TEST(PracticeRecord, SeatsAreNumbersWhenBothAreNumbers) {
   EXPECT_TRUE(SameSeat(std::u16string(u"05"), u"5"));
   EXPECT_TRUE(SameSeat(5.0, u"05"));
