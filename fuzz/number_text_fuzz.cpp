@@ -8,6 +8,7 @@
 //   - FormatNumber equals printf's "%.15G" (with "0" for zero, "NaN" and "Infinity") and the
 //     strict reading of it is AsWritten.
 // For the text: a number ParseNumber accepts is the number LeadingNumber reads.
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
@@ -26,47 +27,34 @@ namespace {
 
 std::u16string Widen(const std::string& ascii) { return {ascii.begin(), ascii.end()}; }
 
-// |value| rounded half away from zero to `decimals` places, as the digits of value x 10^decimals
-// (no leading zeros, "0" for zero), from the 15-significant-digit decimal form of the value.
+// The general path, written apart from the one under test: printf's 15 significant digits of
+// |value|, then the digits of |value| x 10^decimals before the point, plus one when the first
+// digit dropped is 5 or more (counted as a number: at most 15 digits are kept; beyond them only
+// zeros follow, and nothing is dropped).
 std::string RoundedScaledDigits(double value, int decimals) {
   std::array<char, 64> buffer{};
   std::snprintf(buffer.data(), buffer.size(), "%.14e", std::fabs(value));
-  std::string digits(1, buffer[0]);
-  digits.append(buffer.data() + 2, 14);
+  const std::string digits = std::string(1, buffer[0]) + std::string(buffer.data() + 2, 14);
   const long long keep = std::atoi(buffer.data() + 17) + 1LL + decimals;
   if (keep < 0) return "0";
-  std::string scaled;
-  bool round_up = false;
-  if (keep >= static_cast<long long>(digits.size())) {
-    scaled = digits + std::string(static_cast<std::size_t>(keep) - digits.size(), '0');
-  } else {
-    scaled = digits.substr(0, static_cast<std::size_t>(keep));
-    round_up = digits[static_cast<std::size_t>(keep)] >= '5';
+  if (keep >= 15) {
+    return digits + std::string(static_cast<std::size_t>(keep - 15), '0');
   }
-  if (round_up) {
-    std::size_t i = scaled.size();
-    while (i > 0 && scaled[i - 1] == '9') scaled[--i] = '0';
-    if (i == 0) {
-      scaled.insert(scaled.begin(), '1');
-    } else {
-      ++scaled[i - 1];
-    }
-  }
-  const auto first = scaled.find_first_not_of('0');
-  return first == std::string::npos ? "0" : scaled.substr(first);
+  const unsigned long long kept =
+      keep == 0 ? 0 : std::stoull(digits.substr(0, static_cast<std::size_t>(keep)));
+  return std::to_string(kept + (digits[static_cast<std::size_t>(keep)] >= '5' ? 1 : 0));
 }
 
 std::u16string GeneralFixed(double value, int decimals) {
   if (!std::isfinite(value)) return FormatNumber(value);
-  std::string scaled = RoundedScaledDigits(value, decimals);
-  const bool zero = scaled == "0";
-  if (scaled.size() <= static_cast<std::size_t>(decimals)) {
-    scaled.insert(0, static_cast<std::size_t>(decimals) + 1 - scaled.size(), '0');
-  }
-  std::string text = scaled.substr(0, scaled.size() - static_cast<std::size_t>(decimals));
-  if (decimals > 0) text += "." + scaled.substr(scaled.size() - static_cast<std::size_t>(decimals));
-  if (value < 0 && !zero) text.insert(0, "-");
-  return Widen(text);
+  const std::string scaled = RoundedScaledDigits(value, decimals);
+  // "0.0" or "0" for zero, and at least one digit before the point.
+  const std::size_t width =
+      std::max<std::size_t>(static_cast<std::size_t>(decimals) + 1, scaled.size());
+  const std::string padded = std::string(width - scaled.size(), '0') + scaled;
+  const std::size_t point = padded.size() - static_cast<std::size_t>(decimals);
+  const std::string sign = value < 0 && scaled != "0" ? "-" : "";
+  return Widen(sign + padded.substr(0, point) + (decimals > 0 ? "." + padded.substr(point) : ""));
 }
 
 std::u16string GeneralNumber(double value) {

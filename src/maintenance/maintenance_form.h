@@ -20,14 +20,16 @@ namespace keyin {
 inline constexpr int kMaintenanceFieldCount = 14;
 
 // Field numbers the buttons read or write.
-inline constexpr int kFieldExamPlaceNo = 0;
-inline constexpr int kFieldExamNo = 1;
-inline constexpr int kFieldExamPaperNo = 2;
-inline constexpr int kFieldUserID = 4;
-inline constexpr int kFieldSessionNo = 6;
-inline constexpr int kFieldSeatNo = 7;
-inline constexpr int kFieldUseTime = 10;
-inline constexpr int kFieldSubtractScore = 11;
+enum MaintenanceField : int {
+  kFieldExamPlaceNo = 0,
+  kFieldExamNo = 1,
+  kFieldExamPaperNo = 2,
+  kFieldUserID = 4,
+  kFieldSessionNo = 6,
+  kFieldSeatNo = 7,
+  kFieldUseTime = 10,
+  kFieldSubtractScore = 11,
+};
 
 // The test-taker that button 1 writes its sample row for (and button 2 then removes).
 inline constexpr std::u16string_view kSampleUserID = u"A123456789";

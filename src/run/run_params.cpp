@@ -1,5 +1,7 @@
 #include "run/run_params.h"
 
+#include <array>
+
 #include "run/run_end.h"
 #include "support/number_text.h"
 #include "support/text.h"
@@ -13,24 +15,30 @@ std::vector<std::u16string> SplitArguments(std::u16string_view argument_text) {
 
 RunParams MakeRunParams(const std::vector<std::u16string>& pieces) {
   if (pieces.size() != kRunParamCount) throw RunFailure("the run needs 16 parameters");
-  return RunParams{
-      .ExamPlaceNo = pieces[0],
-      .ExamNo = pieces[1],
-      .ExamPaperNo = pieces[2],
-      .Field3 = pieces[3],
-      .TestType = pieces[4],
-      .UserID = pieces[5],
-      .StuName = pieces[6],
-      .SessionNo = pieces[7],
-      .SeatNo = pieces[8],
-      .TestPart = pieces[9],
-      .TotTime = pieces[10],
-      .UseTime = pieces[11],
-      .SubtractScore = NumberOrThrow<RunFailure>(pieces[12], "the deduction standard (field 12)"),
-      .LibPath = pieces[13],
-      .ScrPath = pieces[14],
-      .ClassName = pieces[15],
-  };
+  // The text fields in the order of the argument string; field 12 is the number.
+  static constexpr std::array<std::u16string RunParams::*, kRunParamCount> kTextFields = {
+      &RunParams::ExamPlaceNo,
+      &RunParams::ExamNo,
+      &RunParams::ExamPaperNo,
+      &RunParams::Field3,
+      &RunParams::TestType,
+      &RunParams::UserID,
+      &RunParams::StuName,
+      &RunParams::SessionNo,
+      &RunParams::SeatNo,
+      &RunParams::TestPart,
+      &RunParams::TotTime,
+      &RunParams::UseTime,
+      nullptr,
+      &RunParams::LibPath,
+      &RunParams::ScrPath,
+      &RunParams::ClassName};
+  RunParams params;
+  for (std::size_t field = 0; field < kTextFields.size(); ++field) {
+    if (kTextFields[field] != nullptr) params.*kTextFields[field] = pieces[field];
+  }
+  params.SubtractScore = NumberOrThrow<RunFailure>(pieces[12], "the deduction standard (field 12)");
+  return params;
 }
 
 }  // namespace keyin

@@ -57,51 +57,45 @@ ScannedNumber ScanNumber(std::u16string_view text, std::size_t start,
                          std::u16string_view exponent_markers, Skip skip) {
   ScannedNumber number;
   std::size_t pos = start;
-  auto skip_ignored = [&] {
+  const auto skip_ignored = [&] {
     while (pos < text.size() && skip(text[pos])) ++pos;
   };
-  skip_ignored();
-  if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
-    number.negative = text[pos] == u'-';
+  // Each step takes what it reads and the ignored characters after it.
+  const auto advance = [&] {
     ++pos;
     skip_ignored();
-  }
-  while (pos < text.size() && IsDigit(text[pos])) {
-    number.integer_digits.push_back(static_cast<char>(text[pos]));
-    ++pos;
-    skip_ignored();
-  }
-  if (pos < text.size() && text[pos] == u'.') {
-    ++pos;
-    skip_ignored();
+  };
+  const auto take = [&](char16_t wanted) {
+    if (pos >= text.size() || text[pos] != wanted) return false;
+    advance();
+    return true;
+  };
+  const auto take_negative_sign = [&] { return !take(u'+') && take(u'-'); };
+  const auto take_digits = [&](std::string& digits) {
     while (pos < text.size() && IsDigit(text[pos])) {
-      number.fraction_digits.push_back(static_cast<char>(text[pos]));
-      ++pos;
-      skip_ignored();
+      digits.push_back(static_cast<char>(text[pos]));
+      advance();
     }
-  }
+  };
+
+  skip_ignored();
+  number.negative = take_negative_sign();
+  take_digits(number.integer_digits);
+  if (take(u'.')) take_digits(number.fraction_digits);
   number.has_digits = !number.integer_digits.empty() || !number.fraction_digits.empty();
   if (!number.has_digits) return number;
   number.end = pos;
 
   if (pos < text.size() && exponent_markers.find(text[pos]) != std::u16string_view::npos) {
-    ++pos;
-    skip_ignored();
-    bool exponent_negative = false;
-    if (pos < text.size() && (text[pos] == u'+' || text[pos] == u'-')) {
-      exponent_negative = text[pos] == u'-';
-      ++pos;
-      skip_ignored();
-    }
-    long long exponent = 0;
-    bool exponent_digits = false;
-    while (pos < text.size() && IsDigit(text[pos])) {
-      exponent = std::min(exponent * 10 + (text[pos] - u'0'), kExponentLimit);
-      exponent_digits = true;
-      ++pos;
-      skip_ignored();
-    }
-    if (exponent_digits) {
+    advance();
+    const bool exponent_negative = take_negative_sign();
+    std::string exponent_digits;
+    take_digits(exponent_digits);
+    if (!exponent_digits.empty()) {
+      long long exponent = 0;
+      for (const char digit : exponent_digits) {
+        exponent = std::min(exponent * 10 + (digit - '0'), kExponentLimit);
+      }
       number.exponent = exponent_negative ? -exponent : exponent;
       number.end = pos;
     }

@@ -22,6 +22,10 @@ void OnRun(CLI::App* command, std::function<int()> work) {
   });
 }
 
+std::string ValueOf(const CLI::App* command, const std::string& option) {
+  return command->get_option(option)->as<std::string>();
+}
+
 void Complain(const std::string& description) { ReportFailureLine("keyin-tool", description); }
 
 std::vector<std::u16string> ReadUtf8Lines(const std::string& path) {
@@ -34,10 +38,11 @@ std::vector<std::u16string> ReadUtf8Lines(const std::string& path) {
   return lines;
 }
 
-int WithRunParams(
-    const std::string& argument_string,
-    const std::function<int(const RunParams&, const PathTranslator&, MessageSink&)>& work) {
-  const std::vector<std::u16string> pieces = SplitArguments(Utf8ToUtf16(argument_string));
+namespace {
+
+int WithRunParams(const CLI::App& command, const RunParamsWork& work) {
+  const std::vector<std::u16string> pieces =
+      SplitArguments(Utf8ToUtf16(ValueOf(&command, "--run")));
   if (pieces.size() != kRunParamCount) {
     Complain("--run needs 16 comma-separated run parameters, got " + std::to_string(pieces.size()));
     return kExitWrongArguments;
@@ -51,11 +56,21 @@ int WithRunParams(
   }
   try {
     ConsoleMessageSink messages;
-    return work(params, PathTranslator(ProgramFolder()), messages);
+    return work(command, params, PathTranslator(ProgramFolder()), messages);
   } catch (const std::exception& failure) {
     Complain(failure.what());
     return kExitFailure;
   }
+}
+
+}  // namespace
+
+CLI::App* AddRunParamsCommand(CLI::App& app, std::string name, std::string description,
+                              RunParamsWork work) {
+  CLI::App* command = app.add_subcommand(std::move(name), std::move(description));
+  command->add_option("--run", "The 16 comma-separated run parameters")->required();
+  OnRun(command, [command, work = std::move(work)] { return WithRunParams(*command, work); });
+  return command;
 }
 
 }  // namespace keyin::tool

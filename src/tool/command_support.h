@@ -15,6 +15,9 @@ class App;
 
 namespace keyin::tool {
 
+// The value the command line gave the option (or positional argument) of the subcommand.
+std::string ValueOf(const CLI::App* command, const std::string& option);
+
 // Makes `work` what the subcommand does once its command line has been read; what `work`
 // returns is the exit status of keyin-tool. A failure that `work` lets through ends it with one
 // stderr line and exit status 1.
@@ -27,11 +30,15 @@ void Complain(const std::string& description);
 // piece after the last line end is not a line. Throws FileError.
 std::vector<std::u16string> ReadUtf8Lines(const std::string& path);
 
-// Runs `work` with the run parameters of a 16-field argument string, the program folder's paths
-// and messages on the console: 2 after a complaint when the string is refused, 1 after one when
-// `work` throws, otherwise what `work` returns.
-int WithRunParams(
-    const std::string& argument_string,
-    const std::function<int(const RunParams&, const PathTranslator&, MessageSink&)>& work);
+// The work of a subcommand on the run parameters of its --run option.
+using RunParamsWork = std::function<int(const CLI::App& command, const RunParams& params,
+                                        const PathTranslator& paths, MessageSink& messages)>;
+
+// Adds a subcommand with the required option --run, the 16 comma-separated run parameters, and
+// makes `work` what it does with them, the program folder's paths and messages on the console.
+// Exit status 2 after a complaint when --run is refused, 1 after one when `work` throws,
+// otherwise what `work` returns.
+CLI::App* AddRunParamsCommand(CLI::App& app, std::string name, std::string description,
+                              RunParamsWork work);
 
 }  // namespace keyin::tool

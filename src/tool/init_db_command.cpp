@@ -1,7 +1,6 @@
 // init-db: installs the two databases and the folders of the program folder.
 #include <CLI/CLI.hpp>
 #include <iostream>
-#include <memory>
 
 #include "platform/database.h"
 #include "platform/file_system.h"
@@ -41,14 +40,13 @@ int InitDb(bool force) {
 }  // namespace
 
 void AddInitDbCommand(CLI::App& app) {
-  auto force = std::make_shared<bool>(false);
   CLI::App* command = app.add_subcommand(
       "init-db",
       "Create Vorkeyin.mdb in the program folder (KEYIN_HOME or the folder of the executable), "
       "the answer database C:\\ANS.VOR\\ANS.mdb (translated through KEYIN_DRIVE_C) and the "
       "folders lib/, ExamScr/ and CAIScr/");
-  command->add_flag("--force", *force, "Replace databases that already exist");
-  OnRun(command, [force] { return InitDb(*force); });
+  command->add_flag("--force")->description("Replace databases that already exist");
+  OnRun(command, [command] { return InitDb(command->count("--force") > 0); });
 }
 
 }  // namespace keyin::tool

@@ -1,7 +1,6 @@
 // lib-read: prints one test of a test-paper library file.
 #include <CLI/CLI.hpp>
 #include <iostream>
-#include <memory>
 
 #include "platform/code_page.h"
 #include "support/library.h"
@@ -41,16 +40,11 @@ int LibRead(const std::string& file, const std::string& part) {
 }  // namespace
 
 void AddLibReadCommand(CLI::App& app) {
-  struct Options {
-    std::string file, part;
-  };
-  auto options = std::make_shared<Options>();
   CLI::App* command = app.add_subcommand(
       "lib-read", "Print one test of a test-paper library file (.LIB) as UTF-8 text");
-  command->add_option("FILE", options->file, "The .LIB file")->required();
-  command->add_option("PART", options->part, "\"1\" or \"2\" for one test, anything else for both")
-      ->required();
-  OnRun(command, [options] { return LibRead(options->file, options->part); });
+  command->add_option("FILE", "The .LIB file")->required();
+  command->add_option("PART", "\"1\" or \"2\" for one test, anything else for both")->required();
+  OnRun(command, [command] { return LibRead(ValueOf(command, "FILE"), ValueOf(command, "PART")); });
 }
 
 }  // namespace keyin::tool

@@ -1,7 +1,6 @@
 // maintenance: one click of one button on a freshly activated maintenance form.
 #include <CLI/CLI.hpp>
 #include <iostream>
-#include <memory>
 
 #include "maintenance/maintenance_form.h"
 #include "platform/clock.h"
@@ -54,10 +53,6 @@ int Maintenance(const std::string& command_line, const std::string& command) {
 }  // namespace
 
 void AddMaintenanceCommand(CLI::App& app) {
-  struct Options {
-    std::string run, command;
-  };
-  auto options = std::make_shared<Options>();
   CLI::App* command = app.add_subcommand(
       "maintenance",
       "One command of the maintenance form: sample-exam-row replaces the Keyin row of fields "
@@ -65,14 +60,13 @@ void AddMaintenanceCommand(CLI::App& app) {
       "TestScore_Student rows of fields 4, 6 & 7 and 2; set-use-time sets field 10 to 54 and "
       "prints it");
   command
-      ->add_option("--run", options->run,
+      ->add_option("--run",
                    "The 14 comma-separated fields: the run parameters without TestType and "
                    "ClassName")
       ->required();
-  command->add_option("COMMAND", options->command, "The command")
-      ->required()
-      ->check(CLI::IsMember(CommandNames()));
-  OnRun(command, [options] { return Maintenance(options->run, options->command); });
+  command->add_option("COMMAND", "The command")->required()->check(CLI::IsMember(CommandNames()));
+  OnRun(command,
+        [command] { return Maintenance(ValueOf(command, "--run"), ValueOf(command, "COMMAND")); });
 }
 
 }  // namespace keyin::tool

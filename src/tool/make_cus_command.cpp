@@ -1,6 +1,5 @@
 // make-cus: writes a custom text from a plain text.
 #include <CLI/CLI.hpp>
-#include <memory>
 #include <stdexcept>
 
 #include "platform/file_system.h"
@@ -35,16 +34,13 @@ std::string EncodeCustomText(const std::vector<std::u16string>& lines) {
 }  // namespace
 
 void AddMakeCusCommand(CLI::App& app) {
-  struct Options {
-    std::string text_file, out_file;
-  };
-  auto options = std::make_shared<Options>();
   CLI::App* command =
       app.add_subcommand("make-cus", "Write a custom text (.cus) from a UTF-8 text");
-  command->add_option("TEXT", options->text_file, "UTF-8 text, one line per line")->required();
-  command->add_option("OUT", options->out_file, "The .cus file to write")->required();
-  OnRun(command, [options] {
-    WriteWholeFile(options->out_file, EncodeCustomText(ReadUtf8Lines(options->text_file)));
+  command->add_option("TEXT", "UTF-8 text, one line per line")->required();
+  command->add_option("OUT", "The .cus file to write")->required();
+  OnRun(command, [command] {
+    WriteWholeFile(ValueOf(command, "OUT"),
+                   EncodeCustomText(ReadUtf8Lines(ValueOf(command, "TEXT"))));
     return 0;
   });
 }

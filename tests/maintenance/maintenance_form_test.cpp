@@ -9,20 +9,14 @@ constexpr char16_t kFourteen[] = u"A01,E01,P001,,S1,王小明,3,15,1,600,300, 0.
 
 // The form keeps fourteen fields as given and reads field 11 as a number.
 TEST(ActivateMaintenanceForm, TakesFourteenFieldsAndReadsFieldElevenAsANumber) {
-  const struct {
-    const char* rule;
-    std::u16string command_line;
-    double SubtractScore;
-  } accepted[] = {
-      {"fourteen fields, blanks around the number", kFourteen, 0.5},
-      {"fields beyond the fourteenth are ignored", std::u16string(kFourteen) + u",x,y", 0.5},
-  };
-  for (const auto& c : accepted) {
-    const MaintenanceForm form = ActivateMaintenanceForm(c.command_line);
-    EXPECT_EQ(form.SubtractScore, c.SubtractScore) << c.rule;
-    EXPECT_EQ(form.fields[kFieldSubtractScore], u" 0.5") << c.rule;
-    EXPECT_EQ(form.fields[kFieldUserID], u"S1") << c.rule;
-    EXPECT_EQ(form.fields[13], u"scores/") << c.rule;
+  // Fields beyond the fourteenth are ignored.
+  for (const std::u16string& command_line :
+       {std::u16string(kFourteen), std::u16string(kFourteen) + u",x,y"}) {
+    const MaintenanceForm form = ActivateMaintenanceForm(command_line);
+    EXPECT_EQ(form.SubtractScore, 0.5);
+    EXPECT_EQ(form.fields[kFieldSubtractScore], u" 0.5");
+    EXPECT_EQ(form.fields[kFieldUserID], u"S1");
+    EXPECT_EQ(form.fields[13], u"scores/");
   }
   const struct {
     const char* rule;

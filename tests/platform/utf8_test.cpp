@@ -7,12 +7,14 @@
 namespace keyin {
 namespace {
 
+struct Utf8Case {
+  const char* name;
+  std::u16string text;
+  std::string bytes;
+};
+
 TEST(Utf8, EveryRangeInItsShortestForm) {
-  const struct {
-    const char* name;
-    std::u16string text;
-    std::string bytes;
-  } cases[] = {
+  const Utf8Case cases[] = {
       {"ascii", u"A", "A"},
       {"two bytes", u"\u00E9", "\xC3\xA9"},
       {"three bytes", u"甲", "\xE7\x94\xB2"},
@@ -28,23 +30,17 @@ TEST(Utf8, EveryRangeInItsShortestForm) {
 }
 
 TEST(Utf8, EachBadByteReadsAsOneReplacement) {
-  const struct {
-    const char* name;
-    std::string bytes;
-    std::size_t replacements;
-  } cases[] = {
-      {"overlong two-byte slash", "\xC0\xAF", 2},
-      {"overlong three-byte slash", "\xE0\x80\xAF", 3},
-      {"overlong four-byte euro sign", "\xF0\x82\x82\xAC", 4},
-      {"above U+10FFFF", "\xF4\x90\x80\x80", 4},
-      {"cut short", "\xE7\x94", 2},
-      {"stray continuation byte", "\x80", 1},
-      {"no lead byte at all", "\xFF", 1},
+  const auto replaced = [](std::size_t count) { return std::u16string(count, u'\uFFFD') + u"z"; };
+  const Utf8Case cases[] = {
+      {"overlong two-byte slash", replaced(2), "\xC0\xAF"},
+      {"overlong three-byte slash", replaced(3), "\xE0\x80\xAF"},
+      {"overlong four-byte euro sign", replaced(4), "\xF0\x82\x82\xAC"},
+      {"above U+10FFFF", replaced(4), "\xF4\x90\x80\x80"},
+      {"cut short", replaced(2), "\xE7\x94"},
+      {"stray continuation byte", replaced(1), "\x80"},
+      {"no lead byte at all", replaced(1), "\xFF"},
   };
-  for (const auto& c : cases) {
-    EXPECT_EQ(DecodeUtf8(c.bytes + "z"), std::u16string(c.replacements, u'\uFFFD') + u"z")
-        << c.name;
-  }
+  for (const auto& c : cases) EXPECT_EQ(DecodeUtf8(c.bytes + "z"), c.text) << c.name;
 }
 
 }  // namespace
