@@ -50,19 +50,5 @@ TEST(KindOfRun, ExamRowOnlyForTheExactText) {
   }
 }
 
-TEST(MakeRunParams, TakesSixteenFieldsAsGivenAndReadsFieldTwelve) {
-  std::vector<std::u16string> pieces =
-      SplitArguments(u"A01,E01,P001,, 3,S1,王小明,3,15,1,600,300, 0.5 ,lib\\,scores\\,甲班");
-  ASSERT_EQ(pieces.size(), 16u);
-  const RunParams params = MakeRunParams(pieces);
-  EXPECT_EQ(params.TestType, u" 3");  // stored as given
-  EXPECT_EQ(params.SubtractScore, 0.5);
-  EXPECT_EQ(params.ScrPath, u"scores\\");
-  pieces[12] = u"half";
-  EXPECT_THROW(MakeRunParams(pieces), RunFailure);
-  EXPECT_TRUE(SplitArguments(u"").empty());
-  EXPECT_EQ(SplitArguments(u",").size(), 2u);
-}
-
 }  // namespace
 }  // namespace keyin
