@@ -1,6 +1,5 @@
 #include "maintenance/maintenance_form.h"
 
-#include "platform/code_page.h"
 #include "platform/database.h"
 #include "run/run_params.h"
 #include "support/number_text.h"
