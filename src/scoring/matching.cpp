@@ -342,15 +342,15 @@ LineState UnmatchedLine(const LinePair& pair) {
 
 // ---- Line tail ----
 
-// Scores the line and strips its texts for the listing.
-ScoredLine FinishLine(LineState line, const LinePair& pair, double deduction) {
+// Scores the line and strips its texts for the listing; the marked copies move into the result.
+ScoredLine FinishLine(LineState& line, const LinePair& pair, double deduction) {
   ScoredLine scored;
   scored.typed_number = pair.typed_number;
   scored.best_line = pair.best_line;
   scored.hits = line.hits;
   scored.missing = line.missing;
   scored.extra = line.extra;
-  scored.charged = line.m;
+  scored.charged = static_cast<int>(line.m);
   const int errors = line.missing + line.extra;
   scored.score = std::max(0.0, line.hits - errors / 2.0);
   scored.adjusted_score = std::max(0.0, line.hits - deduction * errors);
@@ -367,15 +367,13 @@ ScoredLine FinishLine(LineState line, const LinePair& pair, double deduction) {
   EraseTrailingBlanks(scored.typed_copy);
   std::replace(scored.typed_copy.begin(), scored.typed_copy.end(), kTypedCircle, kErrorMark);
   scored.typed_line = TrimTrailingBlanks(pair.typed_line);
-
-  scored.wrong_mark = std::move(line.wrong_mark);
   return scored;
 }
 
 // Adds a finished line to the totals: its error characters always, its counts only when it
 // scored (an unmatched typed line costs no errors, and its reference line stays free for later
 // typed lines).
-void AddToTotals(MatchTotals& totals, const ScoredLine& line) {
+void AddToTotals(MatchTotals& totals, const ScoredLine& line, std::u16string_view wrong_mark) {
   for (char16_t ch : line.reference_copy) {
     if (ch != kMatchedMark) totals.missed_chars.push_back(ch);
   }
@@ -384,7 +382,7 @@ void AddToTotals(MatchTotals& totals, const ScoredLine& line) {
   for (Position j = 1; j <= Length(line.typed_copy); ++j) {
     const char16_t x = line.typed_copy[static_cast<std::size_t>(j - 1)];
     if (x == kMatchedMark) continue;
-    const int as_typed = CharAt(line.wrong_mark, j);
+    const int as_typed = CharAt(wrong_mark, j);
     if (as_typed != kWrongMark) {
       if (as_typed != kNothing) totals.wrong_chars.push_back(static_cast<char16_t>(as_typed));
     } else if (x != kErrorMark) {
@@ -425,8 +423,8 @@ MatchResult ScrLoop(const ReferenceLines& reference, const TypedLines& typed,
     if (pair.best_line != 0) pair.reference_line = LineAt(reference, pair.best_line);
 
     LineState line = pair.best_line != 0 ? MatchLine(pair, typed_count) : UnmatchedLine(pair);
-    ScoredLine scored = FinishLine(std::move(line), pair, totals.deduction);
-    AddToTotals(totals, scored);
+    ScoredLine scored = FinishLine(line, pair, totals.deduction);
+    AddToTotals(totals, scored, line.wrong_mark);
     result.lines.push_back(std::move(scored));
   }
   return result;

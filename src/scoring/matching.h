@@ -31,10 +31,9 @@ struct ScoredLine {
   int hits = 0;                   // LineHits
   int missing = 0;                // LineMissing
   int extra = 0;                  // LineExtra
-  long long charged = 0;          // m: reference characters charged (cut to n on the last line)
+  int charged = 0;                // m: reference characters charged (cut to n on the last line)
   double score = 0;               // LineScore, a multiple of 0.5, never negative
   double adjusted_score = 0;      // LineAdjustedScore, never negative
-  std::u16string wrong_mark;      // WrongMark: typed line t as typed, "＃" on judged-wrong chars
 };
 
 // What the whole loop carries into the totals and the error-check file.

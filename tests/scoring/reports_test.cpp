@@ -23,8 +23,7 @@ ScoredLine ExactLine(int typed_number, int best_line, const std::u16string& text
           .extra = 0,
           .charged = n,
           .score = 1.0 * n,
-          .adjusted_score = 1.0 * n,
-          .wrong_mark = text};
+          .adjusted_score = 1.0 * n};
 }
 
 // Lines are filled to 35 characters; longer ones keep one fill blank, except the reference line.
