@@ -22,6 +22,14 @@ class DatabaseError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A store that cannot be used at all: a database file that is missing, or a server that cannot be
+// reached, refuses the login or has no such database. The description says why and never holds a
+// password.
+class StoreUnavailable : public DatabaseError {
+ public:
+  using DatabaseError::DatabaseError;
+};
+
 // A column value: empty (NULL), a number or a text.
 using DbValue = std::variant<std::monostate, double, std::u16string>;
 
