@@ -1,6 +1,6 @@
 #include "startup/databases.h"
 
-#include "platform/file_system.h"
+#include "platform/store.h"
 
 namespace keyin {
 
@@ -12,17 +12,18 @@ std::string AnswerDatabasePath(const Run& run) { return run.translate(kAnswerDat
 
 namespace {
 
-// Replaces `connection` by one opened on the file at path; a missing file shows its message and
-// ends the run.
+// Replaces `connection` by one opened on the database's store; a missing file, or a server that
+// cannot be reached or refuses the login, shows the message and ends the run.
 void OpenExisting(Run& run, std::unique_ptr<DbConnection>& connection, const std::string& path,
                   const char* password, std::u16string_view missing_message,
                   const std::string& what) {
   connection.reset();
-  if (!IsNormalFile(path)) {
+  try {
+    connection = OpenStore(path, password);
+  } catch (const StoreUnavailable& unavailable) {
     run.messages.Show(missing_message, u"系統訊息");
-    throw RunEnd(kExitDatabaseMissing, what + " missing: " + path);
+    throw RunEnd(kExitDatabaseMissing, what + " unavailable: " + unavailable.what());
   }
-  connection = OpenDatabase(path, password);
 }
 
 }  // namespace

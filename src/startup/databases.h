@@ -1,6 +1,7 @@
-// The openers of the two databases. Each replaces the connection it fills; a missing file is
-// reported with its message box and ends the run (RunEnd, exit status 3); a file that exists but
-// does not open throws DatabaseError.
+// The openers of the two databases. Each replaces the connection it fills; a missing file, or a
+// server (KEYIN_DATABASE_URL) that cannot be reached or refuses the login, is reported with its
+// message box and ends the run (RunEnd, exit status 3); a store that opens but fails otherwise
+// throws DatabaseError.
 #pragma once
 
 #include <string>

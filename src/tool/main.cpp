@@ -13,8 +13,11 @@ int main(int argc, char** argv) {
       "init-db",
       "Create Vorkeyin.mdb in the program folder (KEYIN_HOME or the folder of the executable), "
       "the answer database C:\\ANS.VOR\\ANS.mdb (translated through KEYIN_DRIVE_C) and the "
-      "folders lib/, ExamScr/ and CAIScr/");
-  init_db->add_flag("--force", force, "Replace databases that already exist");
+      "folders lib/, ExamScr/ and CAIScr/; with KEYIN_DATABASE_URL set, the tables of both "
+      "databases on that PostgreSQL server instead of the files");
+  init_db->add_flag("--force", force,
+                    "Replace databases (or the server's tables) that already exist: their rows "
+                    "are lost");
 
   std::string lib_file, lib_part;
   CLI::App* lib_read = app.add_subcommand(
