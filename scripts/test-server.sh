@@ -3,6 +3,8 @@
 #
 #   scripts/test-server.sh start DIR [--durable]   initdb and start on 127.0.0.1, a free port
 #   scripts/test-server.sh stop DIR                stop it and remove its data
+#   scripts/test-server.sh pause|resume DIR        stop it as an administrator does (fast
+#                                                  shutdown), start it again on the same port
 #
 # start writes DIR/url, the connection URI of the superuser `keyin` to the database `postgres`;
 # its password is DIR/password. The data lives in a fresh temporary folder (DIR/data names it),
@@ -12,8 +14,8 @@
 # benchmarks that should pay what a real server pays for a commit.
 set -euo pipefail
 
-command=${1:?usage: test-server.sh start|stop DIR [--durable]}
-dir=${2:?usage: test-server.sh start|stop DIR [--durable]}
+command=${1:?usage: test-server.sh start|stop|pause|resume DIR [--durable]}
+dir=${2:?usage: test-server.sh start|stop|pause|resume DIR [--durable]}
 durable=${3:-}
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
 [[ -x $bin/initdb ]] || { echo "test-server.sh: no PostgreSQL server installed (postgresql)" >&2; exit 1; }
@@ -34,11 +36,18 @@ stop() {
     "${as_owner[@]}" "$bin/pg_ctl" -D "$data/cluster" -m immediate -w stop >/dev/null 2>&1 || true
   fi
   rm -rf "$data"
-  rm -f "$dir/data" "$dir/url" "$dir/password"
+  rm -f "$dir/data" "$dir/url" "$dir/password" "$dir/port"
 }
 
-free_port() {
-  /usr/bin/python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'
+pause() {
+  "${as_owner[@]}" "$bin/pg_ctl" -D "$(cat "$dir/data")/cluster" -m fast -w stop >/dev/null
+}
+
+resume() {
+  local data
+  data=$(cat "$dir/data")
+  "${as_owner[@]}" "$bin/pg_ctl" -D "$data/cluster" -l "$data/server.log" -w -t 60 \
+    -o "-p $(cat "$dir/port")" start >/dev/null
 }
 
 start() {
@@ -65,12 +74,13 @@ start() {
       echo "full_page_writes = off"
     fi
   } >>"$data/cluster/postgresql.conf"
-  # A port can be taken between choosing and binding it: try another.
-  for _ in 1 2 3 4 5; do
-    port=$(free_port)
+  # A port that is taken makes the server fail to start: try another.
+  for _ in 1 2 3 4 5 6 7 8; do
+    port=$((20000 + RANDOM % 40000))
     if "${as_owner[@]}" "$bin/pg_ctl" -D "$data/cluster" -l "$data/server.log" -w -t 60 \
       -o "-p $port" start >/dev/null; then
       printf '%s\n' "$password" >"$dir/password"
+      printf '%s\n' "$port" >"$dir/port"
       printf 'postgresql://keyin:%s@127.0.0.1:%s/postgres\n' "$password" "$port" >"$dir/url"
       echo "test server on 127.0.0.1:$port, data in $data"
       return 0
@@ -83,5 +93,7 @@ start() {
 case $command in
   start) start ;;
   stop) stop ;;
-  *) echo "usage: test-server.sh start|stop DIR [--durable]" >&2; exit 2 ;;
+  pause) pause ;;
+  resume) resume ;;
+  *) echo "usage: test-server.sh start|stop|pause|resume DIR [--durable]" >&2; exit 2 ;;
 esac
