@@ -42,6 +42,8 @@ class DbRow {
   // Throws DatabaseError when the row has no such column.
   const DbValue& operator[](std::string_view column) const;
   const std::vector<DbValue>& Values() const { return values_; }
+  // The column names, in the order of Values(), as the store spells them.
+  const std::vector<std::string>& Columns() const { return *columns_; }
 
  private:
   std::shared_ptr<const std::vector<std::string>> columns_;

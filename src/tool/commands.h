@@ -4,7 +4,14 @@
 #include <string>
 #include <vector>
 
+namespace CLI {
+class App;
+}
+
 namespace keyin::tool {
+
+// Adds the copy-results subcommand, which runs and ends the program with its exit status.
+void AddCopyResults(CLI::App& app);
 
 int InitDb(bool force);
 int LibRead(const std::string& file, const std::string& part);

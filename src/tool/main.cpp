@@ -70,6 +70,8 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember(keyin::tool::MaintenanceCommandNames()));
 
+  keyin::tool::AddCopyResults(app);
+
   CLI11_PARSE(app, argc, argv);
 
   if (*init_db) return keyin::tool::InitDb(force);

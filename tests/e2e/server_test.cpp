@@ -161,6 +161,67 @@ TEST(ServerRows, SameRunsLeaveTheSameRowsAsTheFiles) {
   EXPECT_EQ(SortedRows(*server, "Keyin"), SortedRows(*file_answers, "Keyin"));
 }
 
+// A seat's history moves to the server: every row once, identical rows as often as the files
+// hold them, nothing twice when run again; a row the server refuses leaves it as it was.
+TEST(ServerCopyResults, CopiesEveryRowOnceAndNothingTwice) {
+  ProgramFolder folder;
+  const std::map<std::string, std::optional<std::string>> files = {
+      {"KEYIN_DATABASE_URL", std::nullopt}};
+  ASSERT_EQ(folder.Tool({"init-db"}, files).exit_status, 0);
+  folder.InstallSamplePaper();
+  RunArgs args = DefaultArgs(folder);
+  const auto score = [&](const char* kind, const char* part, const char* time) {
+    args.TestType = kind;
+    args.TestPart = part;
+    TypeExactly(args, part[0] - '0', 3);
+    ASSERT_EQ(folder.Scorer(args.Join(), time, files).exit_status, 0);
+  };
+  score("3", "1", "2024-03-05 09:00:00");
+  score("3", "1", "2024-03-05 09:00:00");  // the same row twice: two results
+  for (const char* kind : {"4", "5", "1"}) {
+    score(kind, "1", "2024-03-05 09:10:00");
+    score(kind, "2", "2024-03-05 09:20:00");
+  }
+  const ProcessResult unset = folder.Tool({"copy-results"}, files);
+  EXPECT_EQ(unset.exit_status, 1);
+  EXPECT_TRUE(Contains(unset.err, "KEYIN_DATABASE_URL")) << unset.err;
+
+  const std::string once =
+      "TestScore_Student: 2 copied, 0 already on the server\n"
+      "OfflineScore: 1 copied, 0 already on the server\n"
+      "TempScore: 2 copied, 0 already on the server\n"
+      "Keyin: 1 copied, 0 already on the server\n";
+  ProcessResult copy = folder.Tool({"copy-results"});
+  ASSERT_EQ(copy.exit_status, 0) << copy.err;
+  EXPECT_EQ(copy.out, once);
+  auto file_keyin = OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
+  auto server = OpenKeyin(folder);
+  const auto same_rows = [&] {
+    for (const char* table : {"TestScore_Student", "OfflineScore", "TempScore"}) {
+      EXPECT_EQ(SortedRows(*server, table), SortedRows(*file_keyin, table)) << table;
+    }
+    EXPECT_EQ(SortedRows(*server, "Keyin"),
+              SortedRows(*OpenDatabase(folder.AnswerDatabase().string(), "5820"), "Keyin"));
+  };
+  same_rows();
+  copy = folder.Tool({"copy-results"});
+  EXPECT_EQ(copy.out,
+            "TestScore_Student: 0 copied, 2 already on the server\n"
+            "OfflineScore: 0 copied, 1 already on the server\n"
+            "TempScore: 0 copied, 2 already on the server\n"
+            "Keyin: 0 copied, 1 already on the server\n");
+  same_rows();
+
+  score("3", "1", "2024-03-05 09:00:00");
+  file_keyin->Execute("INSERT INTO TempScore (id, ErWords) VALUES ('S9', ?)",
+                      {std::u16string(u"broken \xD800")});
+  copy = folder.Tool({"copy-results"});
+  EXPECT_EQ(copy.exit_status, 1);
+  EXPECT_TRUE(Contains(copy.err, "row 3 of TempScore")) << copy.err;
+  EXPECT_TRUE(Contains(copy.err, "lone surrogate")) << copy.err;
+  EXPECT_EQ(server->Query("SELECT * FROM TestScore_Student").Count(), 2u);
+}
+
 // A port on which nothing listens.
 int ClosedPort() {
   const int s = ::socket(AF_INET, SOCK_STREAM, 0);

@@ -117,7 +117,7 @@ TEST(Papers, MakeCusRoundTripsEverySampleLine) {
 }
 
 TEST(Tool, EverySubcommandHasHelp) {
-  for (const char* command : {"init-db", "lib-read", "make-lib", "make-cus"}) {
+  for (const char* command : {"init-db", "lib-read", "make-lib", "make-cus", "copy-results"}) {
     ProcessResult help = RunProgram(KEYIN_TOOL, {command, "--help"});
     EXPECT_EQ(help.exit_status, 0) << command;
     EXPECT_NE(help.out.find("Usage"), std::string::npos) << command;
