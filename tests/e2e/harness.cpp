@@ -28,6 +28,11 @@ std::filesystem::path UniqueFolder() {
   return base;
 }
 
+// The server's URI with another database.
+std::string ServerDatabaseUrl(const std::string& server_url, const std::string& database) {
+  return server_url.substr(0, server_url.rfind('/') + 1) + database;
+}
+
 }  // namespace
 
 std::string ReadBytes(const std::filesystem::path& path) { return ReadWholeFile(path.string()); }
@@ -100,10 +105,6 @@ std::optional<std::string> TestServerUrl() {
   std::string url = ReadBytes(std::filesystem::path(folder) / "url");
   while (!url.empty() && (url.back() == '\n' || url.back() == '\r')) url.pop_back();
   return url;
-}
-
-std::string ServerDatabaseUrl(const std::string& server_url, const std::string& database) {
-  return server_url.substr(0, server_url.rfind('/') + 1) + database;
 }
 
 ProgramFolder::ProgramFolder(bool install_databases) : root_(UniqueFolder()) {
