@@ -118,14 +118,33 @@ std::vector<std::vector<DbValue>> SortedRows(DbConnection& db, const std::string
   return rows;
 }
 
+// The environment of a program that stores in the folder's files rather than on the server.
+const std::map<std::string, std::optional<std::string>> kFiles = {
+    {"KEYIN_DATABASE_URL", std::nullopt}};
+
+// Installs the database files beside the folder's server database, and the sample paper.
+void InstallFilesAndPaper(const ProgramFolder& folder) {
+  ASSERT_EQ(folder.Tool({"init-db"}, kFiles).exit_status, 0);
+  folder.InstallSamplePaper();
+}
+
+// Every table holds the same rows on the server as in the files, value for value.
+void ExpectSameRows(const ProgramFolder& folder) {
+  auto keyin = OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
+  auto answers = OpenDatabase(folder.AnswerDatabase().string(), "5820");
+  auto server = OpenKeyin(folder);
+  for (const char* table : {"TestScore_Student", "OfflineScore", "TempScore", "Keyin"}) {
+    const auto rows = SortedRows(table[0] == 'K' ? *answers : *keyin, table);
+    EXPECT_FALSE(rows.empty()) << table;
+    EXPECT_EQ(SortedRows(*server, table), rows) << table;
+  }
+}
+
 // The same runs, at the same moments, once against the files and once against the server: every
 // table holds the same rows, value for value. Names with quotes and of 10,000 characters too.
 TEST(ServerRows, SameRunsLeaveTheSameRowsAsTheFiles) {
   ProgramFolder folder;
-  const std::map<std::string, std::optional<std::string>> files = {
-      {"KEYIN_DATABASE_URL", std::nullopt}};
-  ASSERT_EQ(folder.Tool({"init-db"}, files).exit_status, 0);
-  folder.InstallSamplePaper();
+  InstallFilesAndPaper(folder);
   RunArgs args = DefaultArgs(folder);
   args.UseTime = "70";
   args.SubtractScore = "0.75";
@@ -143,38 +162,27 @@ TEST(ServerRows, SameRunsLeaveTheSameRowsAsTheFiles) {
         args.TestPart = part;
         TypeExactly(args, part[0] - '0', 3 + minute % 4);
         const std::string time = "2024-03-05 09:" + std::to_string(minute++) + ":00";
-        for (const auto& store : {files, folder.Environment()}) {
+        for (const auto& store : {kFiles, folder.Environment()}) {
           const ProcessResult run = folder.Scorer(args.Join(), time, store);
           ASSERT_EQ(run.exit_status, 0) << kind << "/" << part << ": " << run.err;
         }
       }
     }
   }
-  auto file_keyin = OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
-  auto file_answers = OpenDatabase(folder.AnswerDatabase().string(), "5820");
-  auto server = OpenKeyin(folder);
-  for (const char* table : {"TestScore_Student", "OfflineScore", "TempScore"}) {
-    const auto rows = SortedRows(*file_keyin, table);
-    EXPECT_FALSE(rows.empty()) << table;
-    EXPECT_EQ(SortedRows(*server, table), rows) << table;
-  }
-  EXPECT_EQ(SortedRows(*server, "Keyin"), SortedRows(*file_answers, "Keyin"));
+  ExpectSameRows(folder);
 }
 
 // A seat's history moves to the server: every row once, identical rows as often as the files
 // hold them, nothing twice when run again; a row the server refuses leaves it as it was.
 TEST(ServerCopyResults, CopiesEveryRowOnceAndNothingTwice) {
   ProgramFolder folder;
-  const std::map<std::string, std::optional<std::string>> files = {
-      {"KEYIN_DATABASE_URL", std::nullopt}};
-  ASSERT_EQ(folder.Tool({"init-db"}, files).exit_status, 0);
-  folder.InstallSamplePaper();
+  InstallFilesAndPaper(folder);
   RunArgs args = DefaultArgs(folder);
   const auto score = [&](const char* kind, const char* part, const char* time) {
     args.TestType = kind;
     args.TestPart = part;
     TypeExactly(args, part[0] - '0', 3);
-    ASSERT_EQ(folder.Scorer(args.Join(), time, files).exit_status, 0);
+    ASSERT_EQ(folder.Scorer(args.Join(), time, kFiles).exit_status, 0);
   };
   score("3", "1", "2024-03-05 09:00:00");
   score("3", "1", "2024-03-05 09:00:00");  // the same row twice: two results
@@ -182,7 +190,7 @@ TEST(ServerCopyResults, CopiesEveryRowOnceAndNothingTwice) {
     score(kind, "1", "2024-03-05 09:10:00");
     score(kind, "2", "2024-03-05 09:20:00");
   }
-  const ProcessResult unset = folder.Tool({"copy-results"}, files);
+  const ProcessResult unset = folder.Tool({"copy-results"}, kFiles);
   EXPECT_EQ(unset.exit_status, 1);
   EXPECT_TRUE(Contains(unset.err, "KEYIN_DATABASE_URL")) << unset.err;
 
@@ -194,32 +202,24 @@ TEST(ServerCopyResults, CopiesEveryRowOnceAndNothingTwice) {
   ProcessResult copy = folder.Tool({"copy-results"});
   ASSERT_EQ(copy.exit_status, 0) << copy.err;
   EXPECT_EQ(copy.out, once);
-  auto file_keyin = OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
-  auto server = OpenKeyin(folder);
-  const auto same_rows = [&] {
-    for (const char* table : {"TestScore_Student", "OfflineScore", "TempScore"}) {
-      EXPECT_EQ(SortedRows(*server, table), SortedRows(*file_keyin, table)) << table;
-    }
-    EXPECT_EQ(SortedRows(*server, "Keyin"),
-              SortedRows(*OpenDatabase(folder.AnswerDatabase().string(), "5820"), "Keyin"));
-  };
-  same_rows();
+  ExpectSameRows(folder);
   copy = folder.Tool({"copy-results"});
   EXPECT_EQ(copy.out,
             "TestScore_Student: 0 copied, 2 already on the server\n"
             "OfflineScore: 0 copied, 1 already on the server\n"
             "TempScore: 0 copied, 2 already on the server\n"
             "Keyin: 0 copied, 1 already on the server\n");
-  same_rows();
+  ExpectSameRows(folder);
 
   score("3", "1", "2024-03-05 09:00:00");
-  file_keyin->Execute("INSERT INTO TempScore (id, ErWords) VALUES ('S9', ?)",
-                      {std::u16string(u"broken \xD800")});
+  OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2")
+      ->Execute("INSERT INTO TempScore (id, ErWords) VALUES ('S9', ?)",
+                {std::u16string(u"broken \xD800")});
   copy = folder.Tool({"copy-results"});
   EXPECT_EQ(copy.exit_status, 1);
   EXPECT_TRUE(Contains(copy.err, "row 3 of TempScore")) << copy.err;
   EXPECT_TRUE(Contains(copy.err, "lone surrogate")) << copy.err;
-  EXPECT_EQ(server->Query("SELECT * FROM TestScore_Student").Count(), 2u);
+  EXPECT_EQ(OpenKeyin(folder)->Query("SELECT * FROM TestScore_Student").Count(), 2u);
 }
 
 // A port on which nothing listens.
