@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   g++ cmake make pkg-config
   libicu-dev libsqlcipher-dev sqlcipher libcli11-dev
+  libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
   "$@"

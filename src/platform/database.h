@@ -22,6 +22,14 @@ class DatabaseError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// A store that cannot be used at all: a database file that is missing, or a server that cannot be
+// reached, refuses the login or has no such database. The description says why and never holds a
+// password.
+class StoreUnavailable : public DatabaseError {
+ public:
+  using DatabaseError::DatabaseError;
+};
+
 // A column value: empty (NULL), a number or a text.
 using DbValue = std::variant<std::monostate, double, std::u16string>;
 
@@ -34,6 +42,8 @@ class DbRow {
   // Throws DatabaseError when the row has no such column.
   const DbValue& operator[](std::string_view column) const;
   const std::vector<DbValue>& Values() const { return values_; }
+  // The column names, in the order of Values(), as the store spells them.
+  const std::vector<std::string>& Columns() const { return *columns_; }
 
  private:
   std::shared_ptr<const std::vector<std::string>> columns_;

@@ -1,6 +1,6 @@
 #include "records/databases.h"
 
-#include "platform/file_system.h"
+#include "platform/store.h"
 #include "run/run_end.h"
 
 namespace keyin {
@@ -10,11 +10,12 @@ std::unique_ptr<DbConnection> OpenExisting(const std::string& path, const char* 
                                            MessageSink& messages,
                                            std::u16string_view missing_message,
                                            const std::string& what) {
-  if (!IsNormalFile(path)) {
+  try {
+    return OpenStore(path, password);
+  } catch (const StoreUnavailable& unavailable) {
     messages.Show(missing_message, u"系統訊息");
-    throw RunEnd(kExitDatabaseMissing, what + " missing: " + path);
+    throw RunEnd(kExitDatabaseMissing, what + " unavailable: " + unavailable.what());
   }
-  return OpenDatabase(path, password);
 }
 
 }  // namespace

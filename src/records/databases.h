@@ -1,8 +1,10 @@
 // The two databases of the system and their openers: Vorkeyin.mdb in the program folder and the
-// answer database C:\ANS.VOR\ANS.mdb. Every opener reaches the store through OpenDatabase here.
+// answer database C:\ANS.VOR\ANS.mdb. Every opener reaches the store through OpenStore here: the
+// files, or the PostgreSQL server that KEYIN_DATABASE_URL names.
 //
-// A missing file shows its message box and ends the run (RunEnd, exit status 3); a file that
-// exists but does not open throws DatabaseError.
+// A missing file, or a server that cannot be reached or refuses the login, shows its message box
+// and ends the run (RunEnd, exit status 3); a store that opens but fails otherwise throws
+// DatabaseError.
 #pragma once
 
 #include <memory>

@@ -39,7 +39,11 @@ int UserForm_Activate(std::u16string_view argument_text, const std::string& prog
     StartRun(argument_text, PathTranslator(program_folder), messages);
     return kExitDone;
   } catch (const RunEnd& end) {
-    if (end.ExitStatus() == kExitFailure) ReportFailureLine(kProgramName, end.what());
+    // A store that could not be used says why: a message box cannot tell a missing file from a
+    // server that refused the login.
+    if (end.ExitStatus() == kExitFailure || end.ExitStatus() == kExitDatabaseMissing) {
+      ReportFailureLine(kProgramName, end.what());
+    }
     return end.ExitStatus();
   } catch (const std::exception& failure) {
     ReportFailureLine(kProgramName, failure.what());

@@ -16,5 +16,6 @@ void AddMakeCusCommand(CLI::App& app);
 void AddTopMethodCommand(CLI::App& app);
 void AddUsageReportCommand(CLI::App& app);
 void AddMaintenanceCommand(CLI::App& app);
+void AddCopyResultsCommand(CLI::App& app);
 
 }  // namespace keyin::tool

@@ -4,6 +4,7 @@
 
 #include "platform/database.h"
 #include "platform/file_system.h"
+#include "platform/store.h"
 #include "records/databases.h"
 #include "records/schema.h"
 #include "tool/command_support.h"
@@ -14,12 +15,21 @@ namespace {
 
 int InitDb(bool force) {
   const PathTranslator paths(ProgramFolder());
-  const std::string keyin_path = KeyinDatabasePath(paths);
-  const std::string answer_path = AnswerDatabasePath(paths);
+  const bool server = DatabaseServerUrl().has_value();
+  struct Database {
+    std::string path;
+    const char* password;
+    const std::vector<std::string>& schema;
+  };
+  const Database databases[] = {
+      {KeyinDatabasePath(paths), kKeyinDatabasePassword, KeyinDatabaseSchema()},
+      {AnswerDatabasePath(paths), kAnswerDatabasePassword, AnswerDatabaseSchema()}};
   if (!force) {
-    for (const std::string& path : {keyin_path, answer_path}) {
-      if (PathExists(path)) {
-        Complain(path + " already exists; nothing was changed (use --force to replace it)");
+    for (const Database& database : databases) {
+      if (StoreExists(database.path, database.password, database.schema)) {
+        Complain((server ? "the tables already exist in " : "") + DescribeStore(database.path) +
+                 (server ? "" : " already exists") +
+                 "; nothing was changed (use --force to replace it)");
         return 1;
       }
     }
@@ -27,13 +37,16 @@ int InitDb(bool force) {
   for (const char* folder : {"lib", "ExamScr", "CAIScr"}) {
     CreateFolders(paths.ProgramFolder() + "/" + folder);
   }
-  CreateFolders(answer_path.substr(0, answer_path.rfind('/')));
-  for (const std::string& path : {keyin_path, answer_path}) {
-    if (force && PathExists(path)) DeleteFile(path);
+  const std::string& answer_path = databases[1].path;
+  if (!server) CreateFolders(answer_path.substr(0, answer_path.rfind('/')));
+  for (const Database& database : databases) {
+    CreateStore(database.path, database.password, database.schema, force);
   }
-  CreateDatabase(keyin_path, kKeyinDatabasePassword, KeyinDatabaseSchema());
-  CreateDatabase(answer_path, kAnswerDatabasePassword, AnswerDatabaseSchema());
-  std::cout << "created " << keyin_path << "\ncreated " << answer_path << "\n";
+  if (server) {
+    std::cout << "created the tables in " << DescribeStore(answer_path) << "\n";
+  } else {
+    std::cout << "created " << databases[0].path << "\ncreated " << answer_path << "\n";
+  }
   return 0;
 }
 
@@ -44,8 +57,10 @@ void AddInitDbCommand(CLI::App& app) {
       "init-db",
       "Create Vorkeyin.mdb in the program folder (KEYIN_HOME or the folder of the executable), "
       "the answer database C:\\ANS.VOR\\ANS.mdb (translated through KEYIN_DRIVE_C) and the "
-      "folders lib/, ExamScr/ and CAIScr/");
-  command->add_flag("--force")->description("Replace databases that already exist");
+      "folders lib/, ExamScr/ and CAIScr/; with KEYIN_DATABASE_URL set, the tables of both "
+      "databases on that PostgreSQL server instead of the files");
+  command->add_flag("--force")->description(
+      "Replace databases (or the server's tables) that already exist: their rows are lost");
   OnRun(command, [command] { return InitDb(command->count("--force") > 0); });
 }
 

@@ -14,6 +14,7 @@ int main(int argc, char** argv) {
   keyin::tool::AddTopMethodCommand(app);
   keyin::tool::AddUsageReportCommand(app);
   keyin::tool::AddMaintenanceCommand(app);
+  keyin::tool::AddCopyResultsCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -44,8 +44,10 @@ int Maintenance(const std::string& command_line, const std::string& command) {
     }
     return kExitDone;
   } catch (const RunEnd& end) {
-    // A missing database: the opener has shown its message.
-    if (end.ExitStatus() == kExitFailure) Complain(end.what());
+    // A missing database: the opener has shown its message; the line says why.
+    if (end.ExitStatus() == kExitFailure || end.ExitStatus() == kExitDatabaseMissing) {
+      Complain(end.what());
+    }
     return end.ExitStatus();
   }
 }

@@ -6,19 +6,32 @@
 #include "harness.h"
 #include "platform/code_page.h"
 #include "platform/database.h"
+#include "platform/postgres_store.h"
 
 namespace keyin::e2e {
 
+// The folder's databases, on the server or in the files as the folder stores them.
 inline std::unique_ptr<DbConnection> OpenKeyin(const ProgramFolder& folder) {
+  if (folder.OnServer()) return OpenServerStore(*folder.DatabaseUrl());
   return OpenDatabase(folder.KeyinDatabase().string(), "K4T7W2");
 }
 inline std::unique_ptr<DbConnection> OpenAnswers(const ProgramFolder& folder) {
+  if (folder.OnServer()) return OpenServerStore(*folder.DatabaseUrl());
   return OpenDatabase(folder.AnswerDatabase().string(), "5820");
 }
 
-// All rows of a table in the order they were inserted.
-inline DbRows ReadTable(DbConnection& db, const std::string& table) {
-  return db.Query("SELECT * FROM " + table + " ORDER BY rowid");
+// Makes every insert into the table fail with "refused", in the store's own trigger language.
+inline void RefuseInserts(const ProgramFolder& folder, DbConnection& db, const std::string& table) {
+  if (folder.OnServer()) {
+    db.Execute(
+        "CREATE OR REPLACE FUNCTION refuse() RETURNS trigger LANGUAGE plpgsql AS "
+        "$$BEGIN RAISE EXCEPTION 'refused'; END$$");
+    db.Execute("CREATE TRIGGER refuse BEFORE INSERT ON " + table +
+               " FOR EACH ROW EXECUTE FUNCTION refuse()");
+  } else {
+    db.Execute("CREATE TRIGGER refuse BEFORE INSERT ON " + table +
+               " BEGIN SELECT RAISE(ABORT, 'refused'); END");
+  }
 }
 
 // "<null>", the text as UTF-8, or the number's shortest digits.

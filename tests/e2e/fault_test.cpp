@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "db_helpers.h"
+#include "harness.h"
 #include "platform/code_page.h"
 #include "support/decoding.h"
 
@@ -33,17 +34,17 @@ TEST_F(FaultTest, ReportsThatCannotBeWrittenEndWithOneLine) {
   }
 }
 
-// Another process holds the database longer than the busy timeout (ten seconds): the run gives
-// up with one line, and the row stored before is untouched.
+// Another process holds the writers' lock longer than the store waits for it (ten seconds): the
+// run gives up with one line, and the row stored before is untouched.
 TEST_F(FaultTest, DatabaseLockedLongerThanTheTimeoutKeepsWhatWasStored) {
   args_.TestType = "4";
   ASSERT_EQ(folder_.Scorer(args_.Join()).exit_status, 0);
-  auto holder = OpenDatabase(folder_.KeyinDatabase().string(), "K4T7W2");
-  holder->Execute("BEGIN EXCLUSIVE");
+  auto holder = OpenKeyin(folder_);
+  holder->Begin();
   WriteTypedAnswer(folder_.Scores() / "CTEST-2", {"水陸草木之花，可愛者甚蕃。"});
   args_.TestPart = "2";
   ProcessResult result = folder_.Scorer(args_.Join());
-  holder->Execute("ROLLBACK");
+  holder->Rollback();
   EXPECT_EQ(result.exit_status, 1);
   EXPECT_TRUE(Contains(result.err, "locked")) << result.err;
   DbRows rows = holder->Query("SELECT * FROM OfflineScore");

@@ -13,6 +13,7 @@
 #include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "platform/text_stream.h"
+#include "platform/postgres_store.h"
 
 extern char** environ;
 
@@ -26,6 +27,11 @@ std::filesystem::path UniqueFolder() {
   std::filesystem::remove_all(base);
   std::filesystem::create_directories(base);
   return base;
+}
+
+// The server's URI with another database.
+std::string ServerDatabaseUrl(const std::string& server_url, const std::string& database) {
+  return server_url.substr(0, server_url.rfind('/') + 1) + database;
 }
 
 }  // namespace
@@ -94,7 +100,27 @@ ProcessResult RunProgram(const std::string& program, const std::vector<std::stri
   return result;
 }
 
+std::optional<std::string> TestServerUrl() {
+  const char* folder = std::getenv("KEYIN_TEST_SERVER");
+  if (folder == nullptr || *folder == '\0') return std::nullopt;
+  std::string url = ReadBytes(std::filesystem::path(folder) / "url");
+  while (!url.empty() && (url.back() == '\n' || url.back() == '\r')) url.pop_back();
+  return url;
+}
+
 ProgramFolder::ProgramFolder(bool install_databases) : root_(UniqueFolder()) {
+  if (const std::optional<std::string> server = TestServerUrl()) {
+    // Named after the folder, which is unique among the tests running at once.
+    const std::string name = "keyin_" + root_.filename().string();
+    std::string database;
+    for (const char c : name) database += c == '-' ? '_' : c;
+    database_url_ = ServerDatabaseUrl(*server, database);
+    // Without databases the folder's server database does not exist either.
+    if (install_databases) {
+      OpenServerStore(*server)->Execute("CREATE DATABASE " + database);
+      database_name_ = database;
+    }
+  }
   if (install_databases) {
     ProcessResult result = Tool({"init-db"});
     if (result.exit_status != 0) throw std::runtime_error("init-db failed: " + result.err);
@@ -107,14 +133,29 @@ ProgramFolder::ProgramFolder(bool install_databases) : root_(UniqueFolder()) {
 ProgramFolder::~ProgramFolder() {
   std::error_code ignored;
   std::filesystem::remove_all(root_, ignored);
+  if (!database_name_.empty()) {
+    try {
+      OpenServerStore(*TestServerUrl())
+          ->Execute("DROP DATABASE " + database_name_ + " WITH (FORCE)");
+    } catch (const std::exception&) {
+      // The cluster is thrown away with everything on it at the end of the tests.
+    }
+  }
 }
 
 std::map<std::string, std::optional<std::string>> ProgramFolder::Environment() const {
-  return {{"KEYIN_HOME", root_.string()}, {"KEYIN_DRIVE_C", std::nullopt}, {"TZ", "UTC"}};
+  return {{"KEYIN_HOME", root_.string()},
+          {"KEYIN_DRIVE_C", std::nullopt},
+          {"TZ", "UTC"},
+          {"KEYIN_DATABASE_URL", database_url_}};
 }
 
-ProcessResult ProgramFolder::Tool(const std::vector<std::string>& arguments) const {
-  return RunProgram(KEYIN_TOOL, arguments, Environment());
+ProcessResult ProgramFolder::Tool(
+    const std::vector<std::string>& arguments,
+    const std::map<std::string, std::optional<std::string>>& extra) const {
+  auto environment = Environment();
+  for (const auto& [name, value] : extra) environment[name] = value;
+  return RunProgram(KEYIN_TOOL, arguments, environment);
 }
 
 ProcessResult ProgramFolder::Scorer(

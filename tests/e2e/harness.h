@@ -30,7 +30,14 @@ int WaitForProgram(pid_t pid);
 ProcessResult RunProgram(const std::string& program, const std::vector<std::string>& arguments,
                          const std::map<std::string, std::optional<std::string>>& set = {});
 
-// A fresh program folder with the databases installed, removed at the end of the test.
+// The connection URI of the test server's administrator when the tests run against a server
+// (KEYIN_TEST_SERVER names the folder where scripts/test-server.sh wrote it), else nothing.
+std::optional<std::string> TestServerUrl();
+
+// A fresh program folder with the databases installed, removed at the end of the test. Against
+// a test server the databases are a fresh server database of the folder's own (dropped at the
+// end), and every program started here gets KEYIN_DATABASE_URL; otherwise the files, and the
+// variable is unset.
 class ProgramFolder {
  public:
   explicit ProgramFolder(bool install_databases = true);
@@ -44,10 +51,16 @@ class ProgramFolder {
   std::filesystem::path AnswerDatabase() const { return root_ / "drive_c/ANS.VOR/ANS.mdb"; }
   std::filesystem::path KeyinDatabase() const { return root_ / "Vorkeyin.mdb"; }
 
-  // Environment that points KEYIN_HOME here and leaves drive letters to the program folder.
+  // The folder's server database, or nothing when the files are the store.
+  const std::optional<std::string>& DatabaseUrl() const { return database_url_; }
+  bool OnServer() const { return database_url_.has_value(); }
+
+  // Environment that points KEYIN_HOME here, leaves drive letters to the program folder and
+  // selects the folder's store.
   std::map<std::string, std::optional<std::string>> Environment() const;
 
-  ProcessResult Tool(const std::vector<std::string>& arguments) const;
+  ProcessResult Tool(const std::vector<std::string>& arguments,
+                     const std::map<std::string, std::optional<std::string>>& extra = {}) const;
   // Runs keyin-scorer with the argument string as one argument; `time` (e.g. "2024-03-05
   // 09:07:02") runs it under faketime.
   ProcessResult Scorer(const std::string& argument_string,
@@ -61,6 +74,8 @@ class ProgramFolder {
 
  private:
   std::filesystem::path root_;
+  std::optional<std::string> database_url_;
+  std::string database_name_;  // created on the server, dropped at the end
 };
 
 // The sixteen run parameters with sensible defaults; tests change what they need.

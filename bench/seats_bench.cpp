@@ -1,0 +1,92 @@
+// Times whole scoring runs of many seats at once: SEATS processes start at the same moment, each
+// scoring and storing its own part (mock tests, offline exams and exams in turn), first all first
+// parts, then all second parts (which read the first and write beside it). Each process is timed
+// from its start to its exit; prints p50, p99 and the slowest over all rounds.
+//
+// Usage: keyin-seats-bench SCORER PROGRAM_FOLDER SEATS ROUNDS
+// The program folder holds lib/P001.LIB and, for each seat i, scores-<i>/CTEST-1 and CTEST-2.
+// The store is what the environment selects (KEYIN_DATABASE_URL set or not).
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+double Now() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+pid_t Start(const std::vector<std::string>& command) {
+  std::vector<char*> argv;
+  for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) throw std::runtime_error("cannot start " + command[0]);
+  return pid;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+  std::sort(values.begin(), values.end());
+  const std::size_t rank = static_cast<std::size_t>(fraction * static_cast<double>(values.size()));
+  return values[std::min(rank, values.size() - 1)];
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5) {
+    std::fprintf(stderr, "usage: keyin-seats-bench SCORER PROGRAM_FOLDER SEATS ROUNDS\n");
+    return 2;
+  }
+  const std::string scorer = argv[1], home = argv[2];
+  const int seats = std::stoi(argv[3]), rounds = std::stoi(argv[4]);
+  setenv("KEYIN_HOME", home.c_str(), 1);
+  const char* kinds[] = {"3", "4", "5"};
+
+  std::vector<double> times;
+  for (int round = 0; round < rounds; ++round) {
+    for (const char* part : {"1", "2"}) {
+      std::map<pid_t, double> started;
+      for (int seat = 0; seat < seats; ++seat) {
+        const std::string name = std::to_string(seat);
+        const std::string arguments = std::string("A01,E01,P001,,") + kinds[seat % 3] + ",S" +
+                                      name + ",王小明,3," + name + "," + part + ",600,300,0," +
+                                      home + "/lib/," + home + "/scores-" + name + "/,甲班";
+        const double start = Now();
+        started[Start({scorer, arguments})] = start;
+      }
+      for (std::size_t done = 0; done < started.size(); ++done) {
+        int status = 0;
+        const pid_t pid = waitpid(-1, &status, 0);
+        const double end = Now();
+        if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+          std::fprintf(stderr, "a run failed with status %d\n", status);
+          return 1;
+        }
+        times.push_back((end - started.at(pid)) * 1000);
+      }
+    }
+  }
+  std::printf("%zu runs, %d at once: p50 %.0f ms, p99 %.0f ms, slowest %.0f ms\n", times.size(),
+              seats, Percentile(times, 0.5), Percentile(times, 0.99),
+              *std::max_element(times.begin(), times.end()));
+  return 0;
+}
