@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  libicu-dev libsqlcipher-dev sqlcipher libcli11-dev
+  libicu-dev libsqlcipher-dev sqlcipher libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
   "$@"
