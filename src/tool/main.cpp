@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tool/commands.h"
+#include "tool/results_command.h"
 
 int main(int argc, char** argv) {
   CLI::App app{"keyin-tool: set-up and maintenance of the keyin scorer"};
@@ -67,7 +68,12 @@ int main(int argc, char** argv) {
       ->required()
       ->check(CLI::IsMember(keyin::tool::MaintenanceCommandNames()));
 
+  int results_status = 0;
+  keyin::tool::RegisterResultsCommand(app, results_status);
+
   CLI11_PARSE(app, argc, argv);
+
+  if (app.got_subcommand("results")) return results_status;
 
   if (*init_db) return keyin::tool::InitDb(force);
   if (*lib_read) return keyin::tool::LibRead(lib_file, lib_part);
