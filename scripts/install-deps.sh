@@ -8,6 +8,7 @@ packages=(
   libicu-dev libsqlcipher-dev sqlcipher libcli11-dev nlohmann-json3-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
+  chromium chromium-driver python3-selenium fonts-noto-cjk
   "$@"
 )
 

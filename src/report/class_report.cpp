@@ -211,9 +211,11 @@ std::u16string RankingSection(const std::vector<Scored>& scored,
   for (std::size_t i = 0; i < summary.rows.size(); ++i) {
     summary.rows[i].insert(summary.rows[i].begin(), std::move(ranks[i]));
   }
-  return u"<section>\n<h2>成績一覽</h2>\n<p "
-         u"class=\"note\">依成績（考試、離線考試與模擬測驗為覆核成績，"
-         u"練習為該次速度）由高到低；同速度時錯誤率低者在前。速度單位為字/分，錯誤率為％。</p>\n" +
+  return u"<section class=\"ranking\">\n<h2>成績一覽</h2>\n<p class=\"note\">"
+         u"依成績（考試、離線考試與模擬測驗為覆核成績，練習為該次速度）由高到低；同速度時錯誤率低者"
+         u"在前。"
+         u"速度單位為字/分，錯誤率為％。模擬測驗與離線考試的座號連著場次存放（場次 3、座號 15 記為 "
+         u"315）。</p>\n" +
          html::Table(columns, summary.rows) + u"</section>\n";
 }
 
@@ -295,6 +297,8 @@ ol.wrong { list-style: none; padding: 0; display: flex; flex-wrap: wrap; gap: 6p
 ol.wrong li { border: 1px solid #555; border-radius: 4px; width: 64px; text-align: center; padding: 2px 0; break-inside: avoid; }
 ol.wrong .character { display: block; font-size: 22pt; line-height: 1.3; }
 ol.wrong .count { display: block; font-size: 9pt; }
+.ranking td { white-space: nowrap; }
+@media print { .ranking table { font-size: 8pt; } .ranking th, .ranking td { padding: 1px 3px; } }
 )css";
 
 }  // namespace
