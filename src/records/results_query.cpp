@@ -13,19 +13,56 @@ using report::ResultKind;
 
 std::size_t Index(ResultKind kind) { return static_cast<std::size_t>(kind); }
 
-// Per kind: the filter columns in FilterField order, then the date column again for ordering,
-// then the keys that order rows of the same date.
+// Per kind: the filter columns in FilterField order, and the columns that order the rows (the
+// date, then the keys).
 struct TableQuery {
   std::array<std::string_view, 5> filter_columns;
-  std::string_view order;
+  std::array<std::string_view, 5> order;
 };
 constexpr std::array<TableQuery, 4> kQueries = {{
     {{"", "", "UserID", "ExamPaperNo", "ExamDate"},
-     "ExamDate, ExamPlaceNo, ExamNo, UserID, ExamPaperNo"},
-    {{"", "SessionSeatNo", "", "Tno", ""}, "SessionSeatNo, Tno"},
-    {{"", "TestNum", "Id", "Tno", "TestDay"}, "TestDay, Id, TestNum, Tno"},
-    {{"ClassName", "", "id", "tno", "TestDate"}, "TestDate, id, ClassNum, tno"},
+     {"ExamDate", "ExamPlaceNo", "ExamNo", "UserID", "ExamPaperNo"}},
+    {{"", "SessionSeatNo", "", "Tno", ""}, {"SessionSeatNo", "Tno"}},
+    {{"", "TestNum", "Id", "Tno", "TestDay"}, {"TestDay", "Id", "TestNum", "Tno"}},
+    {{"ClassName", "", "id", "tno", "TestDate"}, {"TestDate", "id", "ClassNum", "tno"}},
 }};
+
+// Orders stored values as the file store does: empty first, then numbers, then texts by their
+// code units. The same on every store, whatever its collation.
+int Compare(const DbValue& a, const DbValue& b) {
+  if (a.index() != b.index()) return a.index() < b.index() ? -1 : 1;
+  if (const auto* number = std::get_if<double>(&a)) {
+    const double other = std::get<double>(b);
+    return *number < other ? -1 : *number > other ? 1 : 0;
+  }
+  if (const auto* text = std::get_if<std::u16string>(&a))
+    return text->compare(std::get<std::u16string>(b));
+  return 0;
+}
+
+// Sorts the rows by the kind's order columns, keeping the store's order among equal rows.
+void SortRows(ResultKind kind, std::vector<report::StoredResult>& rows) {
+  std::vector<std::size_t> order;
+  const std::vector<std::string_view>& columns = report::StoredColumns(kind);
+  for (const std::string_view name : kQueries[Index(kind)].order) {
+    for (std::size_t i = 0; i < columns.size() && !name.empty(); ++i) {
+      if (columns[i] == name) order.push_back(i);
+    }
+  }
+  // Sorting positions moves two words per step instead of whole rows.
+  std::vector<std::size_t> positions(rows.size());
+  for (std::size_t i = 0; i < positions.size(); ++i) positions[i] = i;
+  std::stable_sort(positions.begin(), positions.end(), [&](std::size_t a, std::size_t b) {
+    for (const std::size_t column : order) {
+      if (const int c = Compare(rows[a].values[column], rows[b].values[column])) return c < 0;
+    }
+    return false;
+  });
+  std::vector<report::StoredResult> sorted;
+  sorted.reserve(rows.size());
+  for (const std::size_t position : positions) sorted.push_back(std::move(rows[position]));
+  rows = std::move(sorted);
+}
 
 std::size_t CodePoints(std::u16string_view text) {
   std::size_t count = 0;
@@ -112,8 +149,6 @@ std::optional<ResultsQuery> BuildResultsQuery(ResultKind kind, const ResultsFilt
   query.sql += " FROM ";
   query.sql += report::TableOf(kind);
   query.sql += conditions;
-  query.sql += " ORDER BY ";
-  query.sql += kQueries[Index(kind)].order;
   return query;
 }
 
@@ -121,10 +156,13 @@ std::vector<report::StoredResult> ReadResults(DbConnection& store, ResultKind ki
                                               const ResultsFilter& filter) {
   const std::optional<ResultsQuery> query = BuildResultsQuery(kind, filter);
   if (!query) return {};
-  const DbRows rows = store.Query(query->sql, query->values);
+  std::vector<DbRow> rows = store.Query(query->sql, query->values).TakeAll();
   std::vector<report::StoredResult> results;
-  results.reserve(rows.Count());
-  for (const DbRow& row : rows.All()) results.push_back({kind, row.Values()});
+  results.reserve(rows.size());
+  for (DbRow& row : rows) results.push_back({kind, std::move(row).TakeValues()});
+  // Sorted here rather than by the store: one order on every store, and the file store's
+  // sorter would spill whole rows of a large table to its (encrypted) temporary files.
+  SortRows(kind, results);
   return results;
 }
 

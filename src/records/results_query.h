@@ -50,12 +50,13 @@ struct ResultsQuery {
   std::vector<DbValue> values;
 };
 
-// The query of the kind's rows that pass the filter, every column of the table in its order,
-// the rows in order of their dates and keys. Nothing when the filter compares a column the
+// The query of the kind's rows that pass the filter, every column of the table in its order.
+// Nothing when the filter compares a column the
 // table does not have: no row could pass.
 std::optional<ResultsQuery> BuildResultsQuery(report::ResultKind kind, const ResultsFilter& filter);
 
-// The kind's rows that pass the filter, as the store gives them.
+// The kind's rows that pass the filter, as the store gives them, in order of their dates and
+// keys (empty values first, then numbers, then texts by code unit).
 std::vector<report::StoredResult> ReadResults(DbConnection& store, report::ResultKind kind,
                                               const ResultsFilter& filter);
 

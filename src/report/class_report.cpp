@@ -19,6 +19,9 @@ namespace {
 
 constexpr std::size_t kMostBins = 12;
 constexpr std::size_t kWrongCharacterLimit = 30;
+// Beyond this many points a chart's marks carry no tooltip: they overlap too much to point at,
+// and the page of a whole school's year stays a few megabytes.
+constexpr std::size_t kMostTooltips = 2000;
 
 std::u16string TextOf(const StoredResult& result, Role role) {
   const StoredValue* value = ValueOf(result, role);
@@ -178,8 +181,10 @@ std::u16string ScatterSection(const std::vector<Scored>& scored) {
                            s.mark.error_rate,
                            MarkerOf(result.kind),
                            {{u"data-user", CandidateOf(result)}},
-                           NameAndId(result) + u"：" + FormatNumber(s.mark.speed) +
-                               u" 字/分，錯誤率 " + FormatNumber(s.mark.error_rate) + u"％"});
+                           scored.size() > kMostTooltips
+                               ? std::u16string()
+                               : NameAndId(result) + u"：" + FormatNumber(s.mark.speed) +
+                                     u" 字/分，錯誤率 " + FormatNumber(s.mark.error_rate) + u"％"});
   }
   std::sort(kinds.begin(), kinds.end());
   if (kinds.size() > 1) {
@@ -240,6 +245,8 @@ std::u16string HistorySection(const std::vector<StoredResult>& results) {
     place->second.push_back({*day, &result, mark->speed});
   }
   if (keys.empty()) return {};
+  std::size_t points = 0;
+  for (const auto& [key, entries] : histories) points += entries.size();
   std::u16string out =
       u"<section>\n<h2>練習歷程</h2>\n<p "
       u"class=\"note\">每位考生一張圖：練習的速度（字/分）隨時間的變化。"
@@ -261,9 +268,12 @@ std::u16string HistorySection(const std::vector<StoredResult>& results) {
                                entry.speed,
                                svg::Marker::kCircle,
                                {},
-                               TextOf(result, Role::kDate) + u" " + TextOf(result, Role::kPaper) +
-                                   u"：" + FormatNumber(entry.speed) + u" 字/分，錯誤率 " +
-                                   TextOf(result, Role::kErr) + u"％"});
+                               points > kMostTooltips
+                                   ? std::u16string()
+                                   : TextOf(result, Role::kDate) + u" " +
+                                         TextOf(result, Role::kPaper) + u"：" +
+                                         FormatNumber(entry.speed) + u" 字/分，錯誤率 " +
+                                         TextOf(result, Role::kErr) + u"％"});
     }
     spec.series.push_back(std::move(series));
     out += u"<figure>" + svg::LineChart(spec) + u"<figcaption>" +

@@ -52,7 +52,7 @@ table { border-collapse: collapse; width: 100%; font-size: 10pt; }
 caption { text-align: left; font-weight: bold; padding: 4px 0; }
 th, td { border: 1px solid #555; padding: 2px 6px; text-align: left; vertical-align: top; }
 th { background: #eee; font-weight: bold; }
-th.number, td.number { text-align: right; font-variant-numeric: tabular-nums; }
+th.n, td.n { text-align: right; font-variant-numeric: tabular-nums; }
 thead { display: table-header-group; }
 tr { break-inside: avoid; }
 figure { margin: 8px 0; break-inside: avoid; }
@@ -97,21 +97,21 @@ std::u16string Table(const std::vector<TableColumn>& columns,
   if (!caption.empty()) out += u"<caption>" + EscapeText(caption) + u"</caption>";
   out += u"\n<thead><tr>";
   for (const TableColumn& column : columns) {
-    out += column.numeric ? u"<th class=\"number\">" : u"<th>";
+    out += column.numeric ? u"<th class=\"n\">" : u"<th>";
     out += EscapeText(column.label);
-    out += u"</th>";
   }
-  out += u"</tr></thead>\n<tbody>\n";
+  out += u"\n<tbody>\n";
+  // The end tags of cells and rows are left out, as HTML allows: a large table is a third
+  // smaller.
   for (const std::vector<std::u16string>& row : rows) {
     out += u"<tr>";
     for (std::size_t i = 0; i < columns.size(); ++i) {
-      out += columns[i].numeric ? u"<td class=\"number\">" : u"<td>";
+      out += columns[i].numeric ? u"<td class=\"n\">" : u"<td>";
       if (i < row.size()) out += EscapeText(row[i]);
-      out += u"</td>";
     }
-    out += u"</tr>\n";
+    out += u'\n';
   }
-  out += u"</tbody></table>\n";
+  out += u"</table>\n";
   return out;
 }
 

@@ -31,12 +31,13 @@ std::u16string Page(std::u16string_view title, std::u16string_view body,
 
 struct TableColumn {
   std::u16string label;
-  bool numeric = false;  // right-aligned, digits of equal width
+  bool numeric = false;  // class "n": right-aligned, digits of equal width
 };
 
 // A <table> with a header row (repeated on every printed page) and one row per entry of `rows`,
 // each holding one plain-text cell per column (escaped here). A row with fewer cells is padded.
-// `caption`, when not empty, becomes the table's caption.
+// `caption`, when not empty, becomes the table's caption. Cells and rows have no end tags (HTML
+// needs none), which keeps tables of thousands of rows small.
 std::u16string Table(const std::vector<TableColumn>& columns,
                      const std::vector<std::vector<std::u16string>>& rows,
                      std::u16string_view caption = {});

@@ -190,7 +190,7 @@ void Canvas::Mark(Marker shape, double x, double y, double size, std::u16string_
                Coordinate(y + r) + u" " + Coordinate(x - r) + u"," + Coordinate(y) + u"\"";
       break;
   }
-  text_ += u" class=\"" + html::EscapeAttribute(css_class) + u"\"";
+  if (!css_class.empty()) text_ += u" class=\"" + html::EscapeAttribute(css_class) + u"\"";
   for (const Attribute& attribute : attributes) {
     text_ += u" " + attribute.name + u"=\"" + html::EscapeAttribute(attribute.value) + u"\"";
   }
@@ -204,6 +204,12 @@ void Canvas::Mark(Marker shape, double x, double y, double size, std::u16string_
         u"><title>" + html::EscapeText(tooltip) + u"</title></" + std::u16string(element) + u">\n";
   }
 }
+
+void Canvas::BeginGroup(std::u16string_view css_class) {
+  text_ += u"<g class=\"" + html::EscapeAttribute(css_class) + u"\">\n";
+}
+
+void Canvas::EndGroup() { text_ += u"</g>\n"; }
 
 std::u16string Canvas::Finish() {
   text_ += u"</svg>\n";
@@ -266,10 +272,12 @@ std::u16string ScatterChart(const ScatterSpec& spec) {
   }
   const Frame frame = DrawAxes(canvas, spec.width, spec.height, top, Covering(spec.x, xs),
                                Covering(spec.y, ys), 8, 5);
+  canvas.BeginGroup(u"point");
   for (const Point& point : spec.points) {
-    canvas.Mark(point.marker, frame.x(point.x), frame.y(point.y), 8, u"point", point.attributes,
+    canvas.Mark(point.marker, frame.x(point.x), frame.y(point.y), 8, {}, point.attributes,
                 point.tooltip);
   }
+  canvas.EndGroup();
   return canvas.Finish();
 }
 
@@ -288,10 +296,12 @@ std::u16string LineChart(const LineChartSpec& spec) {
     std::vector<std::pair<double, double>> line;
     for (const Point& point : series.points) line.emplace_back(frame.x(point.x), frame.y(point.y));
     canvas.Polyline(line, series.dashed ? u"line dashed" : u"line");
+    canvas.BeginGroup(u"point filled");
     for (const Point& point : series.points) {
-      canvas.Mark(point.marker, frame.x(point.x), frame.y(point.y), 6, u"point filled",
-                  point.attributes, point.tooltip);
+      canvas.Mark(point.marker, frame.x(point.x), frame.y(point.y), 6, {}, point.attributes,
+                  point.tooltip);
     }
+    canvas.EndGroup();
   }
   return canvas.Finish();
 }

@@ -51,10 +51,15 @@ class Canvas {
                 std::u16string_view css_class);
   void Text(double x, double y, std::u16string_view text, std::u16string_view css_class,
             Anchor anchor = Anchor::kStart, double rotate = 0);
-  // A marker of `size` pixels across, centred on (x, y); `attributes` mark the data it shows
-  // (data-user, ...), `tooltip` becomes its <title>.
+  // A marker of `size` pixels across, centred on (x, y), with its class when one is given (a
+  // group's class serves all its markers); `attributes` mark the data it shows (data-user,
+  // ...), `tooltip` becomes its <title>.
   void Mark(Marker shape, double x, double y, double size, std::u16string_view css_class,
             const std::vector<Attribute>& attributes = {}, std::u16string_view tooltip = {});
+
+  // A group whose class its shapes inherit, up to EndGroup.
+  void BeginGroup(std::u16string_view css_class);
+  void EndGroup();
 
   // The finished element; the canvas is empty afterwards.
   std::u16string Finish();

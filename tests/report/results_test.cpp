@@ -172,7 +172,7 @@ TEST(ClassReport, MarksOnePointPerMarkedResultAndRanksByReviewedScore) {
     order.push_back(ranking.find(user));
   }
   EXPECT_TRUE(std::is_sorted(order.begin(), order.end()));
-  EXPECT_NE(ranking.find(u"<td class=\"number\">3</td><td>考試</td><td>S3<"), std::u16string::npos);
+  EXPECT_NE(ranking.find(u"<td class=\"n\">3<td>考試<td>S3<td>"), std::u16string::npos);
   EXPECT_NE(page.find(u"<h2>練習歷程</h2>"), std::u16string::npos);
   EXPECT_NE(page.find(u"王&lt;小明&gt;（S5）：2 次，最近 36 字/分"), std::u16string::npos);
   EXPECT_NE(page.find(u"<span class=\"character\">天</span>"), std::u16string::npos);
