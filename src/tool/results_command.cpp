@@ -8,6 +8,8 @@
 #include "tool/results_command.h"
 
 #include <array>
+#include <cctype>
+#include <cstdio>
 #include <iostream>
 #include <map>
 #include <memory>
@@ -184,15 +186,14 @@ std::vector<ResultKind> ChooseKinds(const Options& options) {
   return kinds;
 }
 
-// The rows of every kind that could pass the filter, kind after kind; each database is opened
-// once, and not at all when no kind read from it could pass.
+// The rows of the kinds that pass the filter, kind after kind; each database is opened once,
+// and not at all when none of the kinds is stored in it.
 std::vector<report::StoredResult> ReadSelection(const std::vector<ResultKind>& kinds,
                                                 const ResultsFilter& filter) {
   const std::string program_folder = ProgramFolder();
   std::map<bool, std::unique_ptr<DbConnection>> stores;  // by "is the answer database"
   std::vector<report::StoredResult> results;
   for (const ResultKind kind : kinds) {
-    if (!BuildResultsQuery(kind, filter)) continue;
     std::unique_ptr<DbConnection>& store = stores[kind == ResultKind::kExam];
     if (!store) store = OpenResultsStore(program_folder, kind);
     std::vector<report::StoredResult> rows = ReadResults(*store, kind, filter);
@@ -287,7 +288,10 @@ void WriteOutput(const std::string& output, const std::string& bytes) {
 int RunResults(const Options& options) {
   try {
     const ResultsFilter filter = ReadFilter(options);
-    const std::vector<ResultKind> kinds = ChooseKinds(options);
+    // Only kinds that store every filter's column can have rows, and only their columns are
+    // exported.
+    std::vector<ResultKind> kinds = ChooseKinds(options);
+    std::erase_if(kinds, [&](ResultKind kind) { return !BuildResultsQuery(kind, filter); });
     const Format format = ChooseFormat(options);
     const bool cp950 = options.encoding == "cp950";
     if (cp950 && format != Format::kCsv) {
@@ -359,7 +363,7 @@ void RegisterResultsCommand(CLI::App& app, int& exit_status) {
       ->check(CLI::IsMember({"utf-8", "cp950"}));
   command->add_option("--output", options->output,
                       "Write to this file (replaced whole, only once complete) instead of "
-                      "standard output");
+                      "standard output (\"-\")");
   command->footer(HelpFooter());
   command->callback([options, &exit_status] { exit_status = RunResults(*options); });
 }

@@ -299,6 +299,11 @@ TEST_F(Results, FormatFollowsTheOutputFileAndCsvIsTheDefaultOnAPipe) {
   ASSERT_EQ(Tool({"--output", html.string(), "--user", "nobody"}).exit_status, 0);
   EXPECT_TRUE(Contains(ReadBytes(html), "沒有符合條件的成績。"));
   const ProcessResult table = Tool({"--kind", "mock", "--format", "table"});
+  const ProcessResult classes = Tool({"--class", "甲班"});
+  EXPECT_TRUE(
+      classes.out.starts_with("\xEF\xBB\xBF"
+                              "kind,id,StuName,ClassName,"))
+      << "only the columns of the kinds that store a class";
   EXPECT_TRUE(Contains(table.out, "\nS3    陳, \"小\"  美  3015  P002")) << table.out;
 }
 
