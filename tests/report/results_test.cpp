@@ -1,6 +1,8 @@
 // The formats of stored results: exports that keep every stored value, and the class report.
 #include <gtest/gtest.h>
 
+#include "occurrences.h"
+
 #include "platform/text_width.h"
 #include "report/class_report.h"
 #include "report/results_export.h"
@@ -25,14 +27,6 @@ StoredResult Practice(std::u16string user, std::u16string name, double speed, do
   return {ResultKind::kPractice,
           Values{user, name, u"甲班", u"15", u"文章練習（單）", u"1分0秒", u"10分00秒", 0.0,
                  u"P001-1", u"CHN", 100.0, 96.0, 4.0, err, speed, date, wrong, u""}};
-}
-
-std::size_t Occurrences(const std::u16string& text, std::u16string_view part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::u16string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
 }
 
 TEST(ExportColumns, AreKindThenEachTablesColumnsOnceInAnyCase) {

@@ -2,16 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include "occurrences.h"
+
 namespace keyin::svg {
 namespace {
-
-std::size_t Occurrences(const std::u16string& text, std::u16string_view part) {
-  std::size_t count = 0;
-  for (auto at = text.find(part); at != std::u16string::npos; at = text.find(part, at + 1)) {
-    ++count;
-  }
-  return count;
-}
 
 TEST(Ticks, AreRoundAndCoverTheRange) {
   struct Case {
