@@ -109,12 +109,14 @@ std::u16string SummarySection(const std::vector<Scored>& scored, std::size_t unm
   std::sort(kinds.begin(), kinds.end());
   const auto row = [](std::u16string label, const std::vector<Mark>& marks) {
     const Statistics statistics = StatisticsOf(marks);
+    // No marks, no mean: a dash rather than a 0 that reads like a result.
+    const auto shown = [&](std::u16string text) { return marks.empty() ? u"—" : text; };
     return std::vector<std::u16string>{std::move(label),
                                        FormatNumber(static_cast<double>(statistics.count)),
-                                       FormatOneDecimal(statistics.mean_speed),
-                                       FormatNumber(statistics.median_speed),
-                                       FormatOneDecimal(statistics.mean_error_rate),
-                                       FormatNumber(statistics.median_error_rate)};
+                                       shown(FormatOneDecimal(statistics.mean_speed)),
+                                       shown(FormatNumber(statistics.median_speed)),
+                                       shown(FormatOneDecimal(statistics.mean_error_rate)),
+                                       shown(FormatNumber(statistics.median_error_rate))};
   };
   std::vector<std::vector<std::u16string>> rows;
   std::vector<Mark> all;

@@ -144,6 +144,16 @@ TEST(ClassReport, AnEmptySelectionIsAPageThatSaysSo) {
   EXPECT_EQ(page.find(u"<svg"), std::u16string::npos);
 }
 
+TEST(ClassReport, ResultsWithoutAMarkAreListedButNotCounted) {
+  ClassReportInput input;
+  input.results = {Exam(u"S1", {}, {}), Exam(u"S2", u"x", 1.0)};
+  const std::u16string page = ClassReport(input);
+  EXPECT_NE(page.find(u"<td>全部<td class=\"n\">0<td class=\"n\">—"), std::u16string::npos);
+  EXPECT_NE(page.find(u"另有 2 筆尚無成績"), std::u16string::npos);
+  EXPECT_EQ(Occurrences(page, u"data-user="), 0u);
+  EXPECT_NE(page.find(u"<td>S2<td>P001"), std::u16string::npos);
+}
+
 TEST(ClassReport, MarksOnePointPerMarkedResultAndRanksByReviewedScore) {
   ClassReportInput input;
   input.results = {
