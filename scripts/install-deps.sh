@@ -5,10 +5,11 @@ set -euo pipefail
 
 packages=(
   g++ cmake make pkg-config
-  libicu-dev libsqlcipher-dev sqlcipher libcli11-dev
+  libicu-dev libsqlcipher-dev sqlcipher libcli11-dev nlohmann-json3-dev
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
+  chromium chromium-driver python3-selenium fonts-noto-cjk
   "$@"
 )
 

@@ -44,6 +44,8 @@ class DbRow {
   const std::vector<DbValue>& Values() const { return values_; }
   // The column names, in the order of Values(), as the store spells them.
   const std::vector<std::string>& Columns() const { return *columns_; }
+  // The values, moved out of a row that is no longer needed (large result sets).
+  std::vector<DbValue> TakeValues() && { return std::move(values_); }
 
  private:
   std::shared_ptr<const std::vector<std::string>> columns_;
@@ -59,6 +61,8 @@ class DbRows {
   // Precondition: !AtEnd().
   const DbRow& First() const { return rows_.front(); }
   const std::vector<DbRow>& All() const { return rows_; }
+  // The rows, moved out of a result set that is no longer needed.
+  std::vector<DbRow> TakeAll() && { return std::move(rows_); }
 
  private:
   std::vector<DbRow> rows_;

@@ -17,5 +17,6 @@ void AddTopMethodCommand(CLI::App& app);
 void AddUsageReportCommand(CLI::App& app);
 void AddMaintenanceCommand(CLI::App& app);
 void AddCopyResultsCommand(CLI::App& app);
+void AddResultsCommand(CLI::App& app);
 
 }  // namespace keyin::tool

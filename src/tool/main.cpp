@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
   keyin::tool::AddUsageReportCommand(app);
   keyin::tool::AddMaintenanceCommand(app);
   keyin::tool::AddCopyResultsCommand(app);
+  keyin::tool::AddResultsCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -123,7 +123,7 @@ TEST(Tool, EverySubcommandExplainsItselfAndHelpRunsNothing) {
   const ProcessResult listing = folder.Tool({"--help"});
   EXPECT_EQ(listing.exit_status, 0);
   for (const std::string command : {"init-db", "lib-read", "make-lib", "make-cus", "top-method",
-                                    "usage-report", "maintenance", "copy-results"}) {
+                                    "usage-report", "maintenance", "copy-results", "results"}) {
     EXPECT_TRUE(Contains(listing.out, "\n  " + command + " ")) << command << " is not listed";
     const ProcessResult help = folder.Tool({command, "--help"});
     EXPECT_EQ(help.exit_status, 0) << command;

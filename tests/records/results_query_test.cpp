@@ -1,0 +1,174 @@
+#include "records/results_query.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "records/schema.h"
+
+namespace keyin {
+namespace {
+
+namespace fs = std::filesystem;
+using report::ResultKind;
+using report::Role;
+
+// A program folder with both databases holding a few rows of every kind.
+class ResultsQueryTest : public testing::Test {
+ protected:
+  ResultsQueryTest()
+      : folder_(fs::temp_directory_path() / ("keyin-results-query-" + std::to_string(getpid()))) {
+    fs::remove_all(folder_);
+    fs::create_directories(folder_ / "drive_c/ANS.VOR");
+    ::unsetenv("KEYIN_DRIVE_C");
+    CreateDatabase((folder_ / "Vorkeyin.mdb").string(), "K4T7W2", KeyinDatabaseSchema());
+    CreateDatabase((folder_ / "drive_c/ANS.VOR/ANS.mdb").string(), "5820", AnswerDatabaseSchema());
+    Store(ResultKind::kExam)
+        ->Execute(
+            "INSERT INTO Keyin VALUES ('A01','E01','S1','P001',40,2,50,1,50,1,"
+            "'2024/03/05 09:00:00'), ('A01','E01','S2','P002',30,5,NULL,NULL,NULL,NULL,"
+            "'2024/03/06 23:59:59'), ('A01','E01','O''Neil','P001',20,9,25,8,25,8,"
+            "'2024/03/07 00:00:00')");
+    const auto keyin = Store(ResultKind::kMock);
+    keyin->Execute(
+        "INSERT INTO TestScore_Student (Id, Stuname, TestNum, Tno, Score, Err, TestDay) VALUES "
+        "('S1','王小明','315','P001',50,1,'2024/03/05 09:00:00'), "
+        "('S2','李大同','3015','P001',45,2,'2024/03/06 10:00:00'), "
+        "('S3','陳小美','415','P002',40,3,'2024/03/07 11:00:00')");
+    keyin->Execute(
+        "INSERT INTO OfflineScore (SessionSeatNo, Tno, Score3, Err3) VALUES "
+        "('315','P001',50,1), ('415','P002',40,3)");
+    keyin->Execute(
+        "INSERT INTO TempScore (id, StuName, ClassName, ClassNum, tno, Average, ErrPercen, "
+        "TestDate) VALUES ('S1','王小明','甲班','15','P001-1',30,4,'2024/03/05 09:00:00'), "
+        "('S2','李大同','乙班','16','P001-2',35,3,'2024/03/06 09:00:00'), "
+        "('S1','王小明','甲班','15','P0011-1',33,2,'2024/03/07 09:00:00')");
+  }
+  ~ResultsQueryTest() override { fs::remove_all(folder_); }
+
+  std::unique_ptr<DbConnection> Store(ResultKind kind) const {
+    return OpenResultsStore(folder_.string(), kind);
+  }
+
+  // Who and which paper, per selected row: "S1/P001 S2/P002".
+  std::string Selected(ResultKind kind, const ResultsFilter& filter) const {
+    std::string shown;
+    for (const report::StoredResult& result : ReadResults(*Store(kind), kind, filter)) {
+      const report::StoredValue* who = report::ValueOf(result, Role::kUser);
+      if (who == nullptr) who = report::ValueOf(result, Role::kSeat);
+      const std::u16string text = report::ValueText(*who) + u"/" +
+                                  report::ValueText(*report::ValueOf(result, Role::kPaper));
+      if (!shown.empty()) shown += " ";
+      for (const char16_t c : text) shown += c < 0x80 ? char(c) : '?';
+    }
+    return shown;
+  }
+
+  fs::path folder_;
+};
+
+TEST_F(ResultsQueryTest, EachFilterSelectsExactlyItsRowsInEveryKind) {
+  struct Case {
+    const char* behaviour;
+    ResultsFilter filter;
+    const char *exam, *offline, *mock, *practice;  // nullptr: the kind has no such column
+  };
+  const Case cases[] = {
+      {"no filter takes every row in order of date",
+       {},
+       "S1/P001 S2/P002 O'Neil/P001",
+       "315/P001 415/P002",
+       "S1/P001 S2/P001 S3/P002",
+       "S1/P001-1 S2/P001-2 S1/P0011-1"},
+      {"a user, a quote in it compared as data",
+       {.user = u"O'Neil"},
+       "O'Neil/P001",
+       nullptr,
+       "",
+       ""},
+      {"a user of every kind that stores one",
+       {.user = u"S1"},
+       "S1/P001",
+       nullptr,
+       "S1/P001",
+       "S1/P001-1 S1/P0011-1"},
+      {"a paper, and for practice both of its parts but no longer paper number",
+       {.paper = u"P001"},
+       "S1/P001 O'Neil/P001",
+       "315/P001",
+       "S1/P001 S2/P001",
+       "S1/P001-1 S2/P001-2"},
+      {"a session matches the start of the joined session and seat",
+       {.session = u"3"},
+       nullptr,
+       "315/P001",
+       "S1/P001 S2/P001",
+       nullptr},
+      {"a class only where one is stored",
+       {.class_name = u"甲班"},
+       nullptr,
+       nullptr,
+       nullptr,
+       "S1/P001-1 S1/P0011-1"},
+      {"one day, from and to inclusive, to its last second",
+       {.from = u"2024/03/06", .to = u"2024/03/06"},
+       "S2/P002",
+       nullptr,
+       "S2/P001",
+       "S2/P001-2"},
+      {"from alone", {.from = u"2024/03/07"}, "O'Neil/P001", nullptr, "S3/P002", "S1/P0011-1"},
+      {"filters together",
+       {.user = u"S1", .paper = u"P001", .to = u"2024/03/05"},
+       "S1/P001",
+       nullptr,
+       "S1/P001",
+       "S1/P001-1"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.behaviour);
+    const char* expected[] = {c.exam, c.offline, c.mock, c.practice};
+    for (const ResultKind kind : report::kAllKinds) {
+      SCOPED_TRACE(report::KindName(kind));
+      const char* rows = expected[static_cast<int>(kind)];
+      EXPECT_EQ(BuildResultsQuery(kind, c.filter).has_value(), rows != nullptr);
+      EXPECT_EQ(Selected(kind, c.filter), rows == nullptr ? "" : rows);
+    }
+  }
+}
+
+TEST_F(ResultsQueryTest, RowsHoldEveryStoredColumnAsStored) {
+  const std::vector<report::StoredResult> rows =
+      ReadResults(*Store(ResultKind::kExam), ResultKind::kExam, {.user = u"S2"});
+  ASSERT_EQ(rows.size(), 1u);
+  EXPECT_EQ(
+      rows[0].values,
+      (std::vector<report::StoredValue>{
+          u"A01", u"E01", u"S2", u"P002", 30.0, 5.0, {}, {}, {}, {}, u"2024/03/06 23:59:59"}));
+}
+
+TEST_F(ResultsQueryTest, AMissingStoreIsToldApart) {
+  fs::remove(folder_ / "drive_c/ANS.VOR/ANS.mdb");
+  EXPECT_THROW(Store(ResultKind::kExam), ResultsStoreMissing);
+  EXPECT_NO_THROW(Store(ResultKind::kPractice));
+}
+
+TEST_F(ResultsQueryTest, StoredColumnsAreEveryColumnOfTheTablesInOrder) {
+  for (const ResultKind kind : report::kAllKinds) {
+    const DbRows all = Store(kind)->Query("SELECT * FROM " + std::string(report::TableOf(kind)));
+    const std::vector<report::StoredResult> read = ReadResults(*Store(kind), kind, {});
+    ASSERT_FALSE(all.AtEnd());
+    EXPECT_EQ(all.First().Values(), read.front().values) << report::KindName(kind);
+  }
+}
+
+TEST(IsDay, TakesOnlyExistingDaysWrittenInFull) {
+  EXPECT_TRUE(IsDay(u"2024/02/29"));
+  const std::u16string refused[] = {
+      u"2023/02/29",     u"2024/2/29", u"2024-02-29", u"2024/02/29 00:00:00", u"2024/13/01",
+      u"２０２４/02/29", u""};
+  for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(IsDay(refused[i])) << i;
+}
+
+}  // namespace
+}  // namespace keyin
