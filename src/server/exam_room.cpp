@@ -417,6 +417,11 @@ json ExamRoom::SaveDraft(const std::string& seat_number, int part_number, const 
   }
   PartRecord& part = seat.parts[part_number - 1];
   if (now > part.deadline_ms + config_.grace_ms) throw RoomError(409, "時間已到，這一部分已交卷");
+  // The page saves every few seconds whether or not anything changed: an unchanged text only
+  // says the browser is there.
+  if (text == part.text) {
+    return {{"saved_ms", part.saved_ms}, {"chars", part.chars}, {"time_left_ms", TimeLeft(part, now)}};
+  }
   const std::int64_t chars = CountTypedCharacters(text);
   if (GrowsTooFast(part.chars, part.saved_ms, chars, now)) part.too_fast = true;
   part.text = text;
