@@ -8,6 +8,8 @@ packages=(
   libicu-dev libsqlcipher-dev sqlcipher libcli11-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
+  libcpp-httplib-dev libssl-dev nlohmann-json3-dev openssl
+  chromium chromium-driver python3-selenium fonts-noto-cjk
   "$@"
 )
 

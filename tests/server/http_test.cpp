@@ -72,7 +72,18 @@ class ServerTest : public ::testing::Test {
             {"ShowResults", true}};
   }
 
-  void Start() {
+  void Start(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> arguments = {"keyin-server",
+                                          "--listen",
+                                          "127.0.0.1:0",
+                                          "--sitting",
+                                          (root_ / "sitting.json").string(),
+                                          "--roster",
+                                          KEYIN_SAMPLES "/roster.csv"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
     pid_ = ::fork();
@@ -81,9 +92,7 @@ class ServerTest : public ::testing::Test {
       ::close(out[0]);
       ::setenv("KEYIN_HOME", root_.c_str(), 1);
       ::setenv("KEYIN_PROCTOR_PASSWORD", kPassword, 1);
-      const std::string sitting = (root_ / "sitting.json").string();
-      ::execl(KEYIN_BIN "/keyin-server", "keyin-server", "--listen", "127.0.0.1:0", "--sitting",
-              sitting.c_str(), "--roster", KEYIN_SAMPLES "/roster.csv", nullptr);
+      ::execv(KEYIN_BIN "/keyin-server", argv.data());
       ::_exit(127);
     }
     ::close(out[1]);
@@ -348,6 +357,25 @@ TEST_F(ServerTest, ANewSittingComesWithItsRosterAsMultipartAndABadRosterChangesN
   ASSERT_EQ(board["seats"].size(), 1u);
   EXPECT_EQ(board["seats"][0]["StuName"], "王小明");
   EXPECT_EQ(board["ended"], false);
+}
+
+TEST_F(ServerTest, ServesHttpsWithSecureCookiesWhenGivenACertificate) {
+  Stop();
+  const std::string key = (root_ / "key.pem").string(), cert = (root_ / "cert.pem").string();
+  ASSERT_EQ(Shell("openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 1 -keyout " +
+                  key + " -out " + cert + " 2>/dev/null"),
+            0);
+  Start({"--tls-cert", cert, "--tls-key", key});
+  httplib::SSLClient client("127.0.0.1", port_);
+  client.enable_server_certificate_verification(false);
+  auto res =
+      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  ASSERT_TRUE(res) << httplib::to_string(res.error());
+  EXPECT_EQ(res->status, 200);
+  EXPECT_NE(res->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
+  // Plain HTTP on the same port gets no page.
+  auto plain = Client().Get("/");
+  EXPECT_TRUE(!plain || plain->status != 200);
 }
 
 TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {
