@@ -158,9 +158,4 @@ std::string ExecutableFolder() {
   return slash == 0 ? std::string("/") : executable.substr(0, slash);
 }
 
-void SetCloseOnExec(int descriptor) {
-  int flags = ::fcntl(descriptor, F_GETFD);
-  if (flags >= 0) ::fcntl(descriptor, F_SETFD, flags | FD_CLOEXEC);
-}
-
 }  // namespace keyin

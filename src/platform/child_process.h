@@ -34,7 +34,4 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
 // The folder of the running executable (not KEYIN_HOME): where its sibling programs live.
 std::string ExecutableFolder();
 
-// Marks a descriptor close-on-exec (for sockets that a library opened without the flag).
-void SetCloseOnExec(int descriptor);
-
 }  // namespace keyin

@@ -9,8 +9,8 @@
 #include <mutex>
 #include <sstream>
 
-#include "platform/child_process.h"
 #include "platform/database.h"
+#include "platform/socket_options.h"
 #include "platform/system_services.h"
 
 namespace keyin::server {
@@ -133,10 +133,22 @@ int PartField(const json& body) {
 
 }  // namespace
 
+// The listening socket is the library's; these give it a longer queue once it listens.
+class PlainServer : public httplib::Server {
+ public:
+  int ListeningSocket() const { return svr_sock_; }
+};
+class TlsServer : public httplib::SSLServer {
+ public:
+  using httplib::SSLServer::SSLServer;
+  int ListeningSocket() const { return svr_sock_; }
+};
+
 struct HttpFrontEnd::State {
   ExamRoom& room;
   FrontEndOptions options;
   std::unique_ptr<httplib::Server> server;
+  std::function<int()> listening_socket;
   std::map<std::string, WebFile> files;
   bool secure = false;
   std::mutex sessions_mutex;
@@ -350,16 +362,21 @@ HttpFrontEnd::HttpFrontEnd(ExamRoom& room, FrontEndOptions options)
   State& state = *state_;
   state.files = LoadWebFiles(state.options.web_folder);
   if (!state.options.tls_certificate.empty()) {
-    auto server = std::make_unique<httplib::SSLServer>(state.options.tls_certificate.c_str(),
-                                                       state.options.tls_key.c_str());
+    auto server = std::make_unique<TlsServer>(state.options.tls_certificate.c_str(),
+                                              state.options.tls_key.c_str());
     if (!server->is_valid()) {
       throw std::runtime_error("cannot use the TLS certificate " + state.options.tls_certificate +
                                " with the key " + state.options.tls_key);
     }
+    TlsServer* tls = server.get();
+    state.listening_socket = [tls] { return tls->ListeningSocket(); };
     state.server = std::move(server);
     state.secure = true;
   } else {
-    state.server = std::make_unique<httplib::Server>();
+    auto server = std::make_unique<PlainServer>();
+    PlainServer* plain = server.get();
+    state.listening_socket = [plain] { return plain->ListeningSocket(); };
+    state.server = std::move(server);
   }
   httplib::Server& s = *state.server;
   const int threads = state.options.threads;
@@ -397,13 +414,15 @@ HttpFrontEnd::~HttpFrontEnd() = default;
 
 std::optional<int> HttpFrontEnd::Bind(const std::string& host, int port) {
   httplib::Server& s = *state_->server;
+  int bound = port;
   if (port == 0) {
-    const int bound = s.bind_to_any_port(host);
+    bound = s.bind_to_any_port(host);
     if (bound <= 0) return std::nullopt;
-    return bound;
+  } else if (!s.bind_to_port(host, port)) {
+    return std::nullopt;
   }
-  if (!s.bind_to_port(host, port)) return std::nullopt;
-  return port;
+  SetListenBacklog(state_->listening_socket(), 1024);
+  return bound;
 }
 
 bool HttpFrontEnd::Serve() { return state_->server->listen_after_bind(); }
