@@ -1,6 +1,7 @@
 #include "server/exam_room.h"
 
 #include <algorithm>
+#include <cstdio>
 
 #include "platform/child_process.h"
 #include "platform/clock.h"
@@ -12,6 +13,7 @@
 #include "platform/text_stream.h"
 #include "practice/keyin_records.h"
 #include "records/review_choice.h"
+#include "server/report_page.h"
 #include "support/number_text.h"
 
 namespace keyin::server {
@@ -420,7 +422,8 @@ json ExamRoom::SaveDraft(const std::string& seat_number, int part_number, const 
   // The page saves every few seconds whether or not anything changed: an unchanged text only
   // says the browser is there.
   if (text == part.text) {
-    return {{"saved_ms", part.saved_ms}, {"chars", part.chars}, {"time_left_ms", TimeLeft(part, now)}};
+    return {
+        {"saved_ms", part.saved_ms}, {"chars", part.chars}, {"time_left_ms", TimeLeft(part, now)}};
   }
   const std::int64_t chars = CountTypedCharacters(text);
   if (GrowsTooFast(part.chars, part.saved_ms, chars, now)) part.too_fast = true;
@@ -711,17 +714,23 @@ void ExamRoom::Score(const Job& job) {
       for (const std::string& line : lines) answer.WriteLine(Utf8ToUtf16(line));
       answer.Close();
     }
-    // The record of the method used, for the input-method statistics.
-    const bool test_mode = sitting.TestType == "3" || sitting.TestType == "7";
-    const std::string records = config_.program_folder + (test_mode ? "/ExamScr" : "/CAIScr");
-    CreateFolders(records);
-    for (const std::string& line : lines) {
-      const std::u16string typed = KeyinEntryText(Utf8ToUtf16(line));
-      for (std::size_t start = 0; start < typed.size(); start += 200) {
-        AppendKeyinRecord(records + "/Ctest-" + std::to_string(job.part) + ".any",
-                          Utf8ToUtf16(candidate.UserID),
-                          {{typed.substr(start, 200), Utf8ToUtf16(method)}});
+    // The record of the method used, for the input-method statistics. They are secondary to the
+    // score: a record that cannot be written is reported and the part is scored all the same.
+    try {
+      const bool test_mode = sitting.TestType == "3" || sitting.TestType == "7";
+      const std::string records = config_.program_folder + (test_mode ? "/ExamScr" : "/CAIScr");
+      CreateFolders(records);
+      const std::string path = records + "/Ctest-" + std::to_string(job.part) + ".any";
+      for (const std::string& line : lines) {
+        const std::u16string typed = KeyinEntryText(Utf8ToUtf16(line));
+        for (std::size_t start = 0; start < typed.size(); start += 200) {
+          AppendKeyinRecord(path, Utf8ToUtf16(candidate.UserID),
+                            {{typed.substr(start, 200), Utf8ToUtf16(method)}});
+        }
       }
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "keyin-server: seat %s part %d: keyin record not written: %s\n",
+                   candidate.SeatNo.c_str(), job.part, error.what());
     }
     // Stale reports of an earlier run must not pass for this one's.
     for (const char* extension : {".TOT", ".html"}) {
@@ -746,11 +755,7 @@ void ExamRoom::Score(const Job& job) {
                 (run.err.empty() ? std::string() : "：" + run.err.substr(0, 500));
     } else {
       score = *read;
-      const ChildResult rendered = RunChild(
-          config_.tool,
-          {"report", "--format", "html", "--output", folder + "/" + name + ".html", arguments},
-          options);
-      report = rendered.exit_status == 0 && IsNormalFile(folder + "/" + name + ".html");
+      report = WriteReportPage(config_.tool, arguments, folder + "/" + name + ".html", options);
     }
   } catch (const std::exception& error) {
     failure = std::string("評分失敗：") + error.what();
