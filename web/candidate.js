@@ -315,8 +315,9 @@
         if (part.report) {
           const address = '/api/candidate/report/' + part.part;
           section.append(keyin.element('iframe', null, { class: 'report', src: address, title: '第 ' + part.part + ' 部分詳細報告' }));
-          const link = keyin.element('a', '在新分頁開啟詳細報告', { href: address, target: '_blank', rel: 'noopener' });
-          section.append(keyin.element('p')).lastChild.append(link);
+          const paragraph = keyin.element('p');
+          paragraph.append(keyin.element('a', '在新分頁開啟詳細報告', { href: address, target: '_blank', rel: 'noopener' }));
+          section.append(paragraph);
         }
       }
       container.append(section);

@@ -25,9 +25,8 @@ class ExamRoomTest(unittest.TestCase):
         self.page = self.browser.driver
 
     def tearDown(self):
-        outcome = getattr(self, "_outcome", None)
-        failed = outcome is not None and any(error for _, error in getattr(outcome, "errors", []) or [])
-        if failed or (outcome is not None and not outcome.success):
+        result = self._outcome.result
+        if any(test is self for test, _ in result.failures + result.errors):
             self.browser.screenshot("failed-" + self.id().split(".")[-1])
         self.browser.quit()
         self.server.stop()
@@ -155,6 +154,49 @@ class CandidateSitsBothParts(ExamRoomTest):
         self.assertEqual(refused, [True, True, True])
         self.assertEqual(self.answer_value(), "晉")
         self.assertIn("不能貼上", self.page.find_element("id", "save-status").text)
+
+
+class ReportPage(ExamRoomTest):
+    # Stands for `keyin-tool report --format html --output FILE ARGUMENTS`: a page with inline
+    # styles and the header numbers the report marks with data-field.
+    REPORT_TOOL = """#!/bin/sh
+[ "$1" = report ] || exit 2
+cat > "$5" <<HTML
+<!doctype html><html lang="zh-Hant"><head><meta charset="utf-8"><style>p{color:#123}</style>
+</head><body><p>report of <span data-field="arguments">$6</span></p>
+<p data-field="speed">n</p><script>document.body.dataset.scripted = "yes";</script></body></html>
+HTML
+"""
+
+    def setUp(self):
+        self.folder = ProgramFolder()
+        executables = harness.executables_with_report_tool(self.folder, self.REPORT_TOOL)
+        self.server = Server(self.folder, self.folder.sitting(), executables=executables)
+        self.browser = Browser()
+        self.page = self.browser.driver
+
+    def test_the_result_page_shows_each_parts_report_without_running_its_script(self):
+        candidate = ApiClient(self.server).candidate(USER)
+        candidate.json("POST", "/api/candidate/method", {"method": "倉頡"})
+        for part in (1, 2):
+            candidate.json("POST", "/api/candidate/start", {"part": part})
+            candidate.json("POST", "/api/candidate/submit", {"part": part, "text": "晉太元中\n"})
+        self.sign_in()
+        self.browser.wait_path("/result.html")
+        frames = wait_for(lambda: self.page.find_elements("css selector", "iframe.report"),
+                          message="reports")
+        self.assertEqual(len(frames), 2)
+        self.browser.screenshot("candidate-result-with-report")
+        self.page.switch_to.frame(frames[1])
+        arguments = wait_for(lambda: self.page.find_elements("css selector", '[data-field="arguments"]'))
+        self.assertTrue(arguments[0].text.startswith("A01,E01,P001,,3,S123456789,王小明,3,1,2,600,"))
+        # The report's own styles apply; its script does not run (the page is sandboxed).
+        self.assertEqual(self.page.execute_script(
+            "return getComputedStyle(document.querySelector('p')).color"), "rgb(17, 34, 51)")
+        self.page.switch_to.default_content()
+        # A candidate who is not done sees no report, not even an own one.
+        status, _ = ApiClient(self.server).candidate("S223456789").call("GET", "/api/candidate/report/1")
+        self.assertEqual(status, 403)
 
 
 class TimeRunsOut(ExamRoomTest):

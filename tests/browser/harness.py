@@ -89,11 +89,12 @@ class ProgramFolder:
 class Server:
     """keyin-server on a free loopback port, with the sitting given on its command line."""
 
-    def __init__(self, folder, sitting, roster=None):
+    def __init__(self, folder, sitting, roster=None, executables=BIN):
         self.folder = folder
-        self.arguments = [os.path.join(BIN, "keyin-server"), "--listen", "127.0.0.1:0",
+        self.arguments = [os.path.join(executables, "keyin-server"), "--listen", "127.0.0.1:0",
                           "--sitting", sitting,
-                          "--roster", roster or os.path.join(SOURCE, "samples", "roster.csv")]
+                          "--roster", roster or os.path.join(SOURCE, "samples", "roster.csv"),
+                          "--web", os.path.join(BIN, "web")]
         self.process = None
         self.start()
 
@@ -125,6 +126,20 @@ class Server:
     @property
     def url(self):
         return f"http://127.0.0.1:{self.port}"
+
+
+def executables_with_report_tool(folder, script):
+    """A copy of keyin-server whose sibling keyin-tool is the given shell script (standing for the
+    report command) and whose keyin-scorer is the real one."""
+    executables = os.path.join(folder.root, "bin")
+    os.makedirs(executables)
+    shutil.copy2(os.path.join(BIN, "keyin-server"), executables)
+    os.symlink(os.path.join(BIN, "keyin-scorer"), os.path.join(executables, "keyin-scorer"))
+    tool = os.path.join(executables, "keyin-tool")
+    with open(tool, "w", encoding="utf-8") as f:
+        f.write(script)
+    os.chmod(tool, 0o755)
+    return executables
 
 
 class ApiClient:
