@@ -26,6 +26,7 @@ struct ExamRoom::SeatWriter {
   std::mutex mutex;
   std::uint64_t version = 0;  // last version handed out (under the room's lock)
   std::uint64_t written = 0;  // last version on disk (under this writer's lock)
+  bool retired = false;       // its sitting was replaced: nothing more is written
 };
 
 namespace {
@@ -137,7 +138,7 @@ void ExamRoom::PersistSeat(std::unique_lock<std::mutex>& lock, const Seat& seat)
   const std::uint64_t version = ++writer->version;
   lock.unlock();
   std::lock_guard write_lock(writer->mutex);
-  if (writer->written >= version) return;  // a newer state is already on disk
+  if (writer->written >= version || writer->retired) return;  // newer state on disk, or none due
   WriteFileDurably(path, bytes);
   writer->written = version;
 }
@@ -192,6 +193,11 @@ void ExamRoom::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster
   }
   InstallCustomText(sitting, config_.program_folder);
   Paper paper = LoadPaper(sitting, config_.program_folder);
+  // A write of the old sitting still on its way must not land among the new sitting's files.
+  for (auto& [seat, writer] : writers_) {
+    std::lock_guard write_lock(writer->mutex);
+    writer->retired = true;
+  }
   // The ended sitting keeps its files, moved aside under its own id.
   if (open_) {
     const std::string archive = config_.state_folder + "/ended-" + sitting_id_;
