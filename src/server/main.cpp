@@ -1,6 +1,7 @@
 // keyin-server: the exam room in the browser. It plays the part of a desktop test front end for
 // a whole room: candidates type in their browser with their own input method, and every finished
 // part is scored by keyin-scorer exactly as a front end starts it.
+#include <pthread.h>
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
@@ -121,7 +122,6 @@ int main(int argc, char** argv) {
       sigwait(&stop_signals, &signal);
       front_end.Stop();
     });
-    stopper.detach();
 
     const std::string scheme = tls_cert.empty() ? "http" : "https";
     const std::string base = scheme + "://" + (host == "0.0.0.0" ? "<this computer>" : host) + ":" +
@@ -129,7 +129,11 @@ int main(int argc, char** argv) {
     std::cout << "keyin-server: candidates " << base << "/\n"
               << "keyin-server: proctor    " << base << "/proctor/\n"
               << std::flush;
-    if (!front_end.Serve()) return Fail("serving stopped on an error");
+    const bool served = front_end.Serve();
+    // The stopper must be done with the front end before it goes: wake it if no signal did.
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
+    if (!served) return Fail("serving stopped on an error");
     return 0;
   } catch (const std::exception& failure) {
     return Fail(failure.what());
