@@ -100,12 +100,16 @@ class Server:
 
     def start(self):
         env = dict(self.folder.env, KEYIN_PROCTOR_PASSWORD=PASSWORD)
-        self.process = subprocess.Popen(self.arguments, env=env, stdout=subprocess.PIPE,
-                                        stderr=subprocess.PIPE, stdin=subprocess.DEVNULL, text=True)
+        # Standard error goes to a file: a pipe nobody reads could block the server.
+        self.errors = os.path.join(self.folder.root, "server.err")
+        with open(self.errors, "a") as errors:
+            self.process = subprocess.Popen(self.arguments, env=env, stdout=subprocess.PIPE,
+                                            stderr=errors, stdin=subprocess.DEVNULL, text=True)
         first = self.process.stdout.readline()
         match = re.search(r"http://127\.0\.0\.1:(\d+)/", first)
         if not match:
-            raise RuntimeError("keyin-server did not start: " + first + self.process.stderr.read())
+            self.process.wait(timeout=30)
+            raise RuntimeError("keyin-server did not start: " + first + self.error_text())
         self.port = int(match.group(1))
         self.process.stdout.readline()
 
@@ -114,10 +118,16 @@ class Server:
         if self.process is None:
             return
         self.process.send_signal(signal.SIGKILL if crash else signal.SIGTERM)
-        self.process.wait(timeout=30)
+        status = self.process.wait(timeout=30)
         self.process.stdout.close()
-        self.process.stderr.close()
         self.process = None
+        # An orderly stop ends with 0; anything else (a sanitizer's report included) fails.
+        if not crash and status != 0:
+            raise AssertionError(f"keyin-server ended with {status}: {self.error_text()}")
+
+    def error_text(self):
+        with open(self.errors, encoding="utf-8", errors="replace") as f:
+            return f.read()
 
     def restart_on_same_port(self):
         self.arguments[2] = f"127.0.0.1:{self.port}"
