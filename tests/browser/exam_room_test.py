@@ -349,6 +349,31 @@ class Proctor(ExamRoomTest):
         self.browser.screenshot("proctor-results")
 
 
+    def test_a_new_sitting_from_the_form_with_a_roster_in_code_page_950(self):
+        self.sign_in_proctor()
+        self.browser.by_testid("end-sitting").click()
+        self.browser.by_testid("end-confirm").click()
+        wait_for(lambda: "考試已結束" in self.page.find_element("id", "counts").text)
+        roster = os.path.join(self.folder.root, "roster-big5.csv")
+        with open(roster, "wb") as f:
+            f.write("UserID,StuName,ClassName,SeatNo\r\nT001,張三,丙班,21\r\nT002,李四,丙班,22\r\n"
+                    .encode("cp950"))
+        self.browser.open(self.server.url + "/proctor/new.html")
+        session = self.page.find_element("id", "SessionNo")
+        wait_for(lambda: session.get_attribute("value") == "3", message="form filled from the sitting")
+        session.clear()
+        session.send_keys("4")
+        self.page.find_element("id", "roster").send_keys(roster)
+        self.browser.by_testid("create-sitting").click()
+        self.browser.wait_path("/proctor/board.html")
+        wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 2)
+        self.assertIn("張三", self.seat_card("21").text)
+        self.assertIn("場次 4", self.page.find_element("id", "board-title").text)
+        # The ended sitting's files are kept aside.
+        self.assertTrue(any(name.startswith("ended-")
+                            for name in os.listdir(os.path.join(self.folder.root, "exam-room"))))
+
+
 class WhoMayDoWhat(ExamRoomTest):
     def test_a_second_candidate_cannot_read_the_first_ones_draft(self):
         first = ApiClient(self.server).candidate("S123456789")
