@@ -9,6 +9,7 @@ packages=(
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
+  libcpp-httplib-dev libssl-dev openssl
   chromium chromium-driver python3-selenium fonts-noto-cjk
   "$@"
 )

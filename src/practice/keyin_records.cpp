@@ -4,6 +4,8 @@
 #include "platform/code_page.h"
 #include "support/decoding.h"
 
+#include <stdexcept>
+
 namespace keyin {
 
 std::optional<std::size_t> MethodIndex(std::u16string_view name) {
@@ -61,6 +63,50 @@ std::vector<KeyinEntry> ReadKeyinRecordFile(const std::string& path, MessageSink
     }
   }
   return entries;
+}
+
+std::u16string KeyinEntryText(std::u16string_view typed) {
+  std::u16string text;
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    // A surrogate pair is one character; code page 950 holds none of them.
+    const bool pair = i + 1 < typed.size() && typed[i] >= 0xD800 && typed[i] <= 0xDBFF &&
+                      typed[i + 1] >= 0xDC00 && typed[i + 1] <= 0xDFFF;
+    const std::u16string_view character = typed.substr(i, pair ? 2 : 1);
+    if (pair) ++i;
+    if (character == u",") {
+      text += u'，';
+    } else if (character == u"|") {
+      text += u'｜';
+    } else {
+      std::optional<std::string> bytes = Utf16ToCp950Exact(character);
+      const bool reads_back = bytes && Cp950ToUtf16(*bytes) == character;
+      text += reads_back ? character : std::u16string_view(u"？");
+    }
+  }
+  return text;
+}
+
+std::u16string KeyinRecordLine(std::u16string_view head, const std::vector<KeyinEntry>& entries) {
+  if (head.find(u'=') != std::u16string_view::npos) {
+    throw std::invalid_argument("keyin record head holds \"=\"");
+  }
+  std::u16string line = std::u16string(head) + u"=";
+  for (const KeyinEntry& entry : entries) {
+    for (std::u16string_view part :
+         {std::u16string_view(entry.typed), std::u16string_view(entry.method)}) {
+      if (part.find_first_of(u",|") != std::u16string_view::npos) {
+        throw std::invalid_argument("keyin record entry \"" + Utf16ToUtf8(part) +
+                                    "\" holds \",\" or \"|\"");
+      }
+    }
+    line += entry.typed + u"," + entry.method + u"|";
+  }
+  return line;
+}
+
+void AppendKeyinRecord(const std::string& path, std::u16string_view head,
+                       const std::vector<KeyinEntry>& entries) {
+  AppendAnsiLine(path, EncryptLine(KeyinRecordLine(head, entries)));
 }
 
 }  // namespace keyin

@@ -71,4 +71,19 @@ std::string KeyinRecordPath(const std::string& program_folder, ModeFolder mode, 
 // for an entry without ",".
 std::vector<KeyinEntry> ReadKeyinRecordFile(const std::string& path, MessageSink& messages);
 
+// The typed text made fit for an entry: "," and "|" would cut the entry, so they become their
+// full-width forms "，" and "｜"; a character that code page 950 cannot hold becomes "？".
+std::u16string KeyinEntryText(std::u16string_view typed);
+
+// The deciphered line "head=typed,method|typed,method|...|" that ParseEntries reads back into
+// the same entries. Throws std::invalid_argument when the head holds "=", or a typed text or a
+// method name holds "," or "|" (pass typed texts through KeyinEntryText first).
+std::u16string KeyinRecordLine(std::u16string_view head, const std::vector<KeyinEntry>& entries);
+
+// Appends the line of KeyinRecordLine, enciphered as Decrypt reads it, to the record file at path
+// (created when missing). Throws std::invalid_argument as KeyinRecordLine does, or for a line
+// that cannot be enciphered; FileError when the file cannot be written.
+void AppendKeyinRecord(const std::string& path, std::u16string_view head,
+                       const std::vector<KeyinEntry>& entries);
+
 }  // namespace keyin

@@ -1,0 +1,244 @@
+// Load on keyin-server as a classroom makes it: every seat types and saves every 5 seconds, then
+// within one short window every seat submits part 1, starts part 2 and submits it too. Reports
+// the latency of saves and the time from a submit to the part's result on the proctor's board,
+// and checks that no draft, no row and no scoring was lost or doubled. run_server_load.sh
+// prepares the server; this program only speaks HTTP to it.
+#include <httplib.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <mutex>
+#include <nlohmann/json.hpp>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using nlohmann::json;
+using Clock = std::chrono::steady_clock;
+
+struct Options {
+  int port = 0;
+  int seats = 60;
+  double typing_seconds = 30;
+  double burst_seconds = 10;
+  std::string password;
+};
+
+// A typed line: ten characters of text a candidate could type.
+std::string Piece(int seat, int n) {
+  static const char* const kText[] = {"晉太元中，武陵人捕魚", "為業。緣溪行，忘路之",
+                                      "遠近。忽逢桃花林，夾", "岸數百步，中無雜樹，",
+                                      "芳草鮮美，落英繽紛。"};
+  return kText[(seat + n) % 5] + std::string(n % 3 == 2 ? "\n" : "");
+}
+
+double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+
+struct Figures {
+  std::mutex mutex;
+  std::vector<double> saves;
+  std::vector<double> results;
+  int failed_saves = 0;
+  int failed_calls = 0;
+};
+
+double Percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0;
+  std::sort(values.begin(), values.end());
+  const std::size_t rank = static_cast<std::size_t>(std::ceil(p * values.size()));
+  return values[std::min(values.size() - 1, rank == 0 ? 0 : rank - 1)];
+}
+
+class Seat {
+ public:
+  Seat(const Options& options, const json& entry, int index)
+      : client_("127.0.0.1", options.port),
+        user_(entry["UserID"]),
+        seat_(entry["SeatNo"]),
+        index_(index) {
+    client_.set_keep_alive(true);
+    client_.set_read_timeout(60, 0);
+  }
+
+  bool Call(const char* method, const std::string& path, const json& body, json* answer = nullptr) {
+    httplib::Result res =
+        std::string(method) == "PUT"
+            ? client_.Put(path.c_str(), headers_, body.dump(), "application/json")
+            : client_.Post(path.c_str(), headers_, body.dump(), "application/json");
+    if (!res || res->status != 200) {
+      std::fprintf(stderr, "server-load: %s %s: %s\n", method, path.c_str(),
+                   res ? (std::to_string(res->status) + " " + res->body).c_str()
+                       : httplib::to_string(res.error()).c_str());
+      return false;
+    }
+    if (res->has_header("Set-Cookie")) {
+      const std::string cookie = res->get_header_value("Set-Cookie");
+      headers_ = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
+    }
+    if (answer != nullptr) *answer = json::parse(res->body);
+    return true;
+  }
+
+  // Types and saves every 5 seconds until `until`; returns false when a save failed.
+  void TypeUntil(int part, Clock::time_point until, Figures& figures, std::mt19937& random) {
+    auto next = Clock::now() + std::chrono::milliseconds(random() % 5000);
+    while (next < until) {
+      std::this_thread::sleep_until(next);
+      text_[part] += Piece(index_, static_cast<int>(text_[part].size()));
+      const auto start = Clock::now();
+      const bool saved =
+          Call("PUT", "/api/candidate/draft", {{"part", part}, {"text", text_[part]}});
+      const double took = Ms(Clock::now() - start);
+      std::lock_guard lock(figures.mutex);
+      figures.saves.push_back(took);
+      if (!saved) ++figures.failed_saves;
+      next += std::chrono::seconds(5);
+    }
+  }
+
+  const std::string& SeatNo() const { return seat_; }
+  const std::string& UserID() const { return user_; }
+  std::string text_[3];
+  Clock::time_point submitted_[3];
+
+ private:
+  httplib::Client client_;
+  httplib::Headers headers_;
+  std::string user_, seat_;
+  int index_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string name = argv[i], value = argv[i + 1];
+    if (name == "--port") options.port = std::stoi(value);
+    if (name == "--seats") options.seats = std::stoi(value);
+    if (name == "--typing-seconds") options.typing_seconds = std::stod(value);
+    if (name == "--burst-seconds") options.burst_seconds = std::stod(value);
+    if (name == "--password") options.password = value;
+  }
+  httplib::Client proctor("127.0.0.1", options.port);
+  proctor.set_read_timeout(60, 0);
+  auto signed_in = proctor.Post("/api/proctor/sign-in", json{{"password", options.password}}.dump(),
+                                "application/json");
+  if (!signed_in || signed_in->status != 200) {
+    std::fprintf(stderr, "server-load: cannot sign in as the proctor\n");
+    return 1;
+  }
+  const std::string cookie = signed_in->get_header_value("Set-Cookie");
+  const httplib::Headers proctor_headers = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
+  const json board = json::parse(proctor.Get("/api/board", proctor_headers)->body);
+  std::vector<std::unique_ptr<Seat>> seats;
+  for (std::size_t i = 0; i < board["seats"].size() && static_cast<int>(i) < options.seats; ++i) {
+    seats.push_back(std::make_unique<Seat>(options, board["seats"][i], static_cast<int>(i)));
+  }
+
+  Figures figures;
+  const auto begin = Clock::now();
+  const auto burst =
+      begin + std::chrono::milliseconds(static_cast<int>(options.typing_seconds * 1000));
+  const auto burst_end =
+      burst + std::chrono::milliseconds(static_cast<int>(options.burst_seconds * 1000));
+  std::vector<std::thread> threads;
+  for (std::size_t i = 0; i < seats.size(); ++i) {
+    threads.emplace_back([&, i] {
+      Seat& seat = *seats[i];
+      std::mt19937 random(static_cast<unsigned>(i) * 7919u + 1u);
+      bool ok = seat.Call("POST", "/api/candidate/sign-in", {{"UserID", seat.UserID()}}) &&
+                seat.Call("POST", "/api/candidate/method", {{"method", "倉頡"}}) &&
+                seat.Call("POST", "/api/candidate/start", {{"part", 1}});
+      if (!ok) {
+        std::lock_guard lock(figures.mutex);
+        ++figures.failed_calls;
+        return;
+      }
+      // Every seat submits part 1 in the first half of the window and part 2 in the second.
+      const auto window = std::chrono::milliseconds(static_cast<int>(options.burst_seconds * 500));
+      const auto submit1 = burst + std::chrono::milliseconds(random() % window.count());
+      const auto submit2 = burst + window + std::chrono::milliseconds(random() % window.count());
+      seat.TypeUntil(1, submit1, figures, random);
+      std::this_thread::sleep_until(submit1);
+      seat.text_[1] += Piece(static_cast<int>(i), 99);
+      seat.submitted_[1] = Clock::now();
+      ok = seat.Call("POST", "/api/candidate/submit", {{"part", 1}, {"text", seat.text_[1]}}) &&
+           seat.Call("POST", "/api/candidate/start", {{"part", 2}});
+      seat.TypeUntil(2, submit2, figures, random);
+      std::this_thread::sleep_until(submit2);
+      seat.text_[2] += Piece(static_cast<int>(i), 98);
+      seat.submitted_[2] = Clock::now();
+      ok = ok && seat.Call("POST", "/api/candidate/submit", {{"part", 2}, {"text", seat.text_[2]}});
+      if (!ok) {
+        std::lock_guard lock(figures.mutex);
+        ++figures.failed_calls;
+      }
+    });
+  }
+
+  // The proctor's board, polled every 50 ms: when did each part's result appear?
+  std::map<std::pair<std::string, int>, Clock::time_point> scored_at;
+  const auto give_up = burst_end + std::chrono::seconds(60);
+  while (scored_at.size() < seats.size() * 2 && Clock::now() < give_up) {
+    auto res = proctor.Get("/api/board", proctor_headers);
+    const auto now = Clock::now();
+    if (res && res->status == 200) {
+      const json now_board = json::parse(res->body);
+      for (const json& entry : now_board["seats"]) {
+        for (const json& part : entry["parts"]) {
+          const auto key =
+              std::make_pair(entry["SeatNo"].get<std::string>(), part["part"].get<int>());
+          if ((part["scoring"] == "scored" || part["scoring"] == "failed") &&
+              !scored_at.contains(key)) {
+            scored_at[key] = now;
+          }
+        }
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  for (std::thread& thread : threads) thread.join();
+
+  // Checks: every draft as last sent, every part scored once, one row per seat with both parts.
+  int lost_drafts = 0, unscored = 0;
+  for (const auto& seat : seats) {
+    const json detail =
+        json::parse(proctor.Get(("/api/seats/" + seat->SeatNo()).c_str(), proctor_headers)->body);
+    for (int part = 1; part <= 2; ++part) {
+      if (detail["texts"][part - 1] != seat->text_[part]) ++lost_drafts;
+      if (detail["parts"][part - 1]["scoring"] != "scored") ++unscored;
+      auto found = scored_at.find({seat->SeatNo(), part});
+      if (found != scored_at.end())
+        figures.results.push_back(Ms(found->second - seat->submitted_[part]));
+    }
+  }
+  const json results = json::parse(proctor.Get("/api/results", proctor_headers)->body);
+  int complete_rows = 0;
+  for (const json& row : results["rows"]) {
+    // TestScore_Student: Score1 and Score2 (columns 4 and 6) both stored.
+    if (row[4] != "" && row[6] != "") ++complete_rows;
+  }
+  std::printf("seats %zu, saves %zu (failed %d), other failed calls %d\n", seats.size(),
+              figures.saves.size(), figures.failed_saves, figures.failed_calls);
+  std::printf("save: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", Percentile(figures.saves, 0.5),
+              Percentile(figures.saves, 0.99), Percentile(figures.saves, 1.0));
+  std::printf(
+      "submit to result: p50 %.0f ms, p99 %.0f ms, max %.0f ms (board polled every 50 ms)\n",
+      Percentile(figures.results, 0.5), Percentile(figures.results, 0.99),
+      Percentile(figures.results, 1.0));
+  std::printf("lost drafts %d, parts not scored %d, rows %zu (complete %d)\n", lost_drafts,
+              unscored, results["rows"].size(), complete_rows);
+  const bool sound = lost_drafts == 0 && unscored == 0 && figures.failed_saves == 0 &&
+                     figures.failed_calls == 0 && results["rows"].size() == seats.size() &&
+                     complete_rows == static_cast<int>(seats.size());
+  std::printf("%s\n", sound ? "all checks passed" : "CHECKS FAILED");
+  return sound ? 0 : 1;
+}

@@ -1,0 +1,52 @@
+// The HTTP face of the exam room: the JSON API of docs/api.md, the pages of web/, sessions and
+// the protections every response carries. Routes are thin: they check the session and the
+// request's shape, call the room, and turn its answer or refusal into a response.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "server/exam_room.h"
+
+namespace httplib {
+class Server;
+}
+
+namespace keyin::server {
+
+struct FrontEndOptions {
+  std::string proctor_password;
+  std::string web_folder;       // the pages: index.html, proctor/index.html, *.js, *.css
+  std::string tls_certificate;  // both empty: plain HTTP
+  std::string tls_key;
+  std::size_t body_limit = 1 << 20;  // larger requests get 413
+  int threads = 128;
+};
+
+class HttpFrontEnd {
+ public:
+  // Throws std::runtime_error when the pages cannot be read or TLS cannot be set up.
+  HttpFrontEnd(ExamRoom& room, FrontEndOptions options);
+  ~HttpFrontEnd();
+  HttpFrontEnd(const HttpFrontEnd&) = delete;
+  HttpFrontEnd& operator=(const HttpFrontEnd&) = delete;
+
+  // Binds; port 0 picks a free one. Returns the port, or nothing when it cannot bind.
+  std::optional<int> Bind(const std::string& host, int port);
+  // Serves until Stop(); returns false when serving failed.
+  bool Serve();
+  void Stop();
+
+ private:
+  struct State;
+  std::unique_ptr<State> state_;
+};
+
+// True when both texts are equal; the time taken does not depend on where they differ.
+bool ConstantTimeEquals(std::string_view a, std::string_view b);
+
+// The value of one cookie in a Cookie header, or nothing.
+std::optional<std::string> CookieValue(std::string_view header, std::string_view name);
+
+}  // namespace keyin::server

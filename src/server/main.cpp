@@ -1,0 +1,141 @@
+// keyin-server: the exam room in the browser. It plays the part of a desktop test front end for
+// a whole room: candidates type in their browser with their own input method, and every finished
+// part is scored by keyin-scorer exactly as a front end starts it.
+#include <pthread.h>
+#include <signal.h>
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <thread>
+
+#include "platform/child_process.h"
+#include "platform/paths.h"
+#include "server/exam_room.h"
+#include "server/http_api.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read " + path);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+int Fail(const std::string& message, int status = 1) {
+  std::cerr << "keyin-server: " << message << "\n";
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  CLI::App app{
+      "keyin-server: the exam room in the browser (candidate pages at /, proctor at "
+      "/proctor/). The proctor password comes from KEYIN_PROCTOR_PASSWORD."};
+  std::string listen = "127.0.0.1:8080", tls_cert, tls_key, sitting_file, roster_file, state;
+  std::string web;
+  int workers = 2;
+  app.add_option("--listen", listen,
+                 "ADDR:PORT to listen on; 0.0.0.0:PORT serves the whole network, port 0 picks a "
+                 "free port")
+      ->capture_default_str();
+  app.add_option("--tls-cert", tls_cert, "PEM certificate: serve HTTPS");
+  app.add_option("--tls-key", tls_key, "PEM private key of the certificate");
+  app.add_option("--sitting", sitting_file,
+                 "Open this sitting at start (JSON named after the run parameters, plus "
+                 "ShowResults)");
+  app.add_option("--roster", roster_file,
+                 "The roster of --sitting: CSV with the columns UserID, StuName, ClassName, "
+                 "SeatNo (UTF-8 or code page 950)");
+  app.add_option("--state", state,
+                 "Folder of the sitting's state and drafts (default: exam-room/ in the program "
+                 "folder)");
+  app.add_option("--web", web, "Folder of the pages (default: web/ beside the executable)");
+  app.add_option("--workers", workers, "Scoring runs at the same time")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 16));
+  CLI11_PARSE(app, argc, argv);
+
+  const char* password = std::getenv("KEYIN_PROCTOR_PASSWORD");
+  if (password == nullptr || *password == '\0') {
+    return Fail(
+        "set KEYIN_PROCTOR_PASSWORD to the proctor's password; refusing to start "
+        "without one",
+        2);
+  }
+  if (tls_cert.empty() != tls_key.empty()) return Fail("--tls-cert and --tls-key go together", 2);
+  if (sitting_file.empty() != roster_file.empty()) {
+    return Fail("--sitting and --roster go together", 2);
+  }
+  const std::size_t colon = listen.rfind(':');
+  int port = -1;
+  try {
+    if (colon != std::string::npos) port = std::stoi(listen.substr(colon + 1));
+  } catch (const std::exception&) {
+  }
+  if (colon == std::string::npos || colon == 0 || port < 0 || port > 65535) {
+    return Fail("--listen takes ADDR:PORT, for example 127.0.0.1:8080", 2);
+  }
+  const std::string host = listen.substr(0, colon);
+
+  // Scoring runs are children: a broken pipe to a browser must not end the server, and the
+  // signals that stop it are taken by one thread.
+  ::signal(SIGPIPE, SIG_IGN);
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+
+  try {
+    const std::string program_folder = keyin::ProgramFolder();
+    const std::string executables = keyin::ExecutableFolder();
+    keyin::server::RoomConfig config;
+    config.program_folder = program_folder;
+    config.state_folder = state.empty() ? program_folder + "/exam-room" : state;
+    config.scorer = executables + "/keyin-scorer";
+    config.tool = executables + "/keyin-tool";
+    config.scoring_workers = workers;
+    keyin::server::ExamRoom room(config);
+    if (!sitting_file.empty()) {
+      const auto sitting = keyin::server::SittingFromJson(
+          nlohmann::json::parse(ReadFile(sitting_file), nullptr, false));
+      room.OpenOrResume(sitting, keyin::server::ParseRoster(ReadFile(roster_file)));
+    }
+
+    keyin::server::FrontEndOptions options;
+    options.proctor_password = password;
+    options.web_folder = web.empty() ? executables + "/web" : web;
+    options.tls_certificate = tls_cert;
+    options.tls_key = tls_key;
+    keyin::server::HttpFrontEnd front_end(room, options);
+    const std::optional<int> bound = front_end.Bind(host, port);
+    if (!bound) return Fail("cannot listen on " + listen);
+
+    std::thread stopper([&] {
+      int signal = 0;
+      sigwait(&stop_signals, &signal);
+      front_end.Stop();
+    });
+
+    const std::string scheme = tls_cert.empty() ? "http" : "https";
+    const std::string base = scheme + "://" + (host == "0.0.0.0" ? "<this computer>" : host) + ":" +
+                             std::to_string(*bound);
+    std::cout << "keyin-server: candidates " << base << "/\n"
+              << "keyin-server: proctor    " << base << "/proctor/\n"
+              << std::flush;
+    const bool served = front_end.Serve();
+    // The stopper must be done with the front end before it goes: wake it if no signal did.
+    pthread_kill(stopper.native_handle(), SIGTERM);
+    stopper.join();
+    if (!served) return Fail("serving stopped on an error");
+    return 0;
+  } catch (const std::exception& failure) {
+    return Fail(failure.what());
+  }
+}

@@ -1,0 +1,30 @@
+// The stored rows of a sitting, read back from the result table of its kind of run, and their
+// CSV export.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "server/sitting.h"
+
+namespace keyin::server {
+
+// The rows as texts: numbers in their shortest form, empty columns as "".
+struct StoredResults {
+  std::string table;  // empty when the kind of run stores no row
+  std::vector<std::string> columns;
+  std::vector<std::vector<std::string>> rows;
+};
+
+// The rows of the sitting's candidates, in roster order: for an exam the Keyin rows of its exam
+// place and exam; for the other kinds the rows of its paper and seats stored since the sitting
+// opened (opened_at, "yyyy/MM/dd HH:mm:ss") where the table keeps a time. Throws DatabaseError.
+StoredResults ReadStoredResults(const std::string& program_folder, const Sitting& sitting,
+                                const std::vector<Candidate>& roster, const std::string& opened_at);
+
+// UTF-8 with a byte-order mark (so spreadsheet programs read the Chinese right), CR LF line
+// ends, a header row of the column names; fields holding ",", '"' or a line end are quoted.
+// Pure.
+std::string ResultsCsv(const StoredResults& results);
+
+}  // namespace keyin::server

@@ -1,0 +1,84 @@
+// A sitting: the run parameters a whole room shares, and its roster. Both come from people
+// (a JSON file or the proctor's form, a CSV file exported by a spreadsheet); everything here
+// checks them before a value can reach an argument string or a file name. Pure.
+//
+// Texts are UTF-8. Every value ends up in the scorer's argument string, which is cut at ",", so
+// no value may hold one. Values that name files or folders (ExamPaperNo, SessionNo, UserID,
+// SeatNo) are restricted to letters, digits, "-" and "_".
+#pragma once
+
+#include <nlohmann/json.hpp>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "run/run_kind.h"
+
+namespace keyin::server {
+
+// Input that cannot open a sitting; what() is a message for the proctor, in Traditional
+// Chinese, that says how to put it right.
+class SittingError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+struct Sitting {
+  std::string ExamPlaceNo;
+  std::string ExamNo;
+  std::string ExamPaperNo;
+  std::string TestType;
+  std::string SessionNo;
+  std::string TotTime;        // whole seconds, as given
+  std::string SubtractScore;  // a number, as given
+  std::string LibPath;        // ends with "/" or "\"
+  std::string ScrPath;        // ends with "/" or "\"
+  bool ShowResults = false;
+  // Lines of a custom text for TestType "0"; empty when the paper's .cus file is used as it is.
+  std::vector<std::string> CustomText;
+  friend bool operator==(const Sitting&, const Sitting&) = default;
+};
+
+struct Candidate {
+  std::string UserID;
+  std::string StuName;
+  std::string ClassName;
+  std::string SeatNo;
+  friend bool operator==(const Candidate&, const Candidate&) = default;
+};
+
+// Reads and checks the fields named after the run parameters plus ShowResults (and the
+// optional CustomText). Numbers may be given as JSON numbers or texts. Throws SittingError.
+Sitting SittingFromJson(const nlohmann::json& json);
+nlohmann::json SittingToJson(const Sitting& sitting);
+
+// The kind of run of the sitting (its TestType is one of the list, checked on reading).
+RunKind KindOf(const Sitting& sitting);
+
+// Test parts of the kind of run: one for the custom-text and single article practice, two
+// for every other kind.
+int PartCount(const Sitting& sitting);
+
+// The roster file as text: UTF-8 when it starts with a byte-order mark or is well-formed UTF-8,
+// otherwise code page 950.
+std::string RosterText(std::string_view bytes);
+
+// Records of a CSV text (RFC 4180: "," between fields, fields in double quotes may hold ",",
+// line ends and doubled quotes; CR LF or LF ends a record). Throws SittingError for a quote
+// that is never closed.
+std::vector<std::vector<std::string>> ParseCsv(std::string_view text);
+
+// The roster from the file's bytes: a header row naming the columns UserID, StuName, ClassName
+// and SeatNo (in any order, other columns ignored), then one candidate per row; blank rows are
+// skipped, blanks around values trimmed. Throws SittingError naming the row and what is wrong
+// (a missing column, an empty or malformed UserID or SeatNo, a duplicate, a ",").
+std::vector<Candidate> ParseRoster(std::string_view bytes);
+
+nlohmann::json RosterToJson(const std::vector<Candidate>& roster);
+std::vector<Candidate> RosterFromJson(const nlohmann::json& json);
+
+// True for 1 to max_length letters, digits, "-" and "_".
+bool IsSafeName(std::string_view text, std::size_t max_length);
+
+}  // namespace keyin::server

@@ -1,0 +1,413 @@
+"""Browser tests of keyin-server: a candidate sits a test in headless Chromium, typing Chinese
+through real input-method compositions; the proctor watches the board and exports the results.
+Each test starts its own program folder, server and browser; screenshots are kept under
+<build>/browser-screenshots/."""
+
+import os
+import sys
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(__file__))
+import harness  # noqa: E402
+from harness import ApiClient, Browser, ProgramFolder, Server, wait_for  # noqa: E402
+
+USER = "S123456789"
+
+
+class ExamRoomTest(unittest.TestCase):
+    sitting_changes = {}
+
+    def setUp(self):
+        self.folder = ProgramFolder()
+        self.server = Server(self.folder, self.folder.sitting(**self.sitting_changes))
+        self.browser = Browser()
+        self.page = self.browser.driver
+
+    def tearDown(self):
+        result = self._outcome.result
+        if any(test is self for test, _ in result.failures + result.errors):
+            self.browser.screenshot("failed-" + self.id().split(".")[-1])
+        self.browser.quit()
+        self.server.stop()
+        self.folder.remove()
+
+    # Steps of the candidate's way, as a person takes them.
+    def sign_in(self, user=USER):
+        self.browser.open(self.server.url + "/")
+        self.browser.by_testid("user-id").send_keys(user)
+        self.browser.by_testid("sign-in").click()
+
+    def choose_method(self, method="倉頡"):
+        self.browser.wait_path("/method.html")
+        group = self.browser.by_testid("input-method")
+        labels = wait_for(lambda: group.find_elements("css selector", "label"), message="methods")
+        next(label for label in labels if label.text.strip() == method).click()
+        self.page.find_element("id", "method-next").click()
+
+    def start_part(self):
+        self.browser.wait_path("/ready.html")
+        self.browser.by_testid("start").click()
+        self.browser.wait_path("/type.html")
+        box = self.browser.by_testid("answer")
+        wait_for(lambda: self.page.find_elements("css selector", "#reference li"), message="paper")
+        box.click()
+        return box
+
+    def answer_value(self):
+        return self.page.execute_script("return document.querySelector('[data-testid=answer]').value")
+
+    def wait_saved(self, text):
+        """Until the server holds exactly this draft of the seat's current part."""
+        def saved():
+            state = harness.seat_state(self.folder, "1")
+            return any(p["text"] == text and p["submitted_ms"] == 0 and p["started_ms"]
+                       for p in state["parts"])
+        wait_for(saved, timeout=15, message="draft saved")
+
+
+class CandidateSitsBothParts(ExamRoomTest):
+    def test_types_both_parts_through_the_input_method_and_sees_the_scores_of_the_scorer(self):
+        self.sign_in()
+        self.choose_method("倉頡")
+        parts = {1: harness.sample_lines("typed-test1.txt"), 2: harness.sample_lines("typed-test2.txt")}
+        for part in (1, 2):
+            self.start_part()
+            self.browser.type_lines(parts[part])
+            self.assertEqual(self.answer_value(), "".join(line + "\n" for line in parts[part]))
+            if part == 1:
+                self.browser.screenshot("candidate-typing")
+            self.browser.by_testid("submit").click()
+        self.browser.wait_path("/result.html")
+        speed = self.browser.by_testid("speed")
+        wait_for(lambda: speed.text != "", message="scores shown")
+        self.browser.screenshot("candidate-result")
+
+        # The answer files are the front end's, and the scores are the scorer's for them.
+        state = harness.seat_state(self.folder, "1")
+        seat_folder = os.path.join(self.folder.root, "scores", "3-1")
+        reference = ProgramFolder()
+        try:
+            for part in (1, 2):
+                with open(os.path.join(seat_folder, f"CTEST-{part}"), "rb") as f:
+                    answer = f.read()
+                self.assertEqual(answer, harness.typed_answer_bytes(parts[part]))
+                os.makedirs(os.path.join(reference.root, "scores"), exist_ok=True)
+                with open(os.path.join(reference.root, "scores", f"CTEST-{part}"), "wb") as f:
+                    f.write(answer)
+                use_time = state["parts"][part - 1]["use_time"]
+                run = reference.scorer(
+                    f"A01,E01,P001,,3,{USER},王小明,3,1,{part},600,{use_time},0,"
+                    f"{reference.root}/lib/,{reference.root}/scores/,甲班")
+                self.assertEqual(run.returncode, 0, run.stderr)
+                for extension in (".TOT", ".SCR"):
+                    with open(os.path.join(seat_folder, f"CTEST-{part}{extension}"), "rb") as a, \
+                            open(os.path.join(reference.root, "scores", f"CTEST-{part}{extension}"), "rb") as b:
+                        self.assertEqual(a.read(), b.read(), extension)
+                with open(os.path.join(reference.root, "scores", f"CTEST-{part}.TOT"), encoding="utf-16") as f:
+                    total = f.read().splitlines()
+                shown = self.page.find_element("css selector", f'[data-testid="speed"][data-part="{part}"]')
+                self.assertEqual(shown.text, total[1])
+                rate = self.page.find_element("css selector", f'[data-testid="error-rate"][data-part="{part}"]')
+                self.assertEqual(rate.text, total[2] + "%")
+            columns = "Id, Stuname, TestNum, Tno, Score1, Err1, Score2, Err2, Score, Err, ErWords1, ErWords2"
+            sql = f"SELECT {columns} FROM TestScore_Student;"
+            self.assertEqual(self.folder.query("Vorkeyin.mdb", "K4T7W2", sql),
+                             reference.query("Vorkeyin.mdb", "K4T7W2", sql))
+        finally:
+            reference.remove()
+
+    def test_autosave_never_disturbs_a_composition_in_progress(self):
+        self.sign_in()
+        self.choose_method("注音")
+        self.start_part()
+        self.browser.compose("ㄐㄧㄣˋ", "晉")
+        self.browser.press_enter()
+        self.wait_saved("晉\n")
+        # Hold a composition open across an autosave: the box keeps it, the server never sees it.
+        for i in range(1, 4):
+            self.page.execute_cdp_cmd("Input.imeSetComposition",
+                                      {"text": "ㄊㄞˋ"[:i], "selectionStart": i, "selectionEnd": i})
+        saves_before = harness.seat_state(self.folder, "1")["parts"][0]["saved_ms"]
+        time.sleep(6)  # longer than the page's autosave interval
+        self.assertEqual(self.answer_value(), "晉\nㄊㄞˋ")
+        self.assertEqual(harness.seat_state(self.folder, "1")["parts"][0]["text"], "晉\n")
+        self.assertEqual(harness.seat_state(self.folder, "1")["parts"][0]["saved_ms"], saves_before)
+        self.page.execute_cdp_cmd("Input.insertText", {"text": "太"})
+        self.assertEqual(self.answer_value(), "晉\n太")
+        self.assertEqual(self.page.find_element("id", "char-count").text, "已打 2 字")
+        self.wait_saved("晉\n太")
+
+    def test_paste_and_drop_are_refused(self):
+        self.sign_in()
+        self.choose_method()
+        self.start_part()
+        self.browser.compose("ㄐ", "晉")
+        refused = self.page.execute_script("""
+            const box = document.querySelector('[data-testid=answer]');
+            const data = new DataTransfer();
+            data.setData('text/plain', '武陵人捕魚為業');
+            const paste = new ClipboardEvent('paste', {clipboardData: data, bubbles: true, cancelable: true});
+            const drop = new DragEvent('drop', {dataTransfer: data, bubbles: true, cancelable: true});
+            const typed = new InputEvent('beforeinput', {inputType: 'insertFromPaste', data: 'x', bubbles: true, cancelable: true});
+            return [!box.dispatchEvent(paste), !box.dispatchEvent(drop), !box.dispatchEvent(typed)];""")
+        self.assertEqual(refused, [True, True, True])
+        self.assertEqual(self.answer_value(), "晉")
+        self.assertIn("不能貼上", self.page.find_element("id", "save-status").text)
+
+
+class ReportPage(ExamRoomTest):
+    # Stands for `keyin-tool report --format html --output FILE ARGUMENTS`: a page with inline
+    # styles and the header numbers the report marks with data-field.
+    REPORT_TOOL = """#!/bin/sh
+[ "$1" = report ] || exit 2
+cat > "$5" <<HTML
+<!doctype html><html lang="zh-Hant"><head><meta charset="utf-8"><style>p{color:#123}</style>
+</head><body><p>report of <span data-field="arguments">$6</span></p>
+<p data-field="speed">n</p><script>document.body.dataset.scripted = "yes";</script></body></html>
+HTML
+"""
+
+    def setUp(self):
+        self.folder = ProgramFolder()
+        executables = harness.executables_with_report_tool(self.folder, self.REPORT_TOOL)
+        self.server = Server(self.folder, self.folder.sitting(), executables=executables)
+        self.browser = Browser()
+        self.page = self.browser.driver
+
+    def test_the_result_page_shows_each_parts_report_without_running_its_script(self):
+        candidate = ApiClient(self.server).candidate(USER)
+        candidate.json("POST", "/api/candidate/method", {"method": "倉頡"})
+        for part in (1, 2):
+            candidate.json("POST", "/api/candidate/start", {"part": part})
+            candidate.json("POST", "/api/candidate/submit", {"part": part, "text": "晉太元中\n"})
+        self.sign_in()
+        self.browser.wait_path("/result.html")
+        frames = wait_for(lambda: self.page.find_elements("css selector", "iframe.report"),
+                          message="reports")
+        self.assertEqual(len(frames), 2)
+        self.browser.screenshot("candidate-result-with-report")
+        self.page.switch_to.frame(frames[1])
+        arguments = wait_for(lambda: self.page.find_elements("css selector", '[data-field="arguments"]'))
+        self.assertTrue(arguments[0].text.startswith("A01,E01,P001,,3,S123456789,王小明,3,1,2,600,"))
+        # The report's own styles apply; its script does not run (the page is sandboxed).
+        self.assertEqual(self.page.execute_script(
+            "return getComputedStyle(document.querySelector('p')).color"), "rgb(17, 34, 51)")
+        self.page.switch_to.default_content()
+        # A candidate who is not done sees no report, not even an own one.
+        status, _ = ApiClient(self.server).candidate("S223456789").call("GET", "/api/candidate/report/1")
+        self.assertEqual(status, 403)
+
+
+class TimeRunsOut(ExamRoomTest):
+    sitting_changes = {"TotTime": 4}
+
+    def test_time_running_out_submits_the_part_with_what_was_typed(self):
+        self.sign_in()
+        self.choose_method()
+        self.start_part()
+        self.browser.compose("ㄐㄧㄣˋ", "晉太元中")
+        # The page submits when its clock reaches zero and goes on to the next part.
+        self.browser.wait_path("/ready.html", timeout=20)
+        part = harness.seat_state(self.folder, "1")["parts"][0]
+        self.assertEqual(part["text"], "晉太元中")
+        self.assertEqual(part["use_time"], 4)
+        wait_for(lambda: harness.seat_state(self.folder, "1")["parts"][0]["scoring"] == "scored",
+                 message="part scored")
+
+    def test_the_server_submits_a_part_whose_page_is_gone(self):
+        self.sign_in()
+        self.choose_method()
+        self.start_part()
+        self.browser.compose("ㄐㄧㄣˋ", "晉太元中")
+        self.browser.press_enter()
+        self.wait_saved("晉太元中\n")
+        self.browser.open("about:blank")  # the page is closed before the time is up
+        wait_for(lambda: harness.seat_state(self.folder, "1")["parts"][0]["scoring"] == "scored",
+                 timeout=20, message="part submitted by the server")
+        part = harness.seat_state(self.folder, "1")["parts"][0]
+        self.assertEqual(part["text"], "晉太元中\n")
+        self.assertEqual(part["use_time"], 4)
+
+
+class NothingLost(ExamRoomTest):
+    def time_left(self):
+        return self.page.execute_script(
+            "return document.querySelector('[data-testid=time-left]').textContent")
+
+    def seconds(self, text):
+        minutes, seconds = text.split(":")
+        return int(minutes) * 60 + int(seconds)
+
+    def test_a_reload_keeps_the_text_and_the_time(self):
+        self.sign_in()
+        self.choose_method()
+        self.start_part()
+        self.browser.type_lines(["晉太元中，武陵人捕魚為業。"])
+        self.browser.compose("ㄩㄢˊ", "緣溪")
+        self.wait_saved("晉太元中，武陵人捕魚為業。\n緣溪")
+        deadline = harness.seat_state(self.folder, "1")["parts"][0]["deadline_ms"]
+        time.sleep(1.2)
+        self.page.refresh()
+        wait_for(lambda: self.answer_value() == "晉太元中，武陵人捕魚為業。\n緣溪", message="text back")
+        left = wait_for(lambda: self.time_left() if self.time_left() != "--:--" else None)
+        expected = (deadline / 1000) - time.time()
+        self.assertLessEqual(abs(self.seconds(left) - expected), 2)
+        self.assertLess(self.seconds(left), 600)  # the clock did not start again
+        self.assertEqual(harness.seat_state(self.folder, "1")["parts"][0]["deadline_ms"], deadline)
+
+    def test_a_server_restart_in_the_middle_resumes_the_seat(self):
+        self.sign_in()
+        self.choose_method()
+        self.start_part()
+        self.browser.type_lines(["晉太元中，武陵人捕魚為業。"])
+        self.wait_saved("晉太元中，武陵人捕魚為業。\n")
+        deadline = harness.seat_state(self.folder, "1")["parts"][0]["deadline_ms"]
+        self.server.stop(crash=True)
+        # Typing goes on while the server is away; the page keeps the text.
+        self.browser.compose("ㄩㄢˊ", "緣溪行")
+        self.server.restart_on_same_port()
+        self.wait_saved("晉太元中，武陵人捕魚為業。\n緣溪行")
+        self.page.refresh()
+        wait_for(lambda: self.answer_value() == "晉太元中，武陵人捕魚為業。\n緣溪行", message="text back")
+        self.assertEqual(harness.seat_state(self.folder, "1")["parts"][0]["deadline_ms"], deadline)
+        self.browser.by_testid("submit").click()
+        self.browser.wait_path("/ready.html")
+
+
+class Proctor(ExamRoomTest):
+    def sign_in_proctor(self):
+        self.browser.open(self.server.url + "/proctor/")
+        self.browser.by_testid("proctor-password").send_keys(harness.PASSWORD)
+        self.browser.by_testid("proctor-sign-in").click()
+        self.browser.wait_path("/proctor/board.html")
+
+    def seat_card(self, seat):
+        return self.page.find_element("css selector", f'[data-seat="{seat}"]')
+
+    def test_board_shows_every_seat_and_the_csv_equals_the_stored_rows(self):
+        # Seat 1 finishes part 1 and types part 2; seat 2 pastes far too fast; seat 3 stays away.
+        first = ApiClient(self.server).candidate("S123456789")
+        first.json("POST", "/api/candidate/method", {"method": "倉頡"})
+        first.json("POST", "/api/candidate/start", {"part": 1})
+        first.json("POST", "/api/candidate/submit", {"part": 1, "text": "晉太元中，武陵人捕魚為業。\n"})
+        first.json("POST", "/api/candidate/start", {"part": 2})
+        first.json("PUT", "/api/candidate/draft", {"part": 2, "text": "嶺南道中"})
+        second = ApiClient(self.server).candidate("S223456789")
+        second.json("POST", "/api/candidate/method", {"method": "注音"})
+        second.json("POST", "/api/candidate/start", {"part": 1})
+        status, _ = second.json("PUT", "/api/candidate/draft",
+                                {"part": 1, "text": "晉太元中，武陵人捕魚為業。緣溪行，忘路之遠近。" * 10})
+        self.assertEqual(status, 200)
+
+        self.sign_in_proctor()
+        wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 3)
+        wait_for(lambda: self.seat_card("1").get_attribute("data-state") == "typing")
+        self.assertIn("第 2 部分", self.seat_card("1").text)
+        self.assertIn("已打 4 字", self.seat_card("1").text)
+        self.assertEqual(self.seat_card("2").get_attribute("data-too-fast"), "true")
+        self.assertIn("速度異常", self.seat_card("2").text)
+        self.assertIn("未登入", self.seat_card("3").text)
+        self.browser.screenshot("proctor-board")
+
+        # Add five minutes to seat 1, with the keyboard only.
+        left_before = first.json("GET", "/api/candidate/state")[1]["time_left_ms"]
+        select = self.browser.by_testid("add-time-seat")
+        select.send_keys("1")
+        minutes = self.browser.by_testid("add-time-minutes")
+        minutes.clear()
+        minutes.send_keys("5\n")
+        wait_for(lambda: first.json("GET", "/api/candidate/state")[1]["time_left_ms"] > left_before + 290000,
+                 message="time added")
+
+        # End the sitting: every open part is submitted from its last save.
+        self.browser.by_testid("end-sitting").click()
+        self.browser.by_testid("end-confirm").click()
+        wait_for(lambda: "考試已結束" in self.page.find_element("id", "counts").text)
+        wait_for(lambda: all(p["scoring"] in ("", "scored") for seat in ("1", "2")
+                             for p in harness.seat_state(self.folder, seat)["parts"]),
+                 message="all parts scored")
+        self.assertEqual(harness.seat_state(self.folder, "1")["parts"][1]["text"], "嶺南道中")
+
+        proctor = ApiClient(self.server).proctor()
+        status, csv_bytes = proctor.call("GET", "/api/results.csv")
+        self.assertEqual(status, 200)
+        self.assertTrue(csv_bytes.startswith(b"\xef\xbb\xbf"))
+        import csv
+        import io
+        exported = list(csv.reader(io.StringIO(csv_bytes[3:].decode("utf-8"), newline="")))
+        stored = self.folder.query("Vorkeyin.mdb", "K4T7W2",
+                                   "SELECT * FROM TestScore_Student ORDER BY TestNum, TestDay;")
+        self.assertEqual(exported[0], ["Id", "Stuname", "TestNum", "Tno", "Score1", "Err1", "Score2",
+                                       "Err2", "Score", "Err", "SubtractScore", "ErWords1",
+                                       "ErWords2", "Keyin", "TestDay", "LocalHostName"])
+        self.assertEqual(len(exported) - 1, 2)
+        self.assertEqual(sorted(exported[1:]), sorted(stored))
+
+        self.browser.open(self.server.url + "/proctor/results.html")
+        wait_for(lambda: len(self.page.find_elements("css selector", "#stored-rows tbody tr")) == 2)
+        self.browser.screenshot("proctor-results")
+
+
+    def test_a_new_sitting_from_the_form_with_a_roster_in_code_page_950(self):
+        self.sign_in_proctor()
+        self.browser.by_testid("end-sitting").click()
+        self.browser.by_testid("end-confirm").click()
+        wait_for(lambda: "考試已結束" in self.page.find_element("id", "counts").text)
+        roster = os.path.join(self.folder.root, "roster-big5.csv")
+        with open(roster, "wb") as f:
+            f.write("UserID,StuName,ClassName,SeatNo\r\nT001,張三,丙班,21\r\nT002,李四,丙班,22\r\n"
+                    .encode("cp950"))
+        self.browser.open(self.server.url + "/proctor/new.html")
+        session = self.page.find_element("id", "SessionNo")
+        wait_for(lambda: session.get_attribute("value") == "3", message="form filled from the sitting")
+        session.clear()
+        session.send_keys("4")
+        self.page.find_element("id", "roster").send_keys(roster)
+        self.browser.by_testid("create-sitting").click()
+        self.browser.wait_path("/proctor/board.html")
+        wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 2)
+        self.assertIn("張三", self.seat_card("21").text)
+        self.assertIn("場次 4", self.page.find_element("id", "board-title").text)
+        # The ended sitting's files are kept aside.
+        self.assertTrue(any(name.startswith("ended-")
+                            for name in os.listdir(os.path.join(self.folder.root, "exam-room"))))
+
+
+class WhoMayDoWhat(ExamRoomTest):
+    def test_a_second_candidate_cannot_read_the_first_ones_draft(self):
+        first = ApiClient(self.server).candidate("S123456789")
+        first.json("POST", "/api/candidate/method", {"method": "倉頡"})
+        first.json("POST", "/api/candidate/start", {"part": 1})
+        first.json("PUT", "/api/candidate/draft", {"part": 1, "text": "祕密的草稿"})
+
+        self.sign_in("S223456789")
+        self.browser.wait_path("/method.html")
+        # Every way a page could ask for another seat's text or result is closed to a candidate.
+        for path in ("/api/seats/1", "/api/seats/1/report/1", "/api/board", "/api/results",
+                     "/api/results.csv"):
+            self.assertEqual(self.browser.fetch_status(path), 401, path)
+        own = self.page.execute_async_script(
+            "const done = arguments[0];"
+            "fetch('/api/candidate/state').then(r => r.text()).then(done);")
+        self.assertNotIn("祕密", own)
+        self.assertIn("S223456789", own)
+        # The paper is not given before the part starts.
+        self.assertNotIn("reference", own)
+
+    def test_proctor_api_without_the_password_is_401(self):
+        anonymous = ApiClient(self.server)
+        for method, path in (("GET", "/api/board"), ("GET", "/api/sitting"),
+                             ("POST", "/api/sitting/end"), ("GET", "/api/results.csv"),
+                             ("POST", "/api/seats/1/add-time")):
+            status, _ = anonymous.call(method, path, raw=b"{}" if method == "POST" else None)
+            self.assertEqual(status, 401, path)
+        status, _ = anonymous.json("POST", "/api/proctor/sign-in", {"password": "wrong"})
+        self.assertEqual(status, 401)
+        # The refused end changed nothing.
+        status, board = ApiClient(self.server).proctor().json("GET", "/api/board")
+        self.assertEqual((status, board["ended"]), (200, False))
+
+
+if __name__ == "__main__":
+    unittest.main()

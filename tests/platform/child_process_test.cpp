@@ -1,0 +1,85 @@
+#include "platform/child_process.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "platform/durable_file.h"
+#include "platform/system_services.h"
+
+namespace keyin {
+namespace {
+
+ChildResult Shell(const std::string& script, ChildOptions options = {}) {
+  return RunChild("/bin/sh", {"-c", script}, options);
+}
+
+TEST(RunChild, GivesExitStatusOutputAndEnvironment) {
+  ChildOptions options;
+  options.environment["KEYIN_PROBE"] = "值";
+  ChildResult result = Shell("echo \"$KEYIN_PROBE\"; echo oops >&2; exit 3", options);
+  EXPECT_EQ(result.exit_status, 3);
+  EXPECT_FALSE(result.timed_out);
+  EXPECT_EQ(result.out, "值\n");
+  EXPECT_EQ(result.err, "oops\n");
+}
+
+// A hung scoring run must not hold a server thread: it is killed and reaped at its limit.
+TEST(RunChild, KillsAChildThatOutlivesItsLimit) {
+  ChildOptions options;
+  options.time_limit = std::chrono::milliseconds(200);
+  ChildResult result = Shell("exec sleep 30", options);
+  EXPECT_TRUE(result.timed_out);
+  EXPECT_EQ(result.exit_status, 128 + 9);
+  // Closing its output does not let a child escape its limit either.
+  result = Shell("exec sleep 30 >/dev/null 2>&1", options);
+  EXPECT_TRUE(result.timed_out);
+}
+
+// Listening and client sockets must not leak into the scorer.
+TEST(RunChild, ChildInheritsNoDescriptorBeyondTheStandardThree) {
+  int leaked = ::open("/dev/null", O_RDONLY);  // deliberately not close-on-exec
+  ASSERT_GE(leaked, 3);
+  ChildResult result = Shell("ls /proc/self/fd");
+  ::close(leaked);
+  // 0, 1, 2 and the descriptor ls opens to read the folder.
+  EXPECT_EQ(result.out, "0\n1\n2\n3\n");
+}
+
+TEST(RunChild, StdinIsEmpty) { EXPECT_EQ(Shell("cat").out, ""); }
+
+TEST(RunChild, ProgramThatCannotStartExitsWith127) {
+  EXPECT_EQ(RunChild("/nonexistent/program", {}, {}).exit_status, 127);
+}
+
+TEST(WriteFileDurably, ReplacesWholeFileAndLeavesNoTemporary) {
+  std::string pattern = (std::filesystem::temp_directory_path() / "keyin-durable.XXXXXX").string();
+  const std::string folder = ::mkdtemp(pattern.data());
+  const std::string path = folder + "/state.json";
+  EXPECT_EQ(ReadFileIfAny(path), std::nullopt);
+  WriteFileDurably(path, "old");
+  WriteFileDurably(path, "new content");
+  EXPECT_EQ(ReadFileIfAny(path), "new content");
+  EXPECT_EQ(ListFiles(folder), std::vector<std::string>{"state.json"});
+  // A folder that does not exist: the old state stays and the failure is reported.
+  EXPECT_THROW(WriteFileDurably(folder + "/missing/state.json", "x"), FileError);
+  std::filesystem::remove_all(folder);
+}
+
+TEST(Utf8ToUtf16Strict, AcceptsOnlyWellFormedUtf8) {
+  EXPECT_EQ(Utf8ToUtf16Strict("座號"), u"座號");
+  EXPECT_EQ(Utf8ToUtf16Strict(""), u"");
+  EXPECT_EQ(Utf8ToUtf16Strict("\xae\x79\xb8\xb9"), std::nullopt);  // 座號 in code page 950
+  EXPECT_EQ(Utf8ToUtf16Strict("\xed\xa0\x80"), std::nullopt);      // an encoded surrogate
+}
+
+TEST(RandomHex, GivesTwoDigitsPerByteAndDiffersEachTime) {
+  EXPECT_EQ(RandomHex(16).size(), 32u);
+  EXPECT_NE(RandomHex(16), RandomHex(16));
+}
+
+}  // namespace
+}  // namespace keyin

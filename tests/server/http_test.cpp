@@ -1,0 +1,404 @@
+// The HTTP API of keyin-server as a client sees it: the real executable in a temporary program
+// folder, with the sample paper, answering bad and good requests.
+#include <gtest/gtest.h>
+#include <httplib.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+#include <thread>
+
+namespace {
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+constexpr char kPassword[] = "proctor-pw";
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// A <script> element with content of its own, or an on...= handler attribute.
+bool HasInlineScript(const std::string& html) {
+  for (std::size_t at = html.find("<script"); at != std::string::npos;
+       at = html.find("<script", at + 1)) {
+    const std::size_t end = html.find('>', at);
+    const std::string tag = html.substr(at, end - at);
+    if (tag.find(" src=") == std::string::npos || html.compare(end + 1, 9, "</script>") != 0) {
+      return true;
+    }
+  }
+  for (std::size_t at = html.find(" on"); at != std::string::npos; at = html.find(" on", at + 1)) {
+    std::size_t letter = at + 3;
+    while (letter < html.size() && html[letter] >= 'a' && html[letter] <= 'z') ++letter;
+    if (letter > at + 3 && letter < html.size() && html[letter] == '=') return true;
+  }
+  return false;
+}
+
+int Shell(const std::string& command) { return std::system(command.c_str()); }
+
+// A program folder with the databases and the sample paper, and keyin-server serving a sitting
+// of it on a free loopback port.
+class ServerTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string pattern = (fs::temp_directory_path() / "keyin-http.XXXXXX").string();
+    root_ = ::mkdtemp(pattern.data());
+    const std::string env = "KEYIN_HOME=" + root_.string() + " ";
+    ASSERT_EQ(Shell(env + KEYIN_BIN "/keyin-tool init-db >/dev/null"), 0);
+    ASSERT_EQ(Shell(env +
+                    KEYIN_BIN "/keyin-tool make-lib --part1 " KEYIN_SAMPLES
+                              "/paper-test1.txt --part2 " KEYIN_SAMPLES "/paper-test2.txt " +
+                    (root_ / "lib/P001.LIB").string()),
+              0);
+    WriteFile(root_ / "sitting.json", SittingJson().dump());
+    Start();
+  }
+
+  void TearDown() override {
+    Stop();
+    fs::remove_all(root_);
+  }
+
+  json SittingJson() const {
+    return {{"ExamPlaceNo", "A01"},
+            {"ExamNo", "E01"},
+            {"ExamPaperNo", "P001"},
+            {"TestType", "3"},
+            {"SessionNo", "3"},
+            {"TotTime", 600},
+            {"SubtractScore", 0},
+            {"LibPath", (root_ / "lib").string() + "/"},
+            {"ScrPath", (root_ / "scores").string() + "/"},
+            {"ShowResults", true}};
+  }
+
+  void Start(const std::vector<std::string>& extra = {}) {
+    std::vector<std::string> arguments = {"keyin-server",
+                                          "--listen",
+                                          "127.0.0.1:0",
+                                          "--sitting",
+                                          (root_ / "sitting.json").string(),
+                                          "--roster",
+                                          KEYIN_SAMPLES "/roster.csv"};
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    std::vector<char*> argv;
+    for (std::string& argument : arguments) argv.push_back(argument.data());
+    argv.push_back(nullptr);
+    int out[2];
+    ASSERT_EQ(::pipe(out), 0);
+    pid_ = ::fork();
+    if (pid_ == 0) {
+      ::dup2(out[1], 1);
+      ::close(out[0]);
+      ::setenv("KEYIN_HOME", root_.c_str(), 1);
+      ::setenv("KEYIN_PROCTOR_PASSWORD", kPassword, 1);
+      ::execv(KEYIN_BIN "/keyin-server", argv.data());
+      ::_exit(127);
+    }
+    ::close(out[1]);
+    std::string first;
+    char c;
+    while (::read(out[0], &c, 1) == 1 && c != '\n') first += c;
+    ::close(out[0]);
+    const std::size_t at = first.find("127.0.0.1:");
+    ASSERT_NE(at, std::string::npos) << first;
+    port_ = std::stoi(first.substr(at + 10));
+  }
+
+  void Stop() {
+    if (pid_ <= 0) return;
+    ::kill(pid_, SIGTERM);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+    pid_ = -1;
+    // An orderly stop ends with 0; a sanitizer's report at exit would not.
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+  }
+
+  httplib::Client Client() const {
+    httplib::Client client("127.0.0.1", port_);
+    client.set_read_timeout(30, 0);
+    return client;
+  }
+
+  // A client signed in as the candidate; its cookie goes with every call.
+  struct Session {
+    httplib::Client client;
+    httplib::Headers headers;
+    httplib::Result Post(const std::string& path, const std::string& body) {
+      return client.Post(path.c_str(), headers, body, "application/json");
+    }
+    httplib::Result Put(const std::string& path, const std::string& body) {
+      return client.Put(path.c_str(), headers, body, "application/json");
+    }
+    httplib::Result Get(const std::string& path) { return client.Get(path.c_str(), headers); }
+    json State() { return json::parse(Get("/api/candidate/state")->body); }
+  };
+
+  Session SignIn(const std::string& path, const json& body) {
+    httplib::Client client = Client();
+    auto res = client.Post(path.c_str(), body.dump(), "application/json");
+    EXPECT_TRUE(res && res->status == 200) << (res ? res->body : "no answer");
+    std::string cookie = res->get_header_value("Set-Cookie");
+    return {Client(), {{"Cookie", cookie.substr(0, cookie.find(';'))}}};
+  }
+  Session Candidate(const std::string& user_id = "S123456789") {
+    return SignIn("/api/candidate/sign-in", {{"UserID", user_id}});
+  }
+  Session Proctor() { return SignIn("/api/proctor/sign-in", {{"password", kPassword}}); }
+
+  json SeatFile(const std::string& seat) {
+    return json::parse(ReadFile(root_ / "exam-room/seats" / (seat + ".json")));
+  }
+
+  fs::path root_;
+  pid_t pid_ = -1;
+  int port_ = 0;
+};
+
+TEST_F(ServerTest, MalformedRequestsGet400AndChangeNothing) {
+  Session candidate = Candidate();
+  const json before = SeatFile("1");
+  struct Case {
+    const char* behaviour;
+    const char* path;
+    std::string body;
+  };
+  const Case cases[] = {
+      {"not JSON", "/api/candidate/method", "{\"method\": "},
+      {"JSON but no object", "/api/candidate/method", "[\"倉頡\"]"},
+      {"a method outside the list", "/api/candidate/method", R"({"method":"拼音"})"},
+      {"a method that is a number", "/api/candidate/method", R"({"method":4})"},
+      {"a part that does not exist", "/api/candidate/start", R"({"part":3})"},
+      {"a part given as text", "/api/candidate/start", R"({"part":"1"})"},
+      {"a submit without a part", "/api/candidate/submit", R"({"text":"x"})"},
+      {"invalid UTF-8 in a text", "/api/candidate/method", "{\"method\":\"\xff\xfe\"}"},
+  };
+  for (const Case& c : cases) {
+    auto res = candidate.Post(c.path, c.body);
+    ASSERT_TRUE(res) << c.behaviour;
+    EXPECT_EQ(res->status, 400) << c.behaviour << ": " << res->body;
+    EXPECT_TRUE(json::parse(res->body).contains("error")) << c.behaviour;
+  }
+  EXPECT_EQ(SeatFile("1"), before);
+  EXPECT_EQ(candidate.State()["stage"], "method");
+}
+
+TEST_F(ServerTest, OversizedBodiesGet413AndTheDraftStays) {
+  Session candidate = Candidate();
+  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  candidate.Post("/api/candidate/start", R"({"part":1})");
+  ASSERT_EQ(candidate.Put("/api/candidate/draft", R"({"part":1,"text":"晉太元中"})")->status, 200);
+  // Beyond the server's body limit, and within it but beyond what an answer may hold.
+  for (std::size_t size : {std::size_t{2} << 20, std::size_t{300000}}) {
+    const std::string text(size, 'a');
+    auto res = candidate.Put("/api/candidate/draft", json{{"part", 1}, {"text", text}}.dump());
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 413) << size;
+  }
+  EXPECT_EQ(SeatFile("1")["parts"][0]["text"], "晉太元中");
+}
+
+TEST_F(ServerTest, UserIdsOffTheRosterOrWithPathCharactersAreRefused) {
+  httplib::Client client = Client();
+  struct Case {
+    const char* behaviour;
+    std::string user_id;
+    int status;
+  };
+  const Case cases[] = {
+      {"a parent folder", "../../etc", 400},
+      {"a slash", "S1/x", 400},
+      {"a backslash", "S1\\x", 400},
+      {"a blank", "S12345 6789", 400},
+      {"empty", "", 400},
+      {"well formed but not on the roster", "S999999999", 401},
+  };
+  for (const Case& c : cases) {
+    auto res = client.Post("/api/candidate/sign-in", json{{"UserID", c.user_id}}.dump(),
+                           "application/json");
+    ASSERT_TRUE(res) << c.behaviour;
+    EXPECT_EQ(res->status, c.status) << c.behaviour;
+    EXPECT_FALSE(res->has_header("Set-Cookie")) << c.behaviour;
+  }
+  EXPECT_FALSE(fs::exists(root_ / "scores"));
+  EXPECT_TRUE(fs::is_empty(root_ / "exam-room/seats"));
+}
+
+TEST_F(ServerTest, UnknownSeatsAre404ForTheProctor) {
+  Session proctor = Proctor();
+  for (const char* path : {"/api/seats/99", "/api/seats/..", "/api/seats/99/report/1"}) {
+    auto res = proctor.Get(path);
+    ASSERT_TRUE(res) << path;
+    EXPECT_EQ(res->status, 404) << path;
+  }
+  EXPECT_EQ(proctor.Post("/api/seats/99/add-time", R"({"seconds":60})")->status, 404);
+  EXPECT_EQ(proctor.Post("/api/seats/1/add-time", R"({"seconds":-5})")->status, 400);
+}
+
+TEST_F(ServerTest, SessionsAreHttpOnlyStrictCookiesAndPagesForbidInlineScript) {
+  httplib::Client client = Client();
+  auto res =
+      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  ASSERT_TRUE(res);
+  const std::string cookie = res->get_header_value("Set-Cookie");
+  EXPECT_NE(cookie.find("HttpOnly"), std::string::npos) << cookie;
+  EXPECT_NE(cookie.find("SameSite=Strict"), std::string::npos) << cookie;
+
+  for (const char* page : {"/", "/type.html", "/proctor/", "/proctor/board.html"}) {
+    auto page_res = client.Get(page);
+    ASSERT_TRUE(page_res) << page;
+    EXPECT_EQ(page_res->status, 200) << page;
+    const std::string policy = page_res->get_header_value("Content-Security-Policy");
+    EXPECT_NE(policy.find("script-src 'self'"), std::string::npos) << page;
+    EXPECT_EQ(policy.find("unsafe-inline"), std::string::npos) << page;
+    // Every script comes from a file; no element carries a handler.
+    EXPECT_FALSE(HasInlineScript(page_res->body)) << page;
+  }
+  EXPECT_EQ(client.Get("/../CMakeLists.txt")->status, 404);
+}
+
+TEST_F(ServerTest, ProctorCallsWithoutTheProctorSessionAre401) {
+  Session candidate = Candidate();
+  httplib::Client anonymous = Client();
+  for (const char* path :
+       {"/api/board", "/api/sitting", "/api/results", "/api/results.csv", "/api/seats/1"}) {
+    EXPECT_EQ(anonymous.Get(path)->status, 401) << path;
+    EXPECT_EQ(candidate.Get(path)->status, 401) << path << " with a candidate's session";
+  }
+  EXPECT_EQ(
+      anonymous.Post("/api/proctor/sign-in", R"({"password":"proctor-p"})", "application/json")
+          ->status,
+      401);
+  EXPECT_EQ(anonymous.Get("/api/candidate/state")->status, 401);
+}
+
+// A double click and a retry after a lost answer arrive together: the part is scored once.
+TEST_F(ServerTest, SubmittingTwiceScoresOnce) {
+  Session candidate = Candidate();
+  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  candidate.Post("/api/candidate/start", R"({"part":1})");
+  const std::string body =
+      json{{"part", 1}, {"text", "晉太元中，武陵人捕魚為業。\n緣溪行，忘路之遠近。\n"}}.dump();
+  std::vector<std::thread> clicks;
+  std::vector<int> statuses(4);
+  for (int i = 0; i < 4; ++i) {
+    clicks.emplace_back([&, i] {
+      Session again{Client(), candidate.headers};
+      statuses[i] = again.Post("/api/candidate/submit", body)->status;
+    });
+  }
+  for (std::thread& click : clicks) click.join();
+  EXPECT_EQ(statuses, std::vector<int>(4, 200));
+  for (int i = 0; i < 200 && SeatFile("1")["parts"][0]["scoring"] != "scored"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(SeatFile("1")["parts"][0]["scoring"], "scored");
+  Session proctor = Proctor();
+  const json results = json::parse(proctor.Get("/api/results")->body);
+  EXPECT_EQ(results["rows"].size(), 1u);
+  // One record line per typed line, written once.
+  std::istringstream records(ReadFile(root_ / "ExamScr/Ctest-1.any"));
+  int lines = 0;
+  for (std::string line; std::getline(records, line);) ++lines;
+  EXPECT_EQ(lines, 2);
+}
+
+// A scoring run that fails leaves the server answering and the part marked failed.
+TEST_F(ServerTest, AFailingScoringRunDoesNotTakeTheServerDown) {
+  Session candidate = Candidate();
+  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  candidate.Post("/api/candidate/start", R"({"part":1})");
+  fs::remove(root_ / "Vorkeyin.mdb");  // the scorer ends with "database missing"
+  ASSERT_EQ(candidate.Post("/api/candidate/submit", R"({"part":1,"text":"晉太元中\n"})")->status,
+            200);
+  for (int i = 0; i < 200 && SeatFile("1")["parts"][0]["scoring"] != "failed"; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const json part = SeatFile("1")["parts"][0];
+  EXPECT_EQ(part["scoring"], "failed");
+  EXPECT_NE(part["failure"].get<std::string>().find("3"), std::string::npos) << part["failure"];
+  EXPECT_EQ(candidate.State()["stage"], "ready");
+  // The child was reaped: no zombie is left under the server.
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string stat = ReadFile(entry.path() / "stat");
+    if (stat.find(')') == std::string::npos) continue;  // not a process, or gone already
+    std::istringstream fields(stat.substr(stat.rfind(')') + 2));
+    std::string state;
+    pid_t parent = 0;
+    fields >> state >> parent;
+    EXPECT_FALSE(parent == pid_ && state == "Z") << entry.path();
+  }
+}
+
+TEST_F(ServerTest, ANewSittingComesWithItsRosterAsMultipartAndABadRosterChangesNothing) {
+  Session proctor = Proctor();
+  // Not while the open sitting runs.
+  const std::string sitting = SittingJson().dump();
+  httplib::MultipartFormDataItems form = {
+      {"sitting", sitting, "sitting.json", "application/json"},
+      // 王小明 in code page 950.
+      {"roster", "UserID,StuName,ClassName,SeatNo\r\nT1,\xA4\xFD\xA4\x70\xA9\xFA,A,7\r\n",
+       "roster.csv", "text/csv"}};
+  auto res = proctor.client.Post("/api/sitting", proctor.headers, form);
+  EXPECT_EQ(res->status, 409) << res->body;
+  ASSERT_EQ(proctor.Post("/api/sitting/end", "{}")->status, 200);
+
+  httplib::MultipartFormDataItems bad = form;
+  bad[1].content = "UserID,StuName,SeatNo\r\nT1,x,7\r\n";
+  res = proctor.client.Post("/api/sitting", proctor.headers, bad);
+  EXPECT_EQ(res->status, 400);
+  EXPECT_NE(res->body.find("ClassName"), std::string::npos) << res->body;
+  EXPECT_EQ(json::parse(proctor.Get("/api/board")->body)["seats"].size(), 3u);
+
+  res = proctor.client.Post("/api/sitting", proctor.headers, form);
+  ASSERT_EQ(res->status, 200) << res->body;
+  const json board = json::parse(proctor.Get("/api/board")->body);
+  ASSERT_EQ(board["seats"].size(), 1u);
+  EXPECT_EQ(board["seats"][0]["StuName"], "王小明");
+  EXPECT_EQ(board["ended"], false);
+}
+
+TEST_F(ServerTest, ServesHttpsWithSecureCookiesWhenGivenACertificate) {
+  Stop();
+  const std::string key = (root_ / "key.pem").string(), cert = (root_ / "cert.pem").string();
+  ASSERT_EQ(Shell("openssl req -x509 -newkey rsa:2048 -nodes -subj /CN=localhost -days 1 -keyout " +
+                  key + " -out " + cert + " 2>/dev/null"),
+            0);
+  Start({"--tls-cert", cert, "--tls-key", key});
+  httplib::SSLClient client("127.0.0.1", port_);
+  client.enable_server_certificate_verification(false);
+  auto res =
+      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  ASSERT_TRUE(res) << httplib::to_string(res.error());
+  EXPECT_EQ(res->status, 200);
+  EXPECT_NE(res->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
+  // Plain HTTP on the same port gets no page.
+  auto plain = Client().Get("/");
+  EXPECT_TRUE(!plain || plain->status != 200);
+}
+
+TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {
+  const int status = std::system("env -u KEYIN_PROCTOR_PASSWORD " KEYIN_BIN
+                                 "/keyin-server --listen 127.0.0.1:0 >/dev/null 2>&1");
+  EXPECT_EQ(WEXITSTATUS(status), 2);
+}
+
+}  // namespace

@@ -1,0 +1,337 @@
+'use strict';
+// The candidate's pages: sign-in, input method, instructions, typing, result. Each page asks the
+// server where the candidate stands and goes to the page of that stage, so a reload, a second
+// tab or a restarted server always lands on the right page with the right time.
+//
+// The answer box belongs to the input method while it composes: nothing here writes into it
+// after the saved text is put back on load, saving reads it only, and characters are counted
+// only once a composition has ended.
+
+(function () {
+  const pageOfStage = { method: '/method.html', ready: '/ready.html', typing: '/type.html', done: '/result.html' };
+  const page = document.body.dataset.page;
+
+  function go(state) {
+    const target = pageOfStage[state.stage];
+    if (target && location.pathname !== target) {
+      location.replace(target);
+      return true;
+    }
+    return false;
+  }
+
+  function showWho(state) {
+    const who = keyin.byId('who');
+    if (who) who.textContent = '座號 ' + state.SeatNo + '　' + state.StuName + '（' + state.UserID + '）';
+  }
+
+  // The current state, or a trip to the sign-in page when there is no session.
+  async function loadState() {
+    try {
+      return await keyin.api('GET', '/api/candidate/state');
+    } catch (failure) {
+      if (failure.status === 401 || failure.status === 409) {
+        location.replace('/index.html');
+        return null;
+      }
+      throw failure;
+    }
+  }
+
+  async function signInPage() {
+    const form = keyin.byId('sign-in-form');
+    const input = keyin.byId('user-id');
+    // Already signed in (a reload): straight to where the candidate stands.
+    keyin.api('GET', '/api/candidate/state').then(go, () => {});
+    form.addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      const userId = input.value.trim();
+      if (userId === '') {
+        keyin.showError('請輸入考生編號', 'user-id');
+        input.focus();
+        return;
+      }
+      try {
+        go(await keyin.api('POST', '/api/candidate/sign-in', { UserID: userId }));
+      } catch (failure) {
+        keyin.showError(failure.message, 'user-id');
+      }
+    });
+  }
+
+  async function methodPage() {
+    const state = await loadState();
+    if (!state || go(state)) return;
+    showWho(state);
+    const list = keyin.byId('methods');
+    state.methods.forEach((name, index) => {
+      const label = keyin.element('label');
+      const radio = keyin.element('input', null, { type: 'radio', name: 'method', value: name, id: 'method-' + index });
+      if (name === state.method) radio.checked = true;
+      label.append(radio, document.createTextNode(name));
+      list.append(label);
+    });
+    keyin.byId('method-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      const chosen = document.querySelector('input[name=method]:checked');
+      if (!chosen) {
+        keyin.showError('請選擇一種輸入法');
+        return;
+      }
+      try {
+        go(await keyin.api('POST', '/api/candidate/method', { method: chosen.value }));
+      } catch (failure) {
+        keyin.showError(failure.message);
+      }
+    });
+  }
+
+  async function readyPage() {
+    const state = await loadState();
+    if (!state || go(state)) return;
+    showWho(state);
+    keyin.byId('ready-title').textContent =
+      state.parts > 1 ? '第 ' + state.part + ' 部分（共 ' + state.parts + ' 部分）' : '測驗說明';
+    keyin.byId('ready-time').textContent = keyin.describeSeconds(state.allowed_seconds);
+    keyin.byId('ready-method').textContent = state.method;
+    keyin.byId('ready-method-again').textContent = state.method;
+    const start = keyin.byId('start');
+    start.focus();
+    start.addEventListener('click', async () => {
+      start.disabled = true;
+      keyin.clearError();
+      try {
+        go(await keyin.api('POST', '/api/candidate/start', { part: state.part }));
+      } catch (failure) {
+        start.disabled = false;
+        keyin.showError(failure.message);
+      }
+    });
+  }
+
+  async function typingPage() {
+    const state = await loadState();
+    if (!state || go(state)) return;
+    showWho(state);
+    const part = state.part;
+    const box = keyin.byId('answer');
+    const status = keyin.byId('save-status');
+    const counter = keyin.byId('char-count');
+    const timer = keyin.byId('time-left');
+    const submit = keyin.byId('submit');
+    keyin.byId('typing-title').textContent =
+      state.parts > 1 ? '第 ' + part + ' 部分（共 ' + state.parts + ' 部分）' : '作答中';
+
+    const reference = keyin.byId('reference');
+    const lines = state.reference.map((line) => keyin.element('li', line));
+    reference.append(...lines);
+
+    // The one write into the box: the last saved text, before the candidate types.
+    box.value = state.text;
+    box.focus();
+    box.setSelectionRange(box.value.length, box.value.length);
+
+    let composing = false;
+    let committed = box.value;      // the box's text when no composition was open
+    let lastSaved = box.value;
+    let saving = null;              // the save in flight
+    let finished = false;
+    let deadline = performance.now() + state.time_left_ms;
+
+    const countOf = (text) => Array.from(text.replace(/[\r\n]/g, '')).length;
+    const showCount = () => { counter.textContent = '已打 ' + countOf(committed) + ' 字'; };
+    showCount();
+
+    // The reference line the caret is on, marked and kept in view (reads the box only).
+    let currentLine = -1;
+    function followCaret() {
+      const index = box.value.slice(0, box.selectionStart).split('\n').length - 1;
+      if (index === currentLine || index >= lines.length) return;
+      if (lines[currentLine]) lines[currentLine].classList.remove('current');
+      currentLine = index;
+      lines[index].classList.add('current');
+      lines[index].scrollIntoView({ block: 'nearest' });
+    }
+    followCaret();
+
+    function setStatus(text, warning) {
+      status.textContent = text;
+      status.classList.toggle('warning', Boolean(warning));
+    }
+
+    // The text to save: never a half-composed syllable.
+    const textToSave = () => (composing ? committed : box.value);
+
+    async function leave() {
+      const next = await loadState();
+      if (next) go(next);
+    }
+
+    async function save() {
+      if (finished) return;
+      if (saving) return saving;
+      const text = textToSave();
+      saving = (async () => {
+        try {
+          const answer = await keyin.api('PUT', '/api/candidate/draft', { part, text });
+          lastSaved = text;
+          deadline = performance.now() + answer.time_left_ms;
+          const time = new Date().toLocaleTimeString('zh-TW', { hour12: false });
+          setStatus('已儲存（' + time + '）');
+        } catch (failure) {
+          if (failure.status === 409) {
+            finished = true;
+            setStatus(failure.message, true);
+            await leave();
+          } else if (failure.status === 401) {
+            finished = true;
+            setStatus('你已在別的視窗登入，這個視窗不再儲存。', true);
+          } else {
+            setStatus(failure.message, true);
+          }
+        } finally {
+          saving = null;
+        }
+      })();
+      return saving;
+    }
+
+    async function finish() {
+      if (finished) return;
+      finished = true;
+      submit.disabled = true;
+      box.readOnly = true;
+      const text = textToSave();
+      setStatus('交卷中…');
+      if (saving) await saving;
+      // A lost connection retries until the server takes it (it submits on its own at the
+      // deadline from the last save, so nothing waits forever).
+      for (;;) {
+        try {
+          await keyin.api('POST', '/api/candidate/submit', { part, text });
+          break;
+        } catch (failure) {
+          if (failure.status !== 0) break;
+          setStatus(failure.message, true);
+          await new Promise((resolve) => setTimeout(resolve, 2000));
+        }
+      }
+      await leave();
+    }
+
+    box.addEventListener('compositionstart', () => {
+      composing = true;
+      committed = box.value;
+    });
+    box.addEventListener('compositionend', () => {
+      composing = false;
+      // The committed characters are in the box once the event is over.
+      setTimeout(() => {
+        if (composing) return;
+        committed = box.value;
+        showCount();
+        followCaret();
+      }, 0);
+    });
+    box.addEventListener('input', (event) => {
+      if (event.isComposing || composing) return;
+      committed = box.value;
+      showCount();
+      followCaret();
+      if (event.inputType === 'insertLineBreak' || event.inputType === 'insertParagraph') save();
+    });
+    box.addEventListener('click', () => { if (!composing) followCaret(); });
+    box.addEventListener('keyup', (event) => { if (!event.isComposing && !composing) followCaret(); });
+
+    // Typing only: pasted or dropped text is refused.
+    const refuse = (event) => {
+      event.preventDefault();
+      setStatus('不能貼上或拖放文字，請自己打。', true);
+    };
+    box.addEventListener('paste', refuse);
+    box.addEventListener('drop', refuse);
+    box.addEventListener('beforeinput', (event) => {
+      if (/^insertFrom(Paste|Drop|Yank)/.test(event.inputType)) refuse(event);
+    });
+
+    submit.addEventListener('click', finish);
+
+    setInterval(() => {
+      if (!finished) save();
+    }, 5000);
+    const tick = () => {
+      const left = deadline - performance.now();
+      timer.textContent = keyin.formatTime(left);
+      timer.classList.toggle('low', left <= 60000);
+      if (left <= 0) finish();
+    };
+    tick();
+    setInterval(tick, 250);
+  }
+
+  function scoreBlock(label, value, testid, partNumber) {
+    const block = keyin.element('p', null, { class: 'score' });
+    block.append(keyin.element('span', label, { class: 'label' }),
+      keyin.element('span', value, { class: 'value', 'data-testid': testid, 'data-part': String(partNumber) }));
+    return block;
+  }
+
+  async function resultPage() {
+    const state = await loadState();
+    if (!state || go(state)) return;
+    showWho(state);
+    keyin.byId('sign-out').addEventListener('click', async () => {
+      await keyin.api('POST', '/api/candidate/sign-out').catch(() => {});
+      location.replace('/index.html');
+    });
+    const statusLine = keyin.byId('result-status');
+    if (!state.ShowResults) {
+      statusLine.textContent = '你的答案已經收到，謝謝。成績由監考老師公布。';
+      return;
+    }
+    if (!state.scored) {
+      setTimeout(resultPage, 1000);
+      return;
+    }
+    statusLine.textContent = '成績如下。';
+    const container = keyin.byId('parts');
+    container.replaceChildren();
+    for (const part of state.results) {
+      const section = keyin.element('section', null, { 'data-part': String(part.part) });
+      section.append(keyin.element('h2', state.parts > 1 ? '第 ' + part.part + ' 部分' : '成績'));
+      if (!part.taken) {
+        section.append(keyin.element('p', '這一部分沒有作答。'));
+      } else if (part.scoring !== 'scored') {
+        section.append(keyin.element('p', '這一部分無法評分，請告訴監考老師。'));
+      } else {
+        const scores = keyin.element('div', null, { class: 'scores' });
+        scores.append(scoreBlock('速度（字／分）', part.speed, 'speed', part.part),
+          scoreBlock('錯誤率', part.error_rate + '%', 'error-rate', part.part),
+          scoreBlock('錯誤字數', part.errors, 'errors', part.part),
+          scoreBlock('打字數', part.typed_chars, 'typed-chars', part.part));
+        section.append(scores);
+        if (part.report) {
+          const address = '/api/candidate/report/' + part.part;
+          section.append(keyin.element('iframe', null, { class: 'report', src: address, title: '第 ' + part.part + ' 部分詳細報告' }));
+          const paragraph = keyin.element('p');
+          paragraph.append(keyin.element('a', '在新分頁開啟詳細報告', { href: address, target: '_blank', rel: 'noopener' }));
+          section.append(paragraph);
+        }
+      }
+      container.append(section);
+    }
+    if (state.review) {
+      keyin.byId('review-speed').textContent = state.review.speed;
+      keyin.byId('review-error-rate').textContent = state.review.error_rate + '%';
+      keyin.byId('review').classList.remove('hidden');
+    }
+  }
+
+  const pages = { 'sign-in': signInPage, method: methodPage, ready: readyPage, typing: typingPage, result: resultPage };
+  const run = pages[page];
+  if (run) {
+    run().catch((failure) => keyin.showError(failure.message || String(failure)));
+  }
+})();

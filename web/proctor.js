@@ -1,0 +1,278 @@
+'use strict';
+// The proctor's pages: sign-in, the live board of seats, a new sitting, the results. Every call
+// needs the proctor's session; without one the page goes to the sign-in page.
+
+(function () {
+  const page = document.body.dataset.page;
+
+  function handle(failure) {
+    if (failure.status === 401) {
+      location.replace('/proctor/index.html');
+      return;
+    }
+    keyin.showError(failure.message || String(failure));
+  }
+
+  function wireSignOut() {
+    const button = keyin.byId('sign-out');
+    if (!button) return;
+    button.addEventListener('click', async () => {
+      await keyin.api('POST', '/api/proctor/sign-out').catch(() => {});
+      location.replace('/proctor/index.html');
+    });
+  }
+
+  function signInPage() {
+    // A proctor already signed in goes straight to the board.
+    keyin.api('GET', '/api/sitting').then(() => location.replace('/proctor/board.html'), () => {});
+    keyin.byId('proctor-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      try {
+        const sitting = await keyin.api('POST', '/api/proctor/sign-in', { password: keyin.byId('password').value });
+        location.replace(sitting.open ? '/proctor/board.html' : '/proctor/new.html');
+      } catch (failure) {
+        keyin.showError(failure.message, 'password');
+      }
+    });
+  }
+
+  const stateNames = { typing: '作答中', waiting: '等待開始', scoring: '評分中', done: '已交卷', absent: '未作答' };
+
+  function seatState(seat, parts) {
+    if (seat.state === 'typing') return parts > 1 ? '作答第 ' + seat.part + ' 部分' : '作答中';
+    if (seat.state === 'waiting') {
+      if (!seat.signed_in) return '未登入';
+      return parts > 1 ? '等待開始第 ' + seat.part + ' 部分' : '等待開始';
+    }
+    return stateNames[seat.state] || seat.state;
+  }
+
+  async function boardPage() {
+    wireSignOut();
+    const list = keyin.byId('seats');
+    const select = keyin.byId('add-time-seat');
+    const minutes = keyin.byId('add-time-minutes');
+    let board = null;
+    let fetchedAt = 0;
+
+    function render() {
+      if (!board) return;
+      const elapsed = performance.now() - fetchedAt;
+      const cards = [];
+      const tally = { typing: 0, waiting: 0, scoring: 0, done: 0, absent: 0, disconnected: 0, flagged: 0 };
+      for (const seat of board.seats) {
+        tally[seat.state] = (tally[seat.state] || 0) + 1;
+        if (seat.disconnected) tally.disconnected += 1;
+        if (seat.too_fast) tally.flagged += 1;
+        const card = keyin.element('li', null, {
+          class: 'seat ' + seat.state + (seat.disconnected ? ' disconnected' : '') + (seat.too_fast ? ' flagged' : ''),
+          'data-seat': seat.SeatNo,
+          'data-state': seat.state,
+          'data-disconnected': String(seat.disconnected),
+          'data-too-fast': String(seat.too_fast),
+        });
+        card.append(keyin.element('span', seat.SeatNo, { class: 'no' }), document.createTextNode('　'),
+          keyin.element('span', seat.StuName, { class: 'name' }), keyin.element('br'),
+          keyin.element('span', seatState(seat, board.parts), { class: 'state' }), keyin.element('br'),
+          keyin.element('span', '已打 ' + seat.chars + ' 字', { 'data-field': 'chars' }));
+        if (seat.state === 'typing') {
+          card.append(keyin.element('br'),
+            keyin.element('span', '剩 ' + keyin.formatTime(seat.time_left_ms - elapsed), { 'data-field': 'time-left' }));
+        }
+        if (seat.disconnected) card.append(keyin.element('span', '⚠ 斷線', { class: 'alert' }));
+        if (seat.too_fast) card.append(keyin.element('span', '⚠ 打字速度異常（可能貼上）', { class: 'alert' }));
+        if (seat.state === 'typing' || seat.state === 'waiting') {
+          const add = keyin.element('button', '加時', { type: 'button', class: 'secondary', 'aria-label': '座號 ' + seat.SeatNo + ' 加時' });
+          add.addEventListener('click', () => {
+            select.value = seat.SeatNo;
+            minutes.focus();
+          });
+          card.append(keyin.element('br'), add);
+        }
+        cards.push(card);
+      }
+      // Keep the keyboard focus on the same seat's button across a refresh.
+      const focused = document.activeElement && document.activeElement.closest('[data-seat]');
+      const focusedSeat = focused ? focused.dataset.seat : null;
+      list.replaceChildren(...cards);
+      if (focusedSeat) {
+        const again = list.querySelector('[data-seat="' + CSS.escape(focusedSeat) + '"] button');
+        if (again) again.focus();
+      }
+      const counts = '共 ' + board.seats.length + ' 位：作答中 ' + tally.typing + '，等待 ' + tally.waiting +
+        '，已交卷 ' + (tally.done + tally.scoring) + '，未作答 ' + tally.absent +
+        (tally.disconnected ? '，斷線 ' + tally.disconnected : '') + (tally.flagged ? '，速度異常 ' + tally.flagged : '');
+      keyin.byId('counts').textContent = counts + (board.ended ? '。考試已結束。' : '');
+      keyin.byId('board-title').textContent =
+        (keyin.kindNames[board.sitting.TestType] || '測驗') + '　試卷 ' + board.sitting.ExamPaperNo + '　場次 ' + board.sitting.SessionNo;
+      keyin.byId('end-sitting').disabled = board.ended;
+    }
+
+    function fillSeats() {
+      const chosen = select.value;
+      select.replaceChildren(...board.seats.map((seat) => keyin.element('option', seat.SeatNo + ' ' + seat.StuName, { value: seat.SeatNo })));
+      if (chosen) select.value = chosen;
+    }
+
+    async function refresh() {
+      try {
+        const next = await keyin.api('GET', '/api/board');
+        const first = board === null;
+        board = next;
+        fetchedAt = performance.now();
+        if (first || select.options.length !== board.seats.length) fillSeats();
+        render();
+      } catch (failure) {
+        if (failure.status === 409) {
+          location.replace('/proctor/new.html');
+          return;
+        }
+        handle(failure);
+      }
+    }
+
+    keyin.byId('add-time-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      const value = Number(minutes.value);
+      if (!Number.isInteger(value) || value < 1 || value > 60) {
+        keyin.showError('加時請填 1 到 60 的整數分鐘');
+        return;
+      }
+      try {
+        await keyin.api('POST', '/api/seats/' + encodeURIComponent(select.value) + '/add-time', { seconds: value * 60 });
+        await refresh();
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+
+    const end = keyin.byId('end-sitting');
+    const confirm = keyin.byId('end-confirm');
+    const cancel = keyin.byId('end-cancel');
+    end.addEventListener('click', () => {
+      confirm.classList.remove('hidden');
+      cancel.classList.remove('hidden');
+      confirm.focus();
+    });
+    cancel.addEventListener('click', () => {
+      confirm.classList.add('hidden');
+      cancel.classList.add('hidden');
+      end.focus();
+    });
+    confirm.addEventListener('click', async () => {
+      confirm.classList.add('hidden');
+      cancel.classList.add('hidden');
+      try {
+        await keyin.api('POST', '/api/sitting/end');
+        await refresh();
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+
+    await refresh();
+    setInterval(refresh, 2000);
+    setInterval(render, 1000);
+  }
+
+  async function newSittingPage() {
+    wireSignOut();
+    try {
+      const info = await keyin.api('GET', '/api/sitting');
+      if (info.open) {
+        const notice = keyin.byId('current-sitting');
+        notice.textContent = info.ended
+          ? '上一個場次（試卷 ' + info.sitting.ExamPaperNo + '）已結束，它的檔案會保留。'
+          : '目前的場次（試卷 ' + info.sitting.ExamPaperNo + '）還在進行；請先在「座位」頁結束它。';
+        notice.classList.remove('hidden');
+        for (const name of ['ExamPlaceNo', 'ExamNo', 'ExamPaperNo', 'TestType', 'SessionNo', 'TotTime', 'SubtractScore', 'LibPath', 'ScrPath']) {
+          keyin.byId(name).value = info.sitting[name];
+        }
+      }
+    } catch (failure) {
+      handle(failure);
+    }
+    keyin.byId('sitting-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      const field = (name) => keyin.byId(name).value.trim();
+      const sitting = {
+        ExamPlaceNo: field('ExamPlaceNo'), ExamNo: field('ExamNo'), ExamPaperNo: field('ExamPaperNo'),
+        TestType: field('TestType'), SessionNo: field('SessionNo'), TotTime: field('TotTime'),
+        SubtractScore: field('SubtractScore'), LibPath: field('LibPath'), ScrPath: field('ScrPath'),
+        ShowResults: document.querySelector('input[name=ShowResults]:checked').value === 'true',
+      };
+      if (keyin.byId('CustomText').value.trim() !== '') sitting.CustomText = keyin.byId('CustomText').value;
+      const roster = keyin.byId('roster').files[0];
+      if (!roster) {
+        keyin.showError('請選擇考生名單的 CSV 檔', 'roster');
+        return;
+      }
+      const form = new FormData();
+      form.append('sitting', new Blob([JSON.stringify(sitting)], { type: 'application/json' }), 'sitting.json');
+      form.append('roster', roster, roster.name);
+      try {
+        await keyin.api('POST', '/api/sitting', form);
+        location.assign('/proctor/board.html');
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+  }
+
+  function tableOf(table, columns, rows) {
+    const head = keyin.element('tr');
+    head.append(...columns.map((name) => keyin.element('th', name, { scope: 'col' })));
+    const header = keyin.element('thead');
+    header.append(head);
+    const body = keyin.element('tbody');
+    for (const row of rows) {
+      const line = keyin.element('tr');
+      line.append(...row.map((value) => (value instanceof Node ? (() => { const cell = keyin.element('td'); cell.append(value); return cell; })() : keyin.element('td', value))));
+      body.append(line);
+    }
+    table.replaceChildren(header, body);
+  }
+
+  async function resultsPage() {
+    wireSignOut();
+    let results;
+    try {
+      results = await keyin.api('GET', '/api/results');
+    } catch (failure) {
+      handle(failure);
+      return;
+    }
+    keyin.byId('table-title').textContent = results.table
+      ? '資料庫中的成績（' + results.table + '，' + results.rows.length + ' 列）'
+      : '這種測驗不存成績到資料庫';
+    tableOf(keyin.byId('stored-rows'), results.columns, results.rows);
+    const board = results.board;
+    const columns = ['座號', '考生編號', '姓名', '班級'];
+    for (let part = 1; part <= board.parts; part += 1) columns.push(board.parts > 1 ? '第 ' + part + ' 部分' : '成績');
+    const rows = board.seats.map((seat) => {
+      const row = [seat.SeatNo, seat.UserID, seat.StuName, seat.ClassName];
+      for (const part of seat.parts) {
+        if (part.scoring === 'scored') {
+          const cell = keyin.element('span', part.speed + ' 字／分，錯 ' + part.error_rate + '%　');
+          if (part.report) {
+            cell.append(keyin.element('a', '報告', { href: '/api/seats/' + encodeURIComponent(seat.SeatNo) + '/report/' + part.part, target: '_blank', rel: 'noopener' }));
+          }
+          row.push(cell);
+        } else if (part.scoring === 'failed') {
+          row.push('無法評分：' + part.failure);
+        } else {
+          row.push(part.scoring ? '評分中' : '未作答');
+        }
+      }
+      return row;
+    });
+    tableOf(keyin.byId('reports'), columns, rows);
+  }
+
+  const pages = { 'proctor-sign-in': signInPage, board: boardPage, 'new-sitting': newSittingPage, results: resultsPage };
+  const run = pages[page];
+  if (run) run().catch(handle);
+})();
