@@ -147,15 +147,4 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
   return result;
 }
 
-std::string ExecutableFolder() {
-  std::string executable(4096, '\0');
-  ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
-  if (length <= 0 || static_cast<std::size_t>(length) >= executable.size()) {
-    throw std::runtime_error("cannot find the folder of the executable");
-  }
-  executable.resize(static_cast<std::size_t>(length));
-  std::size_t slash = executable.rfind('/');
-  return slash == 0 ? std::string("/") : executable.substr(0, slash);
-}
-
 }  // namespace keyin

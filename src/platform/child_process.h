@@ -31,7 +31,4 @@ struct ChildOptions {
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
                      const ChildOptions& options);
 
-// The folder of the running executable (not KEYIN_HOME): where its sibling programs live.
-std::string ExecutableFolder();
-
 }  // namespace keyin

@@ -40,18 +40,22 @@ std::optional<std::string> GetEnvironment(const std::string& name) {
   return std::string(value);
 }
 
-std::string ProgramFolder() {
-  if (std::optional<std::string> home = GetEnvironment("KEYIN_HOME"); home && !home->empty()) {
-    return *home;
-  }
+std::string ExecutableFolder() {
   std::string executable(4096, '\0');
   ssize_t length = ::readlink("/proc/self/exe", executable.data(), executable.size());
   if (length <= 0 || static_cast<std::size_t>(length) >= executable.size()) {
-    throw std::runtime_error("cannot find the program folder: set KEYIN_HOME");
+    throw std::runtime_error("cannot find the folder of the executable: set KEYIN_HOME");
   }
   executable.resize(static_cast<std::size_t>(length));
   std::size_t slash = executable.rfind('/');
   return slash == 0 ? std::string("/") : executable.substr(0, slash);
+}
+
+std::string ProgramFolder() {
+  if (std::optional<std::string> home = GetEnvironment("KEYIN_HOME"); home && !home->empty()) {
+    return *home;
+  }
+  return ExecutableFolder();
 }
 
 std::string PathTranslator::operator()(std::u16string_view path) const {

@@ -19,6 +19,8 @@ using EnvironmentLookup = std::function<std::optional<std::string>(const std::st
 std::string TranslatePath(std::string_view path, const std::string& program_folder,
                           const EnvironmentLookup& environment);
 
+// The folder of the running executable (not KEYIN_HOME): where its sibling programs live.
+std::string ExecutableFolder();
 // KEYIN_HOME when set and not empty, otherwise the folder of the running executable.
 std::string ProgramFolder();
 
