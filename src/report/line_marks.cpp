@@ -13,13 +13,15 @@
 // the reference character, typed the other, charged once (as the missed one). Every other missed
 // reference character is missing; every typed character left as typed is extra.
 //
-// A typed "Ｘ" with no missed character opposite is shown extra as well. The engine charges one
-// extra without leaving a character of its own for a swapped pair (one of the two shows "Ｘ"),
-// and none for an "Ｘ" past the end of the reference line. So the first (LineExtra - characters
-// left as typed) such marks in the line are charged, the others are shown but cost nothing. Where
-// the swapped-pair extras are more than these marks (the last pass found the swapped character
-// again, as it does only on a line matched to reference line TypedCount), the rest are charged to
-// no character.
+// A typed "Ｘ" with no missed character opposite is shown extra as well, charged or not. The
+// engine charges some extras that leave no character as typed (a swapped pair, of which one
+// character shows "Ｘ"; a typed "○" or "●", which shows "Ｘ"), and nothing for other such "Ｘ" (one
+// opposite a matched character, or past the end of the reference line). So the first (LineExtra -
+// characters left as typed) of these marks in the line are charged, the others are shown but cost
+// nothing. Where the extras without a character are more than these marks, the rest are charged
+// to no character: the last pass found a swapped character again (on a line matched to reference
+// line TypedCount, where it searches further) or charged it once more (with "ＯＯ" or mark
+// characters in the text).
 #include "report/line_marks.h"
 
 #include <algorithm>
