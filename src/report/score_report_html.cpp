@@ -30,7 +30,7 @@ constexpr char16_t kPageCss[] =
 .scores { display: grid; grid-template-columns: repeat(auto-fit, minmax(128px, 1fr)); gap: 10px;
   margin: 14px 0 8px; }
 @media print, (min-width: 800px) {
-  .scores { grid-template-columns: none; grid-auto-flow: column; grid-auto-columns: 1fr; }
+  .scores { grid-template-columns: none; grid-auto-flow: column; grid-auto-columns: minmax(0, 1fr); }
 }
 .score { border: 1.5px solid #111; border-radius: 6px; padding: 6px 12px 8px; }
 .score.main { border-width: 3px; }
@@ -91,6 +91,7 @@ body { max-width: 1000px; }
   body { font-size: 9.5pt; max-width: none; }
   .row { font-size: 13pt; }
   .score .value { font-size: 20pt; }
+  .scores { gap: 6px; margin-right: 2px; }
   .score { padding: 4px 8px 6px; }
   .score .label, .score .detail { font-size: 8.5pt; }
   .line { grid-template-columns: 4em minmax(0, 1fr) 13.5em; }
