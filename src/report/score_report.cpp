@@ -3,6 +3,7 @@
 #include "report/score_report.h"
 
 #include <algorithm>
+#include <iterator>
 #include <map>
 
 #include "run/run_kind.h"
@@ -11,28 +12,16 @@
 namespace keyin::report {
 namespace {
 
+// In the order of RunKind.
+constexpr std::u16string_view kKindLabels[] = {
+    u"自建題庫練習", u"文章練習（單）", u"文章練習（雙）", u"模擬測驗",
+    u"離線考試",     u"考試",           u"測驗",           u"其他",
+};
+static_assert(std::size(kKindLabels) == static_cast<std::size_t>(RunKind::kOther) + 1);
+
 std::u16string KindLabelOf(const RunParams& params) {
-  const std::optional<RunKind> kind = KindOfRunIfNumber(params);
-  if (!kind) return u"其他";
-  switch (*kind) {
-    case RunKind::kCustomTextPractice:
-      return u"自建題庫練習";
-    case RunKind::kSingleArticlePractice:
-      return u"文章練習（單）";
-    case RunKind::kDoubleArticlePractice:
-      return u"文章練習（雙）";
-    case RunKind::kMockTest:
-      return u"模擬測驗";
-    case RunKind::kOfflineExam:
-      return u"離線考試";
-    case RunKind::kExam:
-      return u"考試";
-    case RunKind::kKeyinRecordTest:
-      return u"測驗";
-    case RunKind::kOther:
-      break;
-  }
-  return u"其他";
+  const RunKind kind = KindOfRunIfNumber(params).value_or(RunKind::kOther);
+  return std::u16string(kKindLabels[static_cast<std::size_t>(kind)]);
 }
 
 std::u16string_view LineAt(const ReferenceLines& lines, int number) {

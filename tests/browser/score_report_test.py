@@ -21,17 +21,9 @@ import subprocess
 import sys
 import tempfile
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 
-
-def typed_answer(lines, path):
-    """UTF-16LE with a byte-order mark and CR LF, as a front end writes it."""
-    with open(path, "wb") as out:
-        out.write("\ufeff".encode("utf-16-le"))
-        for line in lines:
-            out.write((line + "\r\n").encode("utf-16-le"))
+from chromium import start_chromium, typed_answer
 
 
 def every_kind_of_line(paper):
@@ -152,16 +144,7 @@ def main():
         fields = ["A01", "E01", "P001", "", "3", "S123456789", "王小明", "3", "15", "1", "600",
                   "300", "0", home + "/lib/", scores + "/", "甲班"]
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = "/usr/bin/chromium"
-        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                     "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync",
-                     "--user-data-dir=" + os.path.join(home, "chromium"),
-                     "--window-size=1200,900"):
-            options.add_argument(flag)
-        options.set_capability("goog:loggingPrefs", {"performance": "ALL"})
-        driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        driver = start_chromium(home, log_requests=True)
         try:
             marks = {}
             for name, answer in (("score-report", sample),

@@ -117,23 +117,23 @@ TEST(LineMarks, EdgesOfTheLineTable) {
 TEST(LineMarks, AgreeWithTheEngineOnRandomAnswers) {
   const std::u16string alphabet = u"ABCDE甲乙○●＃ＯＸ ";
   std::mt19937 random(11);
-  const auto random_lines = [&](std::size_t count, unsigned max_length) {
-    std::vector<std::u16string> lines{u""};
-    while (lines.size() <= count) {
-      lines.emplace_back(random() % (max_length + 1), u' ');
-      for (char16_t& ch : lines.back()) ch = alphabet[random() % alphabet.size()];
+  const auto character = [&] { return alphabet[random() % alphabet.size()]; };
+  const auto random_lines = [&](std::size_t count) {
+    std::vector<std::u16string> lines(count + 1);
+    for (std::size_t i = 1; i <= count; ++i) {
+      std::generate_n(std::back_inserter(lines[i]), random() % 25, character);
     }
     return lines;
   };
   int marked_lines = 0;
   for (int paper = 0; paper < 40; ++paper) {
-    const ReferenceLines reference = random_lines(30, 24);
-    std::vector<std::u16string> answer = random_lines(30, 24);
+    const ReferenceLines reference = random_lines(30);
+    std::vector<std::u16string> answer = random_lines(30);
     // Half the typed lines copy their reference line with a few changes.
     for (std::size_t t = 1; t < answer.size(); t += 2) {
       answer[t] = reference[t];
       for (int change = 0; change < 3 && !answer[t].empty(); ++change) {
-        answer[t][random() % answer[t].size()] = alphabet[random() % alphabet.size()];
+        answer[t][random() % answer[t].size()] = character();
       }
     }
     const TypedLines typed = LoadTypedLines({answer.begin() + 1, answer.end()});
