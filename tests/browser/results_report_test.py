@@ -8,7 +8,6 @@ there. A full-page screenshot and an A4 print are kept in the output folder for 
 
 Usage: results_report_test.py --tool KEYIN_TOOL --scorer KEYIN_SCORER --samples DIR --out DIR
 """
-import argparse
 import base64
 import json
 import os
@@ -19,7 +18,7 @@ import tempfile
 
 from selenium.webdriver.common.by import By
 
-from chromium import start_chromium, typed_answer
+from common import start_chromium, test_arguments, typed_answer
 
 NAMES = ["王小明", "李大同", "陳小美", "林志明", "張家豪", "黃淑芬", "吳建宏", "劉怡君",
          "蔡宗翰", "楊雅婷", "許文傑", "鄭欣怡"]
@@ -41,11 +40,7 @@ def with_mistakes(lines, every):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for name in ("--tool", "--scorer", "--samples", "--out"):
-        parser.add_argument(name, required=True)
-    args = parser.parse_args()
-    os.makedirs(args.out, exist_ok=True)
+    args = test_arguments()
     home = tempfile.mkdtemp(prefix="keyin-browser-")
     # faketime preloads its library ahead of a sanitized build's runtime, which that runtime
     # refuses unless told the order is intended; the test's own sanitizer options stay.

@@ -11,7 +11,6 @@ line), is checked the same way. Screenshots and A4 prints are kept in the output
 
 Usage: score_report_test.py --tool KEYIN_TOOL --scorer KEYIN_SCORER --samples DIR --out DIR
 """
-import argparse
 import base64
 import json
 import os
@@ -23,7 +22,7 @@ import tempfile
 
 from selenium.webdriver.common.by import By
 
-from chromium import start_chromium, typed_answer
+from common import start_chromium, test_arguments, typed_answer
 
 
 def every_kind_of_line(paper):
@@ -120,11 +119,7 @@ def check_page(driver, page, report, tot, name, out):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for name in ("--tool", "--scorer", "--samples", "--out"):
-        parser.add_argument(name, required=True)
-    args = parser.parse_args()
-    os.makedirs(args.out, exist_ok=True)
+    args = test_arguments()
     home = tempfile.mkdtemp(prefix="keyin-browser-")
     env = dict(os.environ, KEYIN_HOME=home, TZ="UTC")
     env.pop("KEYIN_DRIVE_C", None)

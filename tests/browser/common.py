@@ -1,9 +1,22 @@
-"""What the browser tests share: typed answers as a front end writes them, and headless Chromium
-started as the project runs it (Debian's chromium and chromedriver, a fresh profile)."""
+"""What the browser tests share: their command line, typed answers as a front end writes them,
+and headless Chromium started as the project runs it (Debian's chromium and chromedriver, a fresh
+profile)."""
+import argparse
 import os
 
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
+
+
+def test_arguments():
+    """--tool KEYIN_TOOL --scorer KEYIN_SCORER --samples DIR --out DIR; the output folder is
+    made when missing."""
+    parser = argparse.ArgumentParser()
+    for name in ("--tool", "--scorer", "--samples", "--out"):
+        parser.add_argument(name, required=True)
+    args = parser.parse_args()
+    os.makedirs(args.out, exist_ok=True)
+    return args
 
 
 def typed_answer(lines, path):
