@@ -37,6 +37,7 @@ constexpr char16_t kPageCss[] =
 .score .label { display: block; font-size: 10pt; color: #333; }
 .score .value { font-size: 24pt; font-weight: bold; line-height: 1.15;
   font-variant-numeric: tabular-nums; }
+.score .value:empty::before { content: "—"; }
 .score .unit { font-size: 10pt; margin-left: 4px; }
 .score .detail { display: block; font-size: 9.5pt; color: #333; }
 .breakdown { font-size: 10.5pt; margin: 6px 0 0; }
@@ -309,6 +310,11 @@ std::u16string Header(const ScoreReport& report) {
 
 // What the error count is made of, over the lines that count.
 std::u16string Breakdown(const ScoreReport& report) {
+  const Scores& scores = report.scores;
+  if (scores.TotalChars == 0) {
+    return u"<p class=\"breakdown\">沒有一行得分：平均字數記為 0，錯誤率記為 " +
+           Number(scores.ErrorRate) + u"%。</p>\n";
+  }
   long long missing = 0, wrong = 0, extra = 0, skipped = 0;
   for (const MarkedLine& line : report.lines) {
     if (!line.counted) continue;
@@ -316,15 +322,15 @@ std::u16string Breakdown(const ScoreReport& report) {
     wrong += line.marks.wrong;
     extra += line.marks.extra;
   }
-  for (const SkippedLine& line : report.skipped)
+  for (const SkippedLine& line : report.skipped) {
     skipped += static_cast<long long>(line.text.size());
+  }
   const auto number = [](long long value) { return FormatNumber(static_cast<double>(value)); };
-  return u"<p class=\"breakdown\">錯誤數 " + number(report.scores.ErrorCount) + u" ＝ 漏打 " +
+  return u"<p class=\"breakdown\">錯誤數 " + number(scores.ErrorCount) + u" ＝ 漏打 " +
          number(missing) + u" ＋ 打錯 " + number(wrong) + u" ＋ 多打 " + number(extra) +
          u" ＋ 整行未打 " + number(skipped) + u" 字（" + Count(report.skipped.size()) +
-         u" 行）；錯誤率 ＝ " + number(report.scores.ErrorCount) + u" ÷ " +
-         number(report.scores.TotalChars) + u" ＝ " + Number(report.scores.ErrorRate) +
-         u"%。</p>\n";
+         u" 行）；錯誤率 ＝ " + number(scores.ErrorCount) + u" ÷ " + number(scores.TotalChars) +
+         u" ＝ " + Number(scores.ErrorRate) + u"%。</p>\n";
 }
 
 // The samples take the marks' looks by class: the page's data-mark elements are its marks only.
