@@ -45,7 +45,7 @@ LineMarks MarksOf(const ScoredLine& line, std::u16string_view reference_line) {
   const auto left_as_typed = std::count_if(typed_copy.begin(), typed_copy.end(), [](char16_t c) {
     return c != kMatchedMark && c != kErrorMark;
   });
-  // Extras the engine charged without a character left as typed: swapped pairs.
+  // Extras the engine charged without a character left as typed (swapped pairs, typed ○ and ●).
   long long uncarried = line.extra - left_as_typed;
   assert(uncarried >= 0);
 
