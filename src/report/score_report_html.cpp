@@ -283,9 +283,8 @@ std::u16string Header(const ScoreReport& report) {
   std::u16string out = u"<header class=\"head\">\n<h1>中文輸入測驗 成績報告</h1>\n";
   out += u"<p class=\"who\">" + html::EscapeText(params.StuName);
   out += u"<span class=\"id\">" + html::EscapeText(params.UserID) + u"</span>";
-  out += u"<span class=\"class\">" + html::EscapeText(params.ClassName) +
-         u"</span></p>\n<dl "
-         u"class=\"facts\">";
+  out += u"<span class=\"class\">" + html::EscapeText(params.ClassName) + u"</span></p>\n";
+  out += u"<dl class=\"facts\">";
   out += Fact(u"試卷", params.ExamPaperNo);
   out += Fact(u"測驗", params.TestPart + u"（" + TestFileNameOf(params.TestPart) + u"）");
   out += Fact(u"類別", report.kind_label);
