@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Reproduces the tables of bench/README.md: the scoring engine in memory, then whole scoring runs
-# of every kind against the floor. Usage: bench/run_bench.sh [RUNS]
+# Reproduces the tables of bench/README.md: the scoring engine and the score report in memory,
+# then whole scoring runs of every kind against the floor. Usage: bench/run_bench.sh [RUNS]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 runs=${1:-30}
@@ -11,6 +11,11 @@ bin="$root/build/bin"
 echo "## Scoring engine in memory"
 "$bin/keyin-bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
   --benchmark_filter='BM_Scoring' 2>/dev/null | grep -E '_median|Benchmark|---'
+
+echo
+echo "## The score report of one part in memory"
+"$bin/keyin-report-bench" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+  2>/dev/null | grep -E '_median|Benchmark|---'
 
 home=$(mktemp -d /tmp/keyin-bench.XXXXXX)
 trap 'rm -rf "$home"' EXIT

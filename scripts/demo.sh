@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The main job on the bundled sample data: installs what is missing, builds, installs the
 # databases into a demo program folder, and scores the sample typed answers of both test parts
-# as a mock test and as an exam, then shows the stored rows and the CSCR score file.
+# as a mock test and as an exam, then shows the stored rows and the CSCR score file, and writes
+# the score report page of each sample answer.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -24,8 +25,11 @@ to_typed_answer "$root/samples/typed-test2.txt" "$scores/CTEST-2"
 
 # ExamPlaceNo,ExamNo,ExamPaperNo,Field3,TestType,UserID,StuName,SessionNo,SeatNo,TestPart,
 # TotTime,UseTime,SubtractScore,LibPath,ScrPath,ClassName
+run_args() { # TestType TestPart
+  echo "A01,E01,P001,,$1,S123456789,王小明,3,15,$2,600,300,0,$KEYIN_HOME/lib/,$scores/,甲班"
+}
 score() { # TestType TestPart
-  "$bin/keyin-scorer" "A01,E01,P001,,$1,S123456789,王小明,3,15,$2,600,300,0,$KEYIN_HOME/lib/,$scores/,甲班"
+  "$bin/keyin-scorer" "$(run_args "$1" "$2")"
 }
 utf8() { iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'; }
 query() { # database password sql
@@ -50,3 +54,12 @@ score 5 1
 score 5 2
 echo "-- Keyin in drive_c/ANS.VOR/ANS.mdb"
 query "$KEYIN_HOME/drive_c/ANS.VOR/ANS.mdb" 5820 "SELECT * FROM Keyin;"
+
+echo
+echo "== score reports of the sample answers (keyin-tool report), to open in a browser"
+mkdir -p "$KEYIN_HOME/reports"
+for part in 1 2; do
+  page="$KEYIN_HOME/reports/CTEST-$part.html"
+  "$bin/keyin-tool" report --output "$page" "$(run_args 3 "$part")"
+  echo "report: $page"
+done

@@ -1,12 +1,11 @@
 #include "report/results_export.h"
 
 #include <algorithm>
-#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "platform/code_page.h"
 #include "report/csv.h"
-#include "support/number_text.h"
+#include "report/json_number.h"
 
 namespace keyin::report {
 namespace {
@@ -41,16 +40,6 @@ void WriteValue(csv::Writer& out, const StoredValue* value) {
   } else {
     out.Field(ValueText(*value));
   }
-}
-
-// A number as the report files write it, as a JSON number: whole numbers as integers, others
-// read back from their at most 15 significant digits, which is what the serializer then writes.
-nlohmann::ordered_json JsonNumber(double number) {
-  if (!std::isfinite(number)) return nullptr;
-  if (number == std::trunc(number) && std::fabs(number) < 1e15) {
-    return static_cast<long long>(number);
-  }
-  return LeadingNumber(FormatNumber(number));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "tool/command_support.h"
 
 #include <CLI/CLI.hpp>
+#include <cstdio>
+#include <iostream>
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
@@ -27,6 +29,23 @@ std::string ValueOf(const CLI::App* command, const std::string& option) {
 }
 
 void Complain(const std::string& description) { ReportFailureLine("keyin-tool", description); }
+
+void WriteOutput(const std::string& output, std::string_view bytes) {
+  if (output.empty() || output == "-") {
+    std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    std::cout.flush();
+    if (!std::cout) throw FileError("cannot write to standard output");
+    return;
+  }
+  const std::string temporary = CreateUniqueFile(output);
+  try {
+    WriteWholeFile(temporary, bytes);
+    RenameReplacing(temporary, output);
+  } catch (...) {
+    std::remove(temporary.c_str());
+    throw;
+  }
+}
 
 std::vector<std::u16string> ReadUtf8Lines(const std::string& path) {
   std::u16string text = Utf8ToUtf16(ReadWholeFile(path));

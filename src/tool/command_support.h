@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/message_box.h"
@@ -25,6 +26,11 @@ void OnRun(CLI::App* command, std::function<int()> work);
 
 // "keyin-tool: <description>" on standard error.
 void Complain(const std::string& description);
+
+// Writes the whole output: to standard output when `output` is empty or "-", otherwise to a
+// temporary file beside `output` that is renamed over it once complete, so that a failure leaves
+// no partial file and a reader never sees one. Throws FileError.
+void WriteOutput(const std::string& output, std::string_view bytes);
 
 // Lines of a UTF-8 text file: a line ends at LF, a CR before it is dropped, and a final empty
 // piece after the last line end is not a line. Throws FileError.

@@ -18,5 +18,6 @@ void AddUsageReportCommand(CLI::App& app);
 void AddMaintenanceCommand(CLI::App& app);
 void AddCopyResultsCommand(CLI::App& app);
 void AddResultsCommand(CLI::App& app);
+void AddReportCommand(CLI::App& app);
 
 }  // namespace keyin::tool

@@ -1,5 +1,6 @@
-// keyin-tool: installing the databases, building and reading test papers, and the operations
-// that no scoring run calls. Every subcommand adds itself (commands.h).
+// keyin-tool: installing the databases, building and reading test papers, the reports of scored
+// parts and stored results, and the operations that no scoring run calls. Every subcommand adds
+// itself (commands.h).
 #include <CLI/CLI.hpp>
 
 #include "tool/commands.h"
@@ -16,6 +17,7 @@ int main(int argc, char** argv) {
   keyin::tool::AddMaintenanceCommand(app);
   keyin::tool::AddCopyResultsCommand(app);
   keyin::tool::AddResultsCommand(app);
+  keyin::tool::AddReportCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -10,7 +10,6 @@
 #include <array>
 #include <cctype>
 #include <cstdio>
-#include <iostream>
 #include <map>
 #include <memory>
 
@@ -266,24 +265,6 @@ std::vector<std::pair<std::u16string, std::u16string>> SelectionOf(
                                                              : u"至 " + *filter.to);
   }
   return selection;
-}
-
-void WriteOutput(const std::string& output, const std::string& bytes) {
-  if (output.empty() || output == "-") {
-    std::cout.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    std::cout.flush();
-    if (!std::cout) throw FileError("cannot write to standard output");
-    return;
-  }
-  // A temporary file beside the target, renamed over it once complete.
-  const std::string temporary = CreateUniqueFile(output);
-  try {
-    WriteWholeFile(temporary, bytes);
-    RenameReplacing(temporary, output);
-  } catch (...) {
-    std::remove(temporary.c_str());
-    throw;
-  }
 }
 
 int RunResults(const Options& options) {

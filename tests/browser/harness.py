@@ -138,20 +138,6 @@ class Server:
         return f"http://127.0.0.1:{self.port}"
 
 
-def executables_with_report_tool(folder, script):
-    """A copy of keyin-server whose sibling keyin-tool is the given shell script (standing for the
-    report command) and whose keyin-scorer is the real one."""
-    executables = os.path.join(folder.root, "bin")
-    os.makedirs(executables)
-    shutil.copy2(os.path.join(BIN, "keyin-server"), executables)
-    os.symlink(os.path.join(BIN, "keyin-scorer"), os.path.join(executables, "keyin-scorer"))
-    tool = os.path.join(executables, "keyin-tool")
-    with open(tool, "w", encoding="utf-8") as f:
-        f.write(script)
-    os.chmod(tool, 0o755)
-    return executables
-
-
 class ApiClient:
     """The JSON API as another front end (or a curious candidate) would call it."""
 

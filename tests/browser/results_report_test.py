@@ -8,7 +8,6 @@ there. A full-page screenshot and an A4 print are kept in the output folder for 
 
 Usage: results_report_test.py --tool KEYIN_TOOL --scorer KEYIN_SCORER --samples DIR --out DIR
 """
-import argparse
 import base64
 import json
 import os
@@ -17,20 +16,12 @@ import subprocess
 import sys
 import tempfile
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
+
+from common import start_chromium, test_arguments, typed_answer
 
 NAMES = ["王小明", "李大同", "陳小美", "林志明", "張家豪", "黃淑芬", "吳建宏", "劉怡君",
          "蔡宗翰", "楊雅婷", "許文傑", "鄭欣怡"]
-
-
-def typed_answer(lines, path):
-    """UTF-16LE with a byte-order mark and CR LF, as a front end writes it."""
-    with open(path, "wb") as out:
-        out.write("\ufeff".encode("utf-16-le"))
-        for line in lines:
-            out.write((line + "\r\n").encode("utf-16-le"))
 
 
 def with_mistakes(lines, every):
@@ -49,11 +40,7 @@ def with_mistakes(lines, every):
 
 
 def main():
-    parser = argparse.ArgumentParser()
-    for name in ("--tool", "--scorer", "--samples", "--out"):
-        parser.add_argument(name, required=True)
-    args = parser.parse_args()
-    os.makedirs(args.out, exist_ok=True)
+    args = test_arguments()
     home = tempfile.mkdtemp(prefix="keyin-browser-")
     # faketime preloads its library ahead of a sanitized build's runtime, which that runtime
     # refuses unless told the order is intended; the test's own sanitizer options stay.
@@ -99,15 +86,7 @@ def main():
         report = os.path.join(args.out, "results-report.html")
         run([args.tool, "results", "--output", report])
 
-        options = webdriver.ChromeOptions()
-        options.binary_location = "/usr/bin/chromium"
-        for flag in ("--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
-                     "--no-first-run", "--disable-background-networking",
-                     "--disable-component-update", "--disable-sync",
-                     "--user-data-dir=" + os.path.join(home, "chromium"),
-                     "--window-size=1200,900"):
-            options.add_argument(flag)
-        driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
+        driver = start_chromium(home)
         try:
             driver.get("file://" + report)
             points = driver.find_elements(By.CSS_SELECTOR, "svg [data-user]")

@@ -122,8 +122,9 @@ TEST(Tool, EverySubcommandExplainsItselfAndHelpRunsNothing) {
   ProgramFolder folder(false);
   const ProcessResult listing = folder.Tool({"--help"});
   EXPECT_EQ(listing.exit_status, 0);
-  for (const std::string command : {"init-db", "lib-read", "make-lib", "make-cus", "top-method",
-                                    "usage-report", "maintenance", "copy-results", "results"}) {
+  for (const std::string command :
+       {"init-db", "lib-read", "make-lib", "make-cus", "top-method", "usage-report", "maintenance",
+        "copy-results", "results", "report"}) {
     EXPECT_TRUE(Contains(listing.out, "\n  " + command + " ")) << command << " is not listed";
     const ProcessResult help = folder.Tool({command, "--help"});
     EXPECT_EQ(help.exit_status, 0) << command;

@@ -1,0 +1,112 @@
+// The model both renderers draw: the marks of every line, the skipped lines as ReCalc charges
+// them, and the mistakes tables over the lines that count.
+#include "report/score_report.h"
+
+#include <algorithm>
+#include <iterator>
+#include <map>
+
+#include "run/run_kind.h"
+#include "scoring/inputs.h"
+
+namespace keyin::report {
+namespace {
+
+// In the order of RunKind.
+constexpr std::u16string_view kKindLabels[] = {
+    u"自建題庫練習", u"文章練習（單）", u"文章練習（雙）", u"模擬測驗",
+    u"離線考試",     u"考試",           u"測驗",           u"其他",
+};
+static_assert(std::size(kKindLabels) == static_cast<std::size_t>(RunKind::kOther) + 1);
+
+std::u16string KindLabelOf(const RunParams& params) {
+  const RunKind kind = KindOfRunIfNumber(params).value_or(RunKind::kOther);
+  return std::u16string(kKindLabels[static_cast<std::size_t>(kind)]);
+}
+
+std::u16string_view LineAt(const ReferenceLines& lines, int number) {
+  if (number < 0 || static_cast<std::size_t>(number) >= lines.size()) return {};
+  return lines[static_cast<std::size_t>(number)];
+}
+
+// The lines ReCalc charges: from 1 up to the highest scored line, every one no typed line scored
+// on, once anything scored at all.
+std::vector<SkippedLine> SkippedLinesOf(const MatchTotals& totals,
+                                        const ReferenceLines& reference) {
+  std::vector<SkippedLine> skipped;
+  if (totals.total_chars == 0) return skipped;
+  for (int r = 1; r <= totals.highest_scored_line; ++r) {
+    const auto index = static_cast<std::size_t>(r);
+    if (index < totals.ref_used.size() && totals.ref_used[index]) continue;
+    const std::u16string_view text = LineAt(reference, r);
+    if (!text.empty()) skipped.push_back({r, std::u16string(text)});
+  }
+  return skipped;
+}
+
+// Counts in order of first appearance, then sorted by count; the sort is stable, so ties keep
+// that order.
+template <typename Key>
+class Tally {
+ public:
+  void Add(const Key& key) {
+    const auto [at, added] = index_.try_emplace(key, counts_.size());
+    if (added) counts_.emplace_back(key, 0);
+    ++counts_[at->second].second;
+  }
+  std::vector<std::pair<Key, std::size_t>> MostFrequentFirst() && {
+    std::stable_sort(counts_.begin(), counts_.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    return std::move(counts_);
+  }
+
+ private:
+  std::map<Key, std::size_t> index_;
+  std::vector<std::pair<Key, std::size_t>> counts_;
+};
+
+}  // namespace
+
+ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& inputs,
+                             const ScoredPart& part) {
+  ScoreReport report;
+  report.params = params;
+  report.scores = part.scores;
+  report.kind_label = KindLabelOf(params);
+  report.answer_too_small =
+      inputs.typed.size() == 3 && inputs.typed[1].empty() && inputs.typed[2] == kTooSmallText;
+
+  Tally<std::pair<char16_t, char16_t>> mistakes;
+  Tally<char16_t> missed;
+  for (const ScoredLine& scored : part.matched.lines) {
+    MarkedLine line;
+    line.typed_number = scored.typed_number;
+    line.reference_number = scored.best_line;
+    line.typed_text = scored.typed_line;
+    if (scored.best_line != 0) {
+      line.reference_text = std::u16string(LineAt(inputs.reference, scored.best_line));
+    }
+    line.charged_chars = scored.charged;
+    line.hits = scored.hits;
+    line.score = scored.score;
+    line.counted = scored.score > 0;
+    line.marks = MarksOf(scored, line.reference_text);
+    if (line.counted) {
+      for (const CharacterMark& mark : line.marks.marks) {
+        if (mark.kind == MarkKind::kWrong) mistakes.Add({mark.expected, mark.typed});
+        if (mark.kind == MarkKind::kMissing) missed.Add(mark.expected);
+      }
+    }
+    report.lines.push_back(std::move(line));
+  }
+  report.skipped = SkippedLinesOf(part.matched.totals, inputs.reference);
+  for (auto& [pair, count] : std::move(mistakes).MostFrequentFirst()) {
+    report.mistakes.push_back({pair.first, pair.second, count});
+  }
+  for (auto& [character, count] : std::move(missed).MostFrequentFirst()) {
+    report.missed.push_back({std::u16string(1, character), count});
+  }
+  return report;
+}
+
+}  // namespace keyin::report

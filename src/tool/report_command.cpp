@@ -1,0 +1,122 @@
+// keyin-tool report: the visual report of one scored part, as an HTML page or as JSON, from the
+// argument string that keyin-scorer takes. It reads the paper and the typed answer as the scoring
+// run reads them and scores them with the same engine; it writes nothing but its output, and opens
+// no database.
+//
+// Bad input fails as the scoring run fails: the same message box or stderr description and a
+// non-zero exit status. The output is made whole in memory first, so a failure writes none of it.
+#include <CLI/CLI.hpp>
+
+#include "platform/code_page.h"
+#include "report/score_report.h"
+#include "run/run_end.h"
+#include "run/run_kind.h"
+#include "scoring/inputs.h"
+#include "tool/command_support.h"
+#include "tool/commands.h"
+
+namespace keyin::tool {
+namespace {
+
+struct Options {
+  std::string format;
+  std::string output;
+  std::vector<std::string> words;  // the argument string, split by the shell
+};
+
+// The scoring run's inputs, each read where the run reads it so that a failure ends this command
+// as it ends the run: the custom text as start-up loads it (its own description), the reference
+// text under Cmd_Scr's handler (its message box), the typed answer after it (its description).
+// The readers are those of ReadScoringInputs; only the order of their failures is the run's.
+ScoringInputs ReadAsTheRunReads(const RunParams& params, const PathTranslator& paths,
+                                MessageSink& messages) {
+  std::u16string CustomText;
+  if (KindOfRunIfNumber(params) == RunKind::kCustomTextPractice) {
+    CustomText = LoadCustomText(params, paths, messages);
+  }
+  ScoringInputs inputs;
+  std::vector<std::u16string> paper_lines;
+  bool custom = false;
+  try {
+    custom = KindOfRun(params) == RunKind::kCustomTextPractice;
+    if (custom) {
+      inputs.reference = LibLinesFromCustomText(CustomText);
+    } else {
+      paper_lines = ReadPaperLines(params, paths);
+    }
+  } catch (const std::exception& failure) {
+    messages.Show(u"Cmd_Scr 模組發生錯誤，因為：" + Utf8ToUtf16(failure.what()), u"Cmd_Scr Error ");
+    throw RunFailure(std::string("Cmd_Scr: ") + failure.what());
+  }
+  if (!custom) inputs.reference = LibLinesThroughLibtemp(paper_lines);
+  inputs.typed = LoadTypedLines(ReadAnswerLines(params, paths));
+  return inputs;
+}
+
+bool WantsJson(const Options& options) {
+  if (!options.format.empty()) return options.format == "json";
+  const std::string& output = options.output;
+  const std::size_t dot = output.rfind('.');
+  if (dot == std::string::npos || output.find('/', dot) != std::string::npos) return false;
+  std::string extension = output.substr(dot);
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return extension == ".json";
+}
+
+int Report(const Options& options) {
+  std::string arguments;
+  for (const std::string& word : options.words) {
+    if (!arguments.empty()) arguments += ' ';
+    arguments += word;
+  }
+  ConsoleMessageSink messages;
+  const std::vector<std::u16string> pieces = SplitArguments(Utf8ToUtf16(arguments));
+  if (pieces.size() != kRunParamCount) {
+    messages.Show(u"傳遞的參數不正確！", u"error");
+    return kExitWrongArguments;
+  }
+  try {
+    const RunParams params = MakeRunParams(pieces);
+    const ScoringInputs inputs =
+        ReadAsTheRunReads(params, PathTranslator(ProgramFolder()), messages);
+    const ScoredPart part = ScorePart(inputs, params);
+    const report::ScoreReport report = report::BuildScoreReport(params, inputs, part);
+    WriteOutput(options.output, WantsJson(options) ? report::ScoreReportJson(report)
+                                                   : Utf16ToUtf8(report::ScoreReportHtml(report)));
+    return kExitDone;
+  } catch (const std::exception& failure) {
+    Complain(std::string("report: ") + failure.what());
+    return kExitFailure;
+  }
+}
+
+}  // namespace
+
+void AddReportCommand(CLI::App& app) {
+  auto options = std::make_shared<Options>();
+  CLI::App* command = app.add_subcommand(
+      "report",
+      "The visual report of one scored part: every missing, wrong and extra character, line by "
+      "line, with the totals of the .TOT file, as one printable HTML page or as JSON");
+  command
+      ->add_option("--format", options->format,
+                   "html (a self-contained page) or json (docs/report-format.md); the default is "
+                   "json for an --output ending in .json, html otherwise")
+      ->check(CLI::IsMember({"html", "json"}));
+  command->add_option("--output", options->output,
+                      "Write to this file (replaced whole, only once complete) instead of "
+                      "standard output (\"-\")");
+  command->add_option("ARGUMENT-STRING", options->words,
+                      "The 16 comma-separated run parameters, as keyin-scorer takes them "
+                      "(several words are joined by single blanks)");
+  command->footer(
+      "Reads the test paper (or custom text) and the typed answer exactly as keyin-scorer does\n"
+      "with the same argument string, and scores them with the same engine. Writes no report\n"
+      "files, no libtemp and no result, and opens no database.\n"
+      "\n"
+      "Exit status: 0 written; 2 not 16 run parameters (the scorer's message); 1 any other\n"
+      "failure, with the scorer's message or description and nothing written.");
+  OnRun(command, [options] { return Report(*options); });
+}
+
+}  // namespace keyin::tool

@@ -1,0 +1,142 @@
+// keyin-tool report as a teacher and the exam room use it: the report of a scored part from the
+// scorer's own argument string, with the scorer's numbers, writing nothing else.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "harness.h"
+
+namespace keyin::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every file below the folder with its size and time of last change.
+std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> Snapshot(
+    const fs::path& root) {
+  std::map<std::string, std::pair<std::uintmax_t, fs::file_time_type>> files;
+  for (const fs::directory_entry& entry : fs::recursive_directory_iterator(root)) {
+    if (entry.is_regular_file()) {
+      files[entry.path().string()] = {entry.file_size(), entry.last_write_time()};
+    }
+  }
+  return files;
+}
+
+// The numbers of the first .TOT line: "CTEST-1 S=36 E=3/181=1%".
+std::vector<int> TotNumbers(const std::string& tot) {
+  int speed = 0, errors = 0, total = 0, rate = 0;
+  EXPECT_EQ(std::sscanf(tot.c_str(), "CTEST-%*d S=%d E=%d/%d=%d%%", &speed, &errors, &total, &rate),
+            4)
+      << tot;
+  return {speed, errors, total, rate};
+}
+
+class ReportTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_.InstallSamplePaper();
+    WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
+    WriteTypedAnswer(folder_.Scores() / "CTEST-2", Sample("typed-test2.txt"));
+    fs::create_directories(out_);
+  }
+
+  ProgramFolder folder_{false};  // no databases: the report opens none
+  RunArgs args_ = DefaultArgs(folder_);
+  fs::path out_ = folder_.Root() / "out";
+};
+
+// Both parts: the JSON and the page give the numbers of the scorer's .TOT on the same inputs, and
+// nothing but the output is written; the scorer needs its databases, the report none, not even a
+// database server it cannot reach.
+TEST_F(ReportTest, GivesTheScorersNumbersAndWritesNothingElse) {
+  ProgramFolder scored;  // with databases, for the scorer's own run
+  scored.InstallSamplePaper();
+  RunArgs scorer_args = DefaultArgs(scored);
+  for (const char* part : {"1", "2"}) {
+    args_.TestPart = scorer_args.TestPart = part;
+    const std::string name = std::string("CTEST-") + part;
+    const auto before = Snapshot(folder_.Root());
+    const fs::path page = out_ / (name + ".html");
+    const ProcessResult html = folder_.Tool({"report", "--output", page.string(), args_.Join()},
+                                            {{"KEYIN_DATABASE_URL", "postgresql://127.0.0.1:1/x"}});
+    ASSERT_EQ(html.exit_status, 0) << html.err;
+    const ProcessResult json = folder_.Tool({"report", "--format", "json", args_.Join()});
+    ASSERT_EQ(json.exit_status, 0) << json.err;
+    auto after = Snapshot(folder_.Root());
+    after.erase(page.string());
+    EXPECT_EQ(after, before) << "only the page is written";
+
+    WriteTypedAnswer(scored.Scores() / name,
+                     Sample(part[0] == '1' ? "typed-test1.txt" : "typed-test2.txt"));
+    const ProcessResult run = scored.Scorer(scorer_args.Join());
+    ASSERT_EQ(run.exit_status, 0) << run.err;
+    const std::vector<int> tot = TotNumbers(ReadReport(scored.Scores() / (name + ".TOT")));
+    const nlohmann::json report = nlohmann::json::parse(json.out);
+    EXPECT_EQ((std::vector<int>{report["speed"], report["errors"], report["total_chars"],
+                                report["error_rate"]}),
+              tot);
+    const std::string shown = ReadBytes(page);
+    const char* fields[] = {"speed", "errors", "typed-chars", "error-rate"};
+    for (std::size_t i = 0; i < tot.size(); ++i) {
+      const std::string field =
+          "data-field=\"" + std::string(fields[i]) + "\">" + std::to_string(tot[i]) + "<";
+      EXPECT_TRUE(Contains(shown, field)) << field;
+    }
+    EXPECT_EQ(report["lines"].size(),
+              Sample(part[0] == '1' ? "typed-test1.txt" : "typed-test2.txt").size());
+  }
+}
+
+// Each bad input ends the report as it ends the scoring run: the same exit status and the same
+// messages (the scorer's "keyin-scorer:" line is "keyin-tool: report:" here); the output file
+// keeps what it held and nothing else is written.
+TEST_F(ReportTest, FailsAsTheScorerFailsAndWritesNothing) {
+  ProgramFolder scored;
+  scored.InstallSamplePaper();
+  struct Case {
+    const char* behaviour;
+    void (*change)(RunArgs&);
+  };
+  const Case cases[] = {
+      {"one run parameter too many", [](RunArgs& a) { a.ClassName += ",x"; }},
+      {"a deduction standard that is no number", [](RunArgs& a) { a.SubtractScore = "half"; }},
+      {"a kind of run that is no number (Cmd_Scr's message box)",
+       [](RunArgs& a) { a.TestType = "x"; }},
+      {"a paper that is missing (Cmd_Scr's message box)",
+       [](RunArgs& a) { a.ExamPaperNo = "P404"; }},
+      {"a custom text that is missing", [](RunArgs& a) { a.TestType = "0"; }},
+      {"a typed answer that is missing", [](RunArgs& a) { a.ScrPath += "none/"; }},
+      {"a time used that is no number", [](RunArgs& a) { a.UseTime = "abc"; }},
+      {"a time used of zero", [](RunArgs& a) { a.UseTime = "0"; }},
+  };
+  const fs::path page = out_ / "page.html";
+  WriteBytes(page, "old");
+  for (const Case& c : cases) {
+    RunArgs args = args_, scorer_args = DefaultArgs(scored);
+    c.change(args);
+    c.change(scorer_args);
+    const auto before = Snapshot(folder_.Root());
+    const ProcessResult report = folder_.Tool({"report", "--output", page.string(), args.Join()});
+    EXPECT_EQ(Snapshot(folder_.Root()), before) << c.behaviour;
+    EXPECT_EQ(report.out, "") << c.behaviour;
+
+    WriteTypedAnswer(scored.Scores() / "CTEST-1", Sample("typed-test1.txt"));
+    const ProcessResult run = scored.Scorer(scorer_args.Join());
+    EXPECT_NE(run.exit_status, 0) << c.behaviour;
+    EXPECT_EQ(report.exit_status, run.exit_status) << c.behaviour << ": " << report.err;
+    std::string expected = run.err;
+    for (std::size_t at; (at = expected.find("keyin-scorer: ")) != std::string::npos;) {
+      expected.replace(at, 14, "keyin-tool: report: ");
+    }
+    // The paths differ only by the program folder.
+    for (std::size_t at; (at = expected.find(scored.Root().string())) != std::string::npos;) {
+      expected.replace(at, scored.Root().string().size(), folder_.Root().string());
+    }
+    EXPECT_EQ(report.err, expected) << c.behaviour;
+  }
+  EXPECT_EQ(ReadBytes(page), "old");
+}
+
+}  // namespace
+}  // namespace keyin::e2e

@@ -1,0 +1,292 @@
+// The visual report of a scored part: marks read off the engine's marked copies agree with the
+// engine's counts, and the page and the JSON show the engine's numbers, escaped.
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <random>
+
+#include "occurrences.h"
+
+#include "platform/code_page.h"
+#include "report/score_report.h"
+#include "scoring/inputs.h"
+#include "scoring/reports.h"
+#include "support/number_text.h"
+
+namespace keyin::report {
+namespace {
+
+using Json = nlohmann::json;
+
+std::vector<std::u16string> Table(std::vector<std::u16string> lines) {
+  lines.insert(lines.begin(), u"");
+  return lines;
+}
+
+// "wrong 5 E>X", "missing 3 C", "extra 3 X", "extra 3 Q free" (shown, not charged).
+std::u16string Describe(const LineMarks& marks) {
+  std::u16string text;
+  for (const CharacterMark& mark : marks.marks) {
+    if (!text.empty()) text += u", ";
+    const std::u16string position = Utf8ToUtf16(std::to_string(mark.position));
+    switch (mark.kind) {
+      case MarkKind::kMissing:
+        text += u"missing " + position + u" " + mark.expected;
+        break;
+      case MarkKind::kWrong:
+        text += u"wrong " + position + u" " + mark.expected + u">" + mark.typed;
+        break;
+      case MarkKind::kExtra:
+        text += u"extra " + position + u" " + mark.typed + (mark.charged ? u"" : u" free");
+        break;
+    }
+  }
+  return text;
+}
+
+int ChargedExtras(const LineMarks& marks) {
+  return static_cast<int>(std::count_if(marks.marks.begin(), marks.marks.end(), [](auto& mark) {
+    return mark.kind == MarkKind::kExtra && mark.charged;
+  }));
+}
+
+// What must hold for every line: the missing and wrong marks are LineMissing, the extra count is
+// LineExtra, and no more extra marks are charged than that.
+void ExpectAgreesWithTheEngine(const LineMarks& marks, const ScoredLine& line) {
+  EXPECT_EQ(marks.missing + marks.wrong, line.missing);
+  EXPECT_EQ(marks.extra, line.extra);
+  EXPECT_LE(ChargedExtras(marks), line.extra);
+}
+
+// The line-matching examples: typed line 1 against reference line 1, followed by a typed line
+// that matches nothing, so that line 1 is not the last one.
+TEST(LineMarks, ReadOffTheEnginesMarkedCopies) {
+  const std::u16string k20 = u"ABCDEFGHIJKLMNOPQRST";
+  const struct {
+    const char* behaviour;
+    std::u16string typed;
+    std::u16string marks;
+    std::u16string reference = u"ABCDEFGHIJKLMN";
+  } cases[] = {
+      {"an exact copy has no marks", u"ABCDEFGHIJKLMN", u""},
+      {"a left-out character is missing", u"ABDEFGHIJKLMN", u"missing 3 C"},
+      {"an inserted character is extra", u"ABXCDEFGHIJKLMN", u"extra 3 X"},
+      {"a replaced character is wrong, with the character it replaced", u"ABCDXFGHIJKLMN",
+       u"wrong 5 E>X"},
+      {"a swapped pair is one wrong and the pair's extra", u"BACDEFGHIJKLMN",
+       u"extra 1 B, wrong 2 B>A"},
+      {"a typed ○ carries the extra the engine charges it", u"AB○CDEFGHIJKLMN", u"extra 3 ○"},
+      {"a run of wrong characters is extra where the reference goes on", u"ABwxyzCDEFGHIJKLMN",
+       u"extra 3 w, extra 4 x, extra 5 y, extra 6 z"},
+      {"a character judged wrong with nothing missing opposite costs nothing of its own",
+       u"ABQCDEFGHIJKLMNOPRS", u"extra 3 Q free, missing 17 Q, missing 20 T", k20},
+      {"missed blanks at the end of the reference line are missing blanks", u"ABCDEF",
+       u"missing 7  , missing 8  ", u"ABCDEF  "},
+  };
+  for (const auto& c : cases) {
+    const MatchResult result = ScrLoop(Table({c.reference}), Table({c.typed, u"★★"}), 0);
+    const ScoredLine& line = result.lines[0];
+    ASSERT_EQ(line.best_line, 1) << c.behaviour;
+    const LineMarks marks = MarksOf(line, c.reference);
+    EXPECT_EQ(Describe(marks), c.marks) << c.behaviour;
+    ExpectAgreesWithTheEngine(marks, line);
+  }
+}
+
+TEST(LineMarks, EdgesOfTheLineTable) {
+  // Matched to line 2 = TypedCount, the swapped B is found again further on: the pair's extra
+  // stays with no character of its own.
+  MatchResult result = ScrLoop(Table({u"0123456789", u"ABCDEFGHIJKLMN"}),
+                               Table({u"BACDEFGHIJKLMN", u"0123456789"}), 0);
+  LineMarks marks = MarksOf(result.lines[0], u"ABCDEFGHIJKLMN");
+  EXPECT_EQ(Describe(marks), u"missing 2 B, extra 2 A");
+  EXPECT_EQ(std::pair(marks.extra, ChargedExtras(marks)), std::pair(2, 1));
+  // The last typed line is charged only as far as it reached.
+  result = ScrLoop(Table({u"ABCDEFGH"}), Table({u"ABH"}), 0);
+  marks = MarksOf(result.lines[0], u"ABCDEFGH");
+  EXPECT_EQ(Describe(marks), u"missing 3 C");
+  ExpectAgreesWithTheEngine(marks, result.lines[0]);
+  // A line that matched nothing has no marks and costs nothing.
+  result = ScrLoop(Table({u"ABCDEFGH"}), Table({u"★★★", u"ABCDEFGH"}), 0);
+  marks = MarksOf(result.lines[0], u"");
+  EXPECT_EQ(std::tuple(marks.marks.size(), marks.missing, marks.wrong, marks.extra),
+            std::tuple(0u, 0, 0, 0));
+}
+
+// Random answers over an alphabet with every mark character, so that the rare rules fire.
+TEST(LineMarks, AgreeWithTheEngineOnRandomAnswers) {
+  const std::u16string alphabet = u"ABCDE甲乙○●＃ＯＸ ";
+  std::mt19937 random(11);
+  const auto character = [&] { return alphabet[random() % alphabet.size()]; };
+  const auto random_lines = [&](std::size_t count) {
+    std::vector<std::u16string> lines(count + 1);
+    for (std::size_t i = 1; i <= count; ++i) {
+      std::generate_n(std::back_inserter(lines[i]), random() % 25, character);
+    }
+    return lines;
+  };
+  int marked_lines = 0;
+  for (int paper = 0; paper < 40; ++paper) {
+    const ReferenceLines reference = random_lines(30);
+    std::vector<std::u16string> answer = random_lines(30);
+    // Half the typed lines copy their reference line with a few changes.
+    for (std::size_t t = 1; t < answer.size(); t += 2) {
+      answer[t] = reference[t];
+      for (int change = 0; change < 3 && !answer[t].empty(); ++change) {
+        answer[t][random() % answer[t].size()] = character();
+      }
+    }
+    const TypedLines typed = LoadTypedLines({answer.begin() + 1, answer.end()});
+    for (const ScoredLine& line : ScrLoop(reference, typed, 0).lines) {
+      const LineMarks marks = MarksOf(line, reference[static_cast<std::size_t>(line.best_line)]);
+      ExpectAgreesWithTheEngine(marks, line);
+      marked_lines += !marks.marks.empty();
+    }
+  }
+  EXPECT_GT(marked_lines, 300);
+}
+
+class ScoreReportTest : public testing::Test {
+ protected:
+  ScoreReportTest() {
+    params_.ExamPlaceNo = u"A01";
+    params_.ExamNo = u"E01";
+    params_.ExamPaperNo = u"P001";
+    params_.TestType = u"3";
+    params_.UserID = u"S<1>";
+    params_.StuName = u"王\"小\"&明";
+    params_.SessionNo = u"3";
+    params_.SeatNo = u"15";
+    params_.TestPart = u"1";
+    params_.UseTime = u"90";
+    params_.ClassName = u"<甲班>";
+  }
+
+  // Scores the answer against the reference lines and builds the report, as keyin-tool does.
+  void Score(std::vector<std::u16string> reference, std::vector<std::u16string> answer) {
+    inputs_.reference = Table(std::move(reference));
+    inputs_.typed = LoadTypedLines(answer);
+    part_ = ScorePart(inputs_, params_);
+    report_ = BuildScoreReport(params_, inputs_, part_);
+    json_ = Json::parse(ScoreReportJson(report_));
+    page_ = ScoreReportHtml(report_);
+  }
+
+  RunParams params_;
+  ScoringInputs inputs_;
+  ScoredPart part_;
+  ScoreReport report_;
+  Json json_;
+  std::u16string page_;
+};
+
+// Typed line 1 copies line 1 with a wrong character, line 2 copies nothing, line 3 copies line 3
+// with a left-out and an extra character: line 2 was skipped.
+TEST_F(ScoreReportTest, JsonGivesTheEnginesLinesAndTotals) {
+  Score({u"ABCDEFGHIJKLMN", u"甲乙丙丁戊己庚辛壬癸", u"OPQRSTUVWXYZ"},
+        {u"ABCDXFGHIJKLMN", u"★★★★", u"OPRSTUVWXYZZ"});
+  const std::vector<std::u16string> tot = ScoreSummary(u"CTEST-1", part_.scores);
+  EXPECT_EQ(Utf8ToUtf16("CTEST-1 S=" + json_["speed"].dump() + " E=" + json_["errors"].dump() +
+                        "/" + json_["total_chars"].dump() + "=" + json_["error_rate"].dump() + "%"),
+            tot[0]);
+  EXPECT_EQ(json_["name"], "王\"小\"&明");
+  EXPECT_EQ(std::tuple(json_["time_minutes"], json_["time_seconds"], json_["adjusted_speed"]),
+            std::tuple(Json(1), Json(30), Json(nullptr)));
+
+  ASSERT_EQ(json_["lines"].size(), part_.matched.lines.size());
+  long long errors = 0;
+  for (std::size_t i = 0; i < part_.matched.lines.size(); ++i) {
+    const ScoredLine& engine = part_.matched.lines[i];
+    const Json& line = json_["lines"][i];
+    EXPECT_EQ(line["typed"], engine.typed_number);
+    EXPECT_EQ(line["reference"], engine.best_line ? Json(engine.best_line) : Json(nullptr));
+    EXPECT_EQ(line["hits"], engine.hits);
+    EXPECT_EQ(line["missing"].get<int>() + line["wrong"].get<int>(), engine.missing);
+    EXPECT_EQ(line["extra"], engine.extra);
+    EXPECT_EQ(line["counted"], engine.score > 0);
+    std::map<std::string, int> kinds;
+    for (const Json& mark : line["marks"]) ++kinds[mark["kind"]];
+    EXPECT_EQ(std::tuple(kinds["missing"], kinds["wrong"], kinds["extra"]),
+              std::tuple(line["missing"], line["wrong"], line["extra"]))
+        << line.dump();
+    if (line["counted"]) errors += engine.missing + engine.extra;
+  }
+  EXPECT_EQ(json_["lines"][0]["marks"],
+            Json::parse(R"([{"kind":"wrong","position":5,"expected":"E","typed":"X",
+                             "charged":true}])"));
+  EXPECT_EQ(std::tuple(json_["lines"][1]["reference"], json_["lines"][1]["marks"].size()),
+            std::tuple(Json(nullptr), 0u))
+      << "the unmatched line";
+  EXPECT_EQ(json_["lines"][2]["marks"].dump(),
+            Json::parse(R"([{"kind":"missing","position":3,"expected":"Q","charged":true},
+                            {"kind":"extra","position":12,"typed":"Z","charged":true}])")
+                .dump());
+  EXPECT_EQ(std::tuple(json_["skipped"], json_["skipped_chars"]), std::tuple(Json({2}), Json(10)));
+  EXPECT_EQ(errors + 10, part_.scores.ErrorCount) << "the lines and the skipped line";
+  EXPECT_EQ(json_["mistakes"], Json::parse(R"([{"expected":"E","typed":"X","count":1}])"));
+  EXPECT_EQ(json_["missed"], Json::parse(R"([{"character":"Q","count":1}])"));
+}
+
+TEST_F(ScoreReportTest, PageShowsTheSameMarksAndNumbersEscaped) {
+  Score({u"ABCDEFGHIJKLMN", u"甲乙丙丁戊己庚辛壬癸", u"OPQRSTUVWXYZ"},
+        {u"AB<DEFG\"IJKLMN", u"<q>&amp;", u"OPRSTUVWXYZZ"});
+  for (const char16_t* escaped :
+       {u"S&lt;1&gt;", u"&lt;甲班&gt;", u"<title>成績報告 王\"小\"&amp;明 CTEST-1",
+        u"data-expected=\"C\" data-typed=\"&lt;\">&lt;<rt>C</rt>",
+        u"data-expected=\"H\" data-typed=\"&quot;\">\"<rt>H</rt>", u"&lt;q&gt;&amp;amp;"}) {
+    EXPECT_EQ(Occurrences(page_, escaped), 1u) << Utf16ToUtf8(escaped);
+  }
+  EXPECT_EQ(Occurrences(page_, u"王\"小\"&amp;明"), 2u) << "in the title and the header";
+  for (const char16_t* raw : {u"<1>", u"<甲班>", u"<q>", u"&明"}) {
+    EXPECT_EQ(Occurrences(page_, raw), 0u) << Utf16ToUtf8(raw);
+  }
+  EXPECT_EQ(Occurrences(page_, u"data-mark=\"wrong\""), 2u);
+  EXPECT_EQ(Occurrences(page_, u"data-mark=\"missing\""), 1u);
+  EXPECT_EQ(Occurrences(page_, u"data-mark=\"extra\""), 1u);
+  for (const char16_t* block :
+       {u"data-typed-line=\"1\" data-reference-line=\"1\"",
+        u"data-typed-line=\"2\" data-reference-line=\"\"",
+        u"data-typed-line=\"3\" data-reference-line=\"3\"", u"data-skipped-line=\"2\""}) {
+    EXPECT_EQ(Occurrences(page_, block), 1u) << Utf16ToUtf8(block);
+  }
+  const Scores& scores = part_.scores;
+  for (const auto& [field, value] :
+       {std::pair(u"speed", scores.CharsPerMinute), std::pair(u"error-rate", scores.ErrorRate),
+        std::pair(u"errors", double(scores.ErrorCount)),
+        std::pair(u"typed-chars", double(scores.TotalChars))}) {
+    const std::u16string shown =
+        u"data-field=\"" + std::u16string(field) + u"\">" + FormatNumber(value) + u"</span>";
+    EXPECT_EQ(Occurrences(page_, shown), 1u) << Utf16ToUtf8(shown);
+  }
+  EXPECT_EQ(Occurrences(page_, u"data-field=\"adjusted-speed\""), 0u)
+      << "no adjusted speed without a deduction standard above 0.5";
+  for (const char* outside : {"http", "src=", "href=", "url(", "@import", "<script"}) {
+    EXPECT_EQ(Occurrences(page_, Utf8ToUtf16(outside)), 0u) << outside;
+  }
+}
+
+TEST_F(ScoreReportTest, AnEmptyAnswerIsSaidToBeTooSmall) {
+  params_.SubtractScore = 1;
+  Score({u"ABCDEFGHIJKLMN"}, {});
+  EXPECT_EQ(std::tuple(json_["answer_too_small"], json_["speed"], json_["error_rate"],
+                       json_["adjusted_speed"], json_["lines"].size(), json_["skipped"].size()),
+            std::tuple(Json(true), Json(0), Json(99), Json(nullptr), 2u, 0u));
+  EXPECT_EQ(json_["lines"][1]["typed_text"], "＜檔案太小＞");
+  EXPECT_EQ(Occurrences(page_, u"class=\"notice\""), 1u);
+  EXPECT_EQ(Occurrences(page_, u"data-field=\"adjusted-speed\"></span>"), 1u)
+      << "an adjusted speed is reported, empty as the listing prints it";
+}
+
+TEST_F(ScoreReportTest, AnAdjustedSpeedWithADeductionAboveHalf) {
+  params_.SubtractScore = 1;
+  Score({u"ABCDEFGHIJKLMN"}, {u"ABCDXFGHIJKLMN"});
+  ASSERT_TRUE(part_.scores.AdjustedCharsPerMinute);
+  EXPECT_EQ(json_["adjusted_speed"], *part_.scores.AdjustedCharsPerMinute);
+  EXPECT_EQ(json_["deduction"], 1);
+  EXPECT_EQ(Occurrences(page_, u"data-field=\"adjusted-speed\">" +
+                                   FormatNumber(*part_.scores.AdjustedCharsPerMinute) + u"<"),
+            1u);
+}
+
+}  // namespace
+}  // namespace keyin::report
