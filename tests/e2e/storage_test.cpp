@@ -165,6 +165,50 @@ TEST_F(Storage, FaultsFailTheRunAndKeepTheRows) {
   EXPECT_FALSE(fs::exists(folder.AnswerDatabase()));
 }
 
+// TestType is read as a number everywhere: each way of writing an exam stores the exam row, as
+// each way of writing a mock test stores the mock-test row. Kind 7 keeps its result in its
+// reports only, as kind 0 does; a number of no kind fails once the reports are written, so that
+// no front end takes its result as stored.
+TEST_F(Storage, EveryWritingOfAKindStoresWhereThatKindStores) {
+  struct Case {
+    const char* name;
+    const char* TestType;
+    int exit_status;
+    const char* stored;  // rows per table: Keyin, TestScore_Student, OfflineScore, TempScore
+  };
+  const Case cases[] = {
+      {"exam with a leading blank", " 5", 0, "1 0 0 0"},
+      {"exam with a trailing blank", "5 ", 0, "1 0 0 0"},
+      {"exam with a leading zero", "05", 0, "1 0 0 0"},
+      {"exam as a decimal", "5.0", 0, "1 0 0 0"},
+      {"mock test with a leading zero", "03", 0, "0 1 0 0"},
+      {"keyin record test keeps its reports only", "7", 0, "0 0 0 0"},
+      {"six is no kind", "6", 1, "0 0 0 0"},
+      {"minus one is no kind", "-1", 1, "0 0 0 0"},
+      {"ninety-nine is no kind", "99", 1, "0 0 0 0"},
+  };
+  TypeExactly(args, 1, 3);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(folder.Scores() / "CTEST-1.TOT");
+    EXPECT_EQ(Score(c.TestType, "1"), c.exit_status) << err;
+    EXPECT_TRUE(Contains(ReadReport(folder.Scores() / "CTEST-1.TOT"), "CTEST-1 S="));
+    if (c.exit_status != 0) {
+      EXPECT_TRUE(Contains(
+          err, std::string("keyin-scorer: TestType \"") + c.TestType + "\" is no kind of run"))
+          << err;
+    }
+    std::string counts;
+    for (const Table& table : {kTables[0], kTables[1], kTables[2], kPractice}) {
+      const std::unique_ptr<DbConnection> db = Open(table);
+      counts += (counts.empty() ? "" : " ") +
+                Dump(*db, std::string("SELECT count(*) FROM ") + table.name);
+      db->Execute(std::string("DELETE FROM ") + table.name);
+    }
+    EXPECT_EQ(counts, c.stored);
+  }
+}
+
 // One row per test-taker, seat and paper part, the seat compared by its number. At deduction 0
 // Average holds the plain speed, not the adjusted one.
 TEST_F(Storage, PracticeRunKeepsOneRowPerSeat) {
