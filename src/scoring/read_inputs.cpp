@@ -32,7 +32,12 @@ std::vector<std::u16string> ReadPaperLines(const RunParams& params, const PathTr
 }
 
 std::vector<std::u16string> ReadAnswerLines(const RunParams& params, const PathTranslator& paths) {
-  TextReader answer(paths(params.ScrPath + TestFileNameOf(params.TestPart)));
+  const std::u16string TestFileName = TestFileNameOf(params.TestPart);
+  // Without a part the answer's name would be the score folder itself.
+  if (TestFileName.empty()) {
+    throw RunFailure("TestPart must be 1 or 2, not \"" + Utf16ToUtf8(params.TestPart) + "\"");
+  }
+  TextReader answer(paths(params.ScrPath + TestFileName));
   std::vector<std::u16string> lines;
   while (!answer.AtEnd()) lines.push_back(answer.ReadLine());
   return lines;

@@ -26,8 +26,8 @@ std::u16string LoadCustomText(const RunParams& params, const PathTranslator& pat
 // would score every candidate 0), LibFormatError when it is shorter than its header.
 std::vector<std::u16string> ReadPaperLines(const RunParams& params, const PathTranslator& paths);
 
-// The lines of the typed answer ScrPath & "CTEST-1" or "CTEST-2". Throws FileError when it cannot
-// be read.
+// The lines of the typed answer ScrPath & "CTEST-1" or "CTEST-2". Throws RunFailure for a TestPart
+// other than "1" and "2", FileError when the answer cannot be read.
 std::vector<std::u16string> ReadAnswerLines(const RunParams& params, const PathTranslator& paths);
 
 struct ScoringInputs {
