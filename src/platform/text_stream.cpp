@@ -1,14 +1,17 @@
 // UTF-16LE text files.
 //
-//   FF FE            byte-order mark, skipped when present
+//   FF FE            byte-order mark, skipped when present (FE FF: the same, big-endian;
+//                    EF BB BF: UTF-8 follows)
 //   lo hi            one UTF-16 unit per byte pair, low byte first
 //   0D 00 0A 00      CR LF ends a line; a lone LF (0A 00) or a lone CR (0D 00) ends one too
 //   xx               a final odd byte reads as U+FFFD
 #include "platform/text_stream.h"
 
 #include <cerrno>
+#include <utility>
 
 #include "platform/file_system.h"
+#include "platform/utf8.h"
 
 namespace keyin {
 namespace {
@@ -59,7 +62,19 @@ std::vector<std::u16string> SplitUtf16Lines(std::string_view bytes) {
   return SplitLines(Utf16LeUnits(bytes.substr(bom ? 2 : 0)));
 }
 
-TextReader::TextReader(const std::string& path) : lines_(SplitUtf16Lines(ReadWholeFile(path))) {}
+std::vector<std::u16string> SplitTextLines(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return SplitLines(DecodeUtf8(bytes.substr(3)));
+  if (bytes.starts_with("\xFE\xFF")) {
+    std::string little_endian(bytes.substr(2));
+    for (std::size_t i = 0; i + 1 < little_endian.size(); i += 2) {
+      std::swap(little_endian[i], little_endian[i + 1]);
+    }
+    return SplitLines(Utf16LeUnits(little_endian));
+  }
+  return SplitUtf16Lines(bytes);
+}
+
+TextReader::TextReader(const std::string& path) : lines_(SplitTextLines(ReadWholeFile(path))) {}
 
 TextWriter::TextWriter(const std::string& path) : path_(path) {
   file_ = std::fopen(path.c_str(), "wb");

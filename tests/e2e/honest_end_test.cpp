@@ -2,8 +2,12 @@
 // a wrong grade or with nothing stored.
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include "db_helpers.h"
 #include "harness.h"
+#include "platform/code_page.h"
+#include "platform/text_stream.h"
 
 namespace keyin::e2e {
 namespace {
@@ -63,6 +67,35 @@ TEST_F(HonestEnd, DamagedPaperIsRefusedBeforeAnythingIsWritten) {
     EXPECT_FALSE(fs::exists(folder_.Scores() / (std::string("CTEST-") + c.TestPart + ".SCR")));
     EXPECT_EQ(MockRows(), "0");
   }
+}
+
+// A typed answer saved as UTF-8 or UTF-16BE is read by its byte-order mark: it scores what the
+// same answer in UTF-16LE scores, where it used to score 0 as garbage. Without a mark the answer
+// is UTF-16LE, as always; a mark alone is an empty answer, too small.
+TEST_F(HonestEnd, AnswerIsReadInTheEncodingOfItsByteOrderMark) {
+  std::string text;
+  for (const std::string& line : Sample("typed-test1.txt")) text += line + "\r\n";
+  const std::string utf16le = Utf16LeBytes(Utf8ToUtf16(text));
+  std::string utf16be = utf16le;
+  for (std::size_t i = 0; i + 1 < utf16be.size(); i += 2) std::swap(utf16be[i], utf16be[i + 1]);
+  args_.TestType = "1";
+  ASSERT_EQ(folder_.Scorer(args_.Join()).exit_status, 0);
+  const std::string expected = ReadReport(folder_.Scores() / "CTEST-1.TOT");
+  ASSERT_EQ(expected, "CTEST-1 S=36 E=3/181=1%\r\n36\r\n1\r\n");
+  const std::pair<const char*, std::string> answers[] = {
+      {"UTF-8 with its mark", "\xEF\xBB\xBF" + text},
+      {"UTF-16BE with its mark", "\xFE\xFF" + utf16be},
+      {"UTF-16LE without a mark", utf16le},
+  };
+  for (const auto& [name, bytes] : answers) {
+    WriteBytes(folder_.Scores() / "CTEST-1", bytes);
+    ProcessResult result = folder_.Scorer(args_.Join());
+    ASSERT_EQ(result.exit_status, 0) << name << ": " << result.err;
+    EXPECT_EQ(ReadReport(folder_.Scores() / "CTEST-1.TOT"), expected) << name;
+  }
+  WriteBytes(folder_.Scores() / "CTEST-1", "\xEF\xBB\xBF");
+  ASSERT_EQ(folder_.Scorer(args_.Join()).exit_status, 0);
+  EXPECT_TRUE(Contains(ReadReport(folder_.Scores() / "CTEST-1.SCR"), "02 ＜檔案太小＞"));
 }
 
 // Any TestPart but "1" and "2" names no typed answer: the run says so instead of failing on the
