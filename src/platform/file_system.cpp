@@ -1,5 +1,6 @@
 #include "platform/file_system.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,9 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
+#include <random>
 
 namespace keyin {
 
@@ -54,17 +58,52 @@ void DeleteFile(const std::string& path) {
   if (std::remove(path.c_str()) != 0) throw FileError(DescribeFileError("delete", path));
 }
 
-std::string CreateUniqueFile(const std::string& prefix) {
-  std::string path = prefix + ".XXXXXX";
-  int descriptor = ::mkstemp(path.data());
-  if (descriptor < 0) throw FileError(DescribeFileError("create", path));
-  ::close(descriptor);
-  return path;
+namespace {
+
+constexpr std::string_view kNameCharacters =
+    "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+constexpr std::size_t kSuffixLength = 6;
+
+}  // namespace
+
+TemporaryFile CreateTemporaryFileFor(const std::string& path) {
+  static std::mt19937_64 generator{std::random_device{}()};
+  std::uniform_int_distribution<std::size_t> pick(0, kNameCharacters.size() - 1);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = path + ".";
+    for (std::size_t i = 0; i < kSuffixLength; ++i) name += kNameCharacters[pick(generator)];
+    // O_EXCL: never a file or a link that is there already. 0666 as any new file gets it (less
+    // the umask), so the file renamed into place is readable as the one it replaces was.
+    const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (descriptor >= 0) return {descriptor, name};
+    if (errno != EEXIST) throw FileError(DescribeFileError("create", path));
+  }
+  throw FileError("cannot create " + path + ": no free temporary name beside it");
 }
 
-void RenameReplacing(const std::string& from, const std::string& to) {
-  if (std::rename(from.c_str(), to.c_str()) != 0) {
-    throw FileError(DescribeFileError("rename " + from + " to", to));
+bool IsTemporaryNameOf(std::string_view name, std::string_view final_name) {
+  if (name.size() != final_name.size() + 1 + kSuffixLength || !name.starts_with(final_name) ||
+      name[final_name.size()] != '.') {
+    return false;
+  }
+  return name.substr(final_name.size() + 1).find_first_not_of(kNameCharacters) ==
+         std::string_view::npos;
+}
+
+void RemoveOldFiles(const std::string& folder,
+                    const std::function<bool(std::string_view name)>& is_leftover,
+                    std::chrono::seconds age) {
+  std::unique_ptr<DIR, int (*)(DIR*)> entries(::opendir(folder.c_str()), ::closedir);
+  if (!entries) return;
+  const std::time_t cutoff = std::time(nullptr) - static_cast<std::time_t>(age.count());
+  while (const dirent* entry = ::readdir(entries.get())) {
+    const std::string_view name = entry->d_name;
+    if (!is_leftover(name)) continue;
+    const std::string path = folder + "/" + std::string(name);
+    struct stat info {};
+    // lstat: a link of that name is no leftover of ours and is left alone.
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (info.st_mtime < cutoff) ::unlink(path.c_str());
   }
 }
 

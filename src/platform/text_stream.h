@@ -8,8 +8,12 @@
 // not. A final odd byte of UTF-16 reads as U+FFFD, as does every byte of UTF-8 that starts no
 // valid sequence (utf8.h). Lone surrogates and NUL characters are kept as they are.
 //
-// Writing: the file is created or emptied and starts with the BOM; WriteLine ends with CR LF.
-// Every failure (open, write, close) throws FileError with the path and the system's reason.
+// Writing: the text goes to a new temporary file beside the path (file_system.h), which Close
+// renames into place in one step, starting with the BOM; WriteLine ends with CR LF. A reader of
+// the path sees the old file or the whole new one, never a part; a symbolic link of that name is
+// replaced, never written through; a writer that fails or is dropped before Close removes its
+// temporary file and leaves the path as it was. Every failure (create, write, close, rename)
+// throws FileError naming the path and the system's reason.
 #pragma once
 
 #include <cstdio>
@@ -54,19 +58,24 @@ class TextReader {
 
 class TextWriter {
  public:
-  // Creates or empties the file and writes the BOM.
+  // Creates the temporary file and writes the BOM.
   explicit TextWriter(const std::string& path);
+  // Without Close: closes and removes the temporary file.
   ~TextWriter();
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
   void Write(std::u16string_view text);
   void WriteLine(std::u16string_view text);
-  // Flushes and closes; throws when anything written was lost. The destructor closes silently.
+  // Flushes, closes and renames the file into place; throws when anything written was lost, and
+  // then the path is left as it was.
   void Close();
 
  private:
+  void Discard();
+
   std::string path_;
+  std::string temporary_path_;
   std::FILE* file_ = nullptr;
 };
 

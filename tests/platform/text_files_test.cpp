@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,23 @@ TEST_F(FileTest, WriterWritesBomAndCrLfAndReaderReadsItBack) {
   EXPECT_EQ(reader.ReadLine(), u"甲乙");
   EXPECT_EQ(reader.ReadLine(), u"");
   EXPECT_TRUE(reader.AtEnd());
+}
+
+// The file appears whole at Close and not before; a writer dropped before Close leaves the old
+// file as it was and nothing beside it.
+TEST_F(FileTest, WriterReplacesTheFileOnlyWhenClosed) {
+  WriteWholeFile(Path("report"), "old");
+  {
+    TextWriter writer(Path("report"));
+    writer.WriteLine(u"new");
+    EXPECT_EQ(ReadWholeFile(Path("report")), "old");
+  }
+  EXPECT_EQ(ReadWholeFile(Path("report")), "old");
+  TextWriter writer(Path("report"));
+  writer.WriteLine(u"new");
+  writer.Close();
+  EXPECT_EQ(ReadWholeFile(Path("report")), Utf16Bytes(u"new\r\n"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
 }
 
 // A reader that takes only regular files within a bound never follows a link, never waits on a
