@@ -209,6 +209,35 @@ TEST_F(Storage, EveryWritingOfAKindStoresWhereThatKindStores) {
   }
 }
 
+// Each table that a run searches has an index on the keys it searches by, so that a lookup reads
+// one candidate's rows while the writers wait: init-db creates them, and a run adds the index of
+// its table to a database made before there were any. The rows found are the same (the other
+// tests of this file).
+TEST_F(Storage, LookupIndexesAreInstalledAndAddedWhenMissing) {
+  const std::pair<const Table*, const char*> indexes[] = {{&kTables[0], "Keyin_Lookup"},
+                                                          {&kTables[1], "TestScore_Student_Lookup"},
+                                                          {&kTables[2], "OfflineScore_Lookup"},
+                                                          {&kPractice, "TempScore_Lookup"}};
+  for (const auto& [table, index] : indexes) {
+    const std::unique_ptr<DbConnection> db = Open(*table);
+    EXPECT_TRUE(db->HasIndex(index)) << index << " after init-db";
+    db->Execute(std::string("DROP INDEX ") + index);
+  }
+  TypeExactly(args, 1, 3);
+  TypeExactly(args, 2, 3);
+  for (const auto& [table, index] : indexes) {
+    ASSERT_EQ(Score(table->TestType, table == &kTables[1] ? "2" : "1"), 0) << err;
+    EXPECT_TRUE(Open(*table)->HasIndex(index)) << index << " after a run";
+  }
+  if (folder.OnServer()) return;  // the server plans a scan of a table this small
+  const DbRows plan = OpenKeyin(folder)->Query(
+      "EXPLAIN QUERY PLAN SELECT * FROM TestScore_Student WHERE id=? AND TestNum=? AND Tno =? AND "
+      "Format(TestDay,'yyyy/MM/dd')=? order by TestDay desc",
+      {u"S123456789", u"315", u"P001", u"2024/03/05"});
+  EXPECT_TRUE(Contains(Shown(plan.First()["detail"]), "USING INDEX TestScore_Student_Lookup"))
+      << Shown(plan.First()["detail"]);
+}
+
 // One row per test-taker, seat and paper part, the seat compared by its number. At deduction 0
 // Average holds the plain speed, not the adjusted one.
 TEST_F(Storage, PracticeRunKeepsOneRowPerSeat) {
