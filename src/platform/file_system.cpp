@@ -72,8 +72,8 @@ TemporaryFile CreateTemporaryFileFor(const std::string& path) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     std::string name = path + ".";
     for (std::size_t i = 0; i < kSuffixLength; ++i) name += kNameCharacters[pick(generator)];
-    // O_EXCL: never a file or a link that is there already. 0666 as any new file gets it (less
-    // the umask), so the file renamed into place is readable as the one it replaces was.
+    // O_EXCL: never a file or a link that is there already. 0666 less the umask, as a file
+    // created under the name itself would be, so the front end reads it as before.
     const int descriptor = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (descriptor >= 0) return {descriptor, name};
     if (errno != EEXIST) throw FileError(DescribeFileError("create", path));
@@ -137,7 +137,7 @@ const char* KindOfFile(mode_t mode) {
   if (S_ISFIFO(mode)) return "a FIFO";
   if (S_ISSOCK(mode)) return "a socket";
   if (S_ISCHR(mode) || S_ISBLK(mode)) return "a device";
-  return "not a regular file";
+  return "a special file";
 }
 
 }  // namespace

@@ -4,6 +4,13 @@
 #include <cassert>
 
 namespace keyin {
+namespace {
+
+struct LookupIndex {
+  std::string_view table;
+  std::string_view name;
+  std::string_view create;  // CREATE INDEX IF NOT EXISTS ...
+};
 
 const std::vector<LookupIndex>& LookupIndexes() {
   // Each in the order of the keys of its lookups: a lookup by a leading part of them is served.
@@ -22,8 +29,6 @@ const std::vector<LookupIndex>& LookupIndexes() {
   return indexes;
 }
 
-namespace {
-
 const LookupIndex& LookupIndexOf(std::string_view table) {
   const auto& indexes = LookupIndexes();
   const auto found =
@@ -37,13 +42,14 @@ const LookupIndex& LookupIndexOf(std::string_view table) {
 
 void AddLookupIndexWhenMissing(DbConnection& db, std::string_view table) {
   const LookupIndex& index = LookupIndexOf(table);
-  if (db.HasIndex(index.name)) return;
   try {
+    if (db.HasIndex(index.name)) return;
     DbTransaction transaction(db);
     db.Execute(index.create);
     transaction.Commit();
   } catch (const DatabaseError&) {
-    // Used without the index: slower lookups, the same rows.
+    // Used without the index: slower lookups, the same rows. A store that fails here fails the
+    // storing statements next, which report it as they do any failure.
   }
 }
 

@@ -21,19 +21,11 @@ const std::vector<std::string>& KeyinDatabaseSchema();
 // ANS.mdb: Keyin.
 const std::vector<std::string>& AnswerDatabaseSchema();
 
-// The lookup index of a table: `<table>_Lookup`.
-struct LookupIndex {
-  std::string_view table;
-  std::string_view name;
-  std::string_view create;  // CREATE INDEX IF NOT EXISTS ...
-};
-const std::vector<LookupIndex>& LookupIndexes();
-
-// Adds the table's lookup index to a database made before it had one. A catalogue read when the
-// index is there, as it is after the first run; otherwise it is created under the writers' lock,
-// so that of many runs at once one creates it and the others find it. The lookups give the same
-// rows without it, so a database that refuses it (a role that may not create indexes) is used as
-// it is. Precondition: the table has a lookup index.
+// Adds the table's lookup index, `<table>_Lookup`, to a database made before it had one. A
+// catalogue read when the index is there, as it is after the first run; otherwise it is created
+// under the writers' lock, so that of many runs at once one creates it and the others find it. The
+// lookups give the same rows without it, so a database that refuses it (a role that may not create
+// indexes) is used as it is. Precondition: the table has a lookup index.
 void AddLookupIndexWhenMissing(DbConnection& db, std::string_view table);
 
 }  // namespace keyin
