@@ -43,6 +43,11 @@ std::string Int16Bytes(int a, int b, int c) {
 TEST_F(HonestEnd, DamagedPaperIsRefusedBeforeAnythingIsWritten) {
   const std::string paper = ReadBytes(folder_.Lib() / "P001.LIB");
   const std::string records = paper.substr(6);
+  std::string garbage;
+  for (unsigned state = 12345; garbage.size() < paper.size();) {
+    state = state * 1103515245 + 12345;
+    garbage += static_cast<char>(state >> 16);
+  }
   struct Case {
     const char* name;
     std::string bytes;
@@ -56,6 +61,7 @@ TEST_F(HonestEnd, DamagedPaperIsRefusedBeforeAnythingIsWritten) {
       {"second part past the end of the file", Int16Bytes(2, 30000, 32767) + records, "2"},
       {"cut short inside the paper", paper.substr(0, 64 * 4 + 20), "1"},
       {"empty part asked for", Int16Bytes(2, 2, 10) + records, "1"},
+      {"garbage", garbage, "1"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
