@@ -9,6 +9,7 @@
 #include "platform/ansi_file.h"
 
 #include <cstdio>
+#include <utility>
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
@@ -28,12 +29,14 @@ std::vector<std::string> SplitAnsiLines(std::string_view bytes) {
   return lines;
 }
 
-std::vector<std::u16string> ReadAnsiLines(const std::string& path) {
+std::vector<std::u16string> DecodeAnsiLines(std::string_view bytes) {
   std::vector<std::u16string> lines;
-  for (const std::string& line : SplitAnsiLines(ReadWholeFile(path))) {
-    lines.push_back(Cp950ToUtf16(line));
-  }
+  for (const std::string& line : SplitAnsiLines(bytes)) lines.push_back(Cp950ToUtf16(line));
   return lines;
+}
+
+std::vector<std::u16string> ReadAnsiLines(const std::string& path) {
+  return DecodeAnsiLines(ReadWholeFile(path));
 }
 
 void AppendAnsiLine(const std::string& path, std::u16string_view text) {
@@ -48,6 +51,12 @@ void AppendAnsiLine(const std::string& path, std::u16string_view text) {
 RecordFile::RecordFile(const std::string& path) {
   if (!PathExists(path)) WriteWholeFile(path, {});
   bytes_ = ReadWholeFile(path);
+}
+
+RecordFile RecordFile::OfBytes(std::string bytes) {
+  RecordFile file;
+  file.bytes_ = std::move(bytes);
+  return file;
 }
 
 std::int64_t RecordFile::RecordCount(int record_length) const {

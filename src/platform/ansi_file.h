@@ -19,6 +19,9 @@ namespace keyin {
 // Splits code-page-950 bytes into lines by the rules above, without converting them. Pure.
 std::vector<std::string> SplitAnsiLines(std::string_view bytes);
 
+// The lines of code-page-950 bytes, each converted to UTF-16.
+std::vector<std::u16string> DecodeAnsiLines(std::string_view bytes);
+
 // Reads every line of the file, converted to UTF-16. Throws FileError when it cannot be read.
 std::vector<std::u16string> ReadAnsiLines(const std::string& path);
 
@@ -32,6 +35,8 @@ void AppendAnsiLine(const std::string& path, std::u16string_view text);
 class RecordFile {
  public:
   explicit RecordFile(const std::string& path);  // throws FileError
+  // The records of bytes already read.
+  static RecordFile OfBytes(std::string bytes);
 
   std::uint64_t Size() const { return bytes_.size(); }
   // Whole records of the given length that start inside the file.
@@ -44,6 +49,7 @@ class RecordFile {
   std::optional<std::string> ReadTextField(std::int64_t record) const;
 
  private:
+  RecordFile() = default;
   std::string bytes_;
 };
 

@@ -178,6 +178,12 @@ class SqlCipherConnection final : public DbConnection {
     if (sqlite3_get_autocommit(database_.get()) == 0) Execute("ROLLBACK", {});
   }
 
+  bool HasIndex(std::string_view name) override {
+    return !Query("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = ? COLLATE NOCASE",
+                  {DecodeUtf8(name)})
+                .AtEnd();
+  }
+
  private:
   // Prepares exactly one statement and binds its values.
   StatementHandle Prepare(std::string_view sql, const std::vector<DbValue>& parameters) {

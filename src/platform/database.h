@@ -78,6 +78,9 @@ class DbConnection {
   virtual void Begin() = 0;
   virtual void Commit() = 0;
   virtual void Rollback() = 0;
+  // True when the database holds an index of that name (compared without regard to case). A read
+  // of the store's catalogue, which takes no write lock.
+  virtual bool HasIndex(std::string_view name) = 0;
 };
 
 // Begins on construction; rolls back on destruction unless Commit() was called.

@@ -1,5 +1,7 @@
 #include "platform/durable_file.h"
 
+#include "platform/file_system.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -31,10 +33,10 @@ bool WriteAll(int descriptor, std::string_view bytes) {
 
 }  // namespace
 
-void WriteFileDurably(const std::string& path, std::string_view bytes) {
-  std::string temporary = path + ".tmp.XXXXXX";
-  int descriptor = ::mkostemp(temporary.data(), O_CLOEXEC);
-  if (descriptor < 0) throw FileError(DescribeFileError("create", temporary));
+void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode) {
+  const TemporaryFile created = CreateTemporaryFileFor(path, mode);
+  const std::string& temporary = created.path;
+  const int descriptor = created.descriptor;
   bool written = WriteAll(descriptor, bytes) && ::fsync(descriptor) == 0;
   int saved_errno = errno;
   written = ::close(descriptor) == 0 && written;

@@ -12,10 +12,11 @@
 
 namespace keyin {
 
-// Writes the bytes to a new temporary file in the same folder, flushes it to the disk, renames it
-// over path and flushes the folder. Throws FileError; on failure path keeps its old content and
-// the temporary file is removed.
-void WriteFileDurably(const std::string& path, std::string_view bytes);
+// Writes the bytes to a new temporary file in the same folder (CreateTemporaryFileFor, with
+// `mode` less the umask: private by default), flushes it to the disk, renames it over path and
+// flushes the folder. Throws FileError; on failure path keeps its old content and the temporary
+// file is removed.
+void WriteFileDurably(const std::string& path, std::string_view bytes, unsigned mode = 0600);
 
 // The whole file, or nothing when it does not exist. Throws FileError for other failures.
 std::optional<std::string> ReadFileIfAny(const std::string& path);

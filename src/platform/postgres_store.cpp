@@ -384,6 +384,12 @@ class ServerConnection final : public DbConnection {
     }
   }
 
+  bool HasIndex(std::string_view name) override {
+    // An unquoted name folds to lower case, as the CREATE INDEX that made it did.
+    return Query("SELECT to_regclass(?) IS NOT NULL AS found", {Utf8ToUtf16(name)})
+               .First()["found"] == DbValue(1.0);
+  }
+
   void Rollback() override {
     const PGTransactionStatusType status = PQtransactionStatus(connection_.get());
     if (status != PQTRANS_INTRANS && status != PQTRANS_INERROR) return;

@@ -1,14 +1,20 @@
 // UTF-16LE text files.
 //
-//   FF FE            byte-order mark, skipped when present
+//   FF FE            byte-order mark, skipped when present (FE FF: the same, big-endian;
+//                    EF BB BF: UTF-8 follows)
 //   lo hi            one UTF-16 unit per byte pair, low byte first
 //   0D 00 0A 00      CR LF ends a line; a lone LF (0A 00) or a lone CR (0D 00) ends one too
 //   xx               a final odd byte reads as U+FFFD
 #include "platform/text_stream.h"
 
+#include <unistd.h>
+
 #include <cerrno>
+#include <cstdio>
+#include <utility>
 
 #include "platform/file_system.h"
+#include "platform/utf8.h"
 
 namespace keyin {
 namespace {
@@ -59,16 +65,40 @@ std::vector<std::u16string> SplitUtf16Lines(std::string_view bytes) {
   return SplitLines(Utf16LeUnits(bytes.substr(bom ? 2 : 0)));
 }
 
-TextReader::TextReader(const std::string& path) : lines_(SplitUtf16Lines(ReadWholeFile(path))) {}
+std::vector<std::u16string> SplitTextLines(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return SplitLines(DecodeUtf8(bytes.substr(3)));
+  if (bytes.starts_with("\xFE\xFF")) {
+    std::string little_endian(bytes.substr(2));
+    for (std::size_t i = 0; i + 1 < little_endian.size(); i += 2) {
+      std::swap(little_endian[i], little_endian[i + 1]);
+    }
+    return SplitLines(Utf16LeUnits(little_endian));
+  }
+  return SplitUtf16Lines(bytes);
+}
+
+TextReader::TextReader(const std::string& path) : lines_(SplitTextLines(ReadWholeFile(path))) {}
 
 TextWriter::TextWriter(const std::string& path) : path_(path) {
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) throw FileError(DescribeFileError("create", path));
+  const TemporaryFile temporary = CreateTemporaryFileFor(path);
+  temporary_path_ = temporary.path;
+  file_ = ::fdopen(temporary.descriptor, "wb");
+  if (file_ == nullptr) {
+    const std::string description = DescribeFileError("create", path_);
+    ::close(temporary.descriptor);
+    std::remove(temporary_path_.c_str());
+    throw FileError(description);
+  }
   Write(u"\uFEFF");
 }
 
-TextWriter::~TextWriter() {
-  if (file_ != nullptr) std::fclose(file_);
+TextWriter::~TextWriter() { Discard(); }
+
+void TextWriter::Discard() {
+  if (file_ == nullptr) return;
+  std::fclose(file_);
+  file_ = nullptr;
+  std::remove(temporary_path_.c_str());
 }
 
 void TextWriter::Write(std::u16string_view text) {
@@ -86,14 +116,23 @@ void TextWriter::WriteLine(std::u16string_view text) {
 
 void TextWriter::Close() {
   if (file_ == nullptr) return;
-  std::FILE* file = file_;
-  file_ = nullptr;
-  if (std::fflush(file) != 0 || std::ferror(file) != 0) {
-    std::string description = DescribeFileError("write", path_);
-    std::fclose(file);
+  if (std::fflush(file_) != 0 || std::ferror(file_) != 0) {
+    const std::string description = DescribeFileError("write", path_);
+    Discard();
     throw FileError(description);
   }
-  if (std::fclose(file) != 0) throw FileError(DescribeFileError("close", path_));
+  std::FILE* file = std::exchange(file_, nullptr);
+  if (std::fclose(file) != 0) {
+    const std::string description = DescribeFileError("write", path_);
+    std::remove(temporary_path_.c_str());
+    throw FileError(description);
+  }
+  // rename replaces a link of the name with the file instead of writing through it.
+  if (std::rename(temporary_path_.c_str(), path_.c_str()) != 0) {
+    const std::string description = DescribeFileError("create", path_);
+    std::remove(temporary_path_.c_str());
+    throw FileError(description);
+  }
 }
 
 }  // namespace keyin

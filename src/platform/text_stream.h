@@ -1,13 +1,19 @@
 // UTF-16 little-endian text files with a byte-order mark: typed answers, reports, libtemp and the
 // CSCR score file.
 //
-// Reading: a leading BOM (FF FE) is skipped; a file without one is read as UTF-16LE all the same.
-// A line ends at CR LF, at a lone LF or at a lone CR; the end is not part of the line. A final
-// line without a line end is a line; nothing after the last line end is not. A final odd byte
-// reads as U+FFFD. Lone surrogates and NUL characters are kept as they are.
+// Reading: the byte-order mark names the encoding: FF FE UTF-16LE, FE FF UTF-16BE, EF BB BF UTF-8
+// (a typed answer saved by another editor); a file without one is read as UTF-16LE. The mark is
+// not part of the text. A line ends at CR LF, at a lone LF or at a lone CR; the end is not part
+// of the line. A final line without a line end is a line; nothing after the last line end is
+// not. A final odd byte of UTF-16 reads as U+FFFD, as does every byte of UTF-8 that starts no
+// valid sequence (utf8.h). Lone surrogates and NUL characters are kept as they are.
 //
-// Writing: the file is created or emptied and starts with the BOM; WriteLine ends with CR LF.
-// Every failure (open, write, close) throws FileError with the path and the system's reason.
+// Writing: the text goes to a new temporary file beside the path (file_system.h), which Close
+// renames into place in one step, starting with the BOM; WriteLine ends with CR LF. A reader of
+// the path sees the old file or the whole new one, never a part; a symbolic link of that name is
+// replaced, never written through; a writer that fails or is dropped before Close removes its
+// temporary file and leaves the path as it was. Every failure (create, write, close, rename)
+// throws FileError naming the path and the system's reason.
 #pragma once
 
 #include <cstdio>
@@ -33,6 +39,10 @@ std::vector<std::u16string> SplitLines(std::u16string_view text);
 // Splits UTF-16LE bytes (BOM optional) into lines by the reading rules above. Pure.
 std::vector<std::u16string> SplitUtf16Lines(std::string_view bytes);
 
+// Splits the bytes of a text file into lines by the reading rules above, in the encoding that its
+// byte-order mark names. Pure.
+std::vector<std::u16string> SplitTextLines(std::string_view bytes);
+
 class TextReader {
  public:
   // Throws FileError when the file cannot be opened or read (a missing file included).
@@ -48,19 +58,24 @@ class TextReader {
 
 class TextWriter {
  public:
-  // Creates or empties the file and writes the BOM.
+  // Creates the temporary file and writes the BOM.
   explicit TextWriter(const std::string& path);
+  // Without Close: closes and removes the temporary file.
   ~TextWriter();
   TextWriter(const TextWriter&) = delete;
   TextWriter& operator=(const TextWriter&) = delete;
 
   void Write(std::u16string_view text);
   void WriteLine(std::u16string_view text);
-  // Flushes and closes; throws when anything written was lost. The destructor closes silently.
+  // Flushes, closes and renames the file into place; throws when anything written was lost, and
+  // then the path is left as it was.
   void Close();
 
  private:
+  void Discard();
+
   std::string path_;
+  std::string temporary_path_;
   std::FILE* file_ = nullptr;
 };
 

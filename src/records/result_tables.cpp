@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "records/review_choice.h"
+#include "records/schema.h"
 #include "run/run_end.h"
 #include "support/number_text.h"
 
@@ -142,6 +143,7 @@ ResultValues StoreOfflineScoreSecondPart(DbConnection& db, const TableInputs& in
 
 // The two branches of one table.
 struct TableBranches {
+  std::string_view table;
   void (*first_part)(DbConnection&, const TableInputs&);
   ResultValues (*second_part)(DbConnection&, const TableInputs&);
 };
@@ -150,6 +152,7 @@ std::optional<ResultValues> StoreRow(DbConnection& db, const TableInputs& in,
                                      const TableBranches& table) {
   const std::u16string& part = in.params.TestPart;
   if (part != u"1" && part != u"2") return std::nullopt;
+  AddLookupIndexWhenMissing(db, table.table);
   DbTransaction transaction(db);
   std::optional<ResultValues> results;
   if (part == u"1") {
@@ -186,18 +189,20 @@ ResultValues SecondPartResults(const DbRows& found, double CharsPerMinute, doubl
 }
 
 std::optional<ResultValues> StoreKeyinRow(DbConnection& AnsConn, const TableInputs& inputs) {
-  return StoreRow(AnsConn, inputs, {StoreKeyinFirstPart, StoreKeyinSecondPart});
+  return StoreRow(AnsConn, inputs, {"Keyin", StoreKeyinFirstPart, StoreKeyinSecondPart});
 }
 
 std::optional<ResultValues> StoreTestScoreStudentRow(DbConnection& KeyinConn,
                                                      const TableInputs& inputs) {
-  return StoreRow(KeyinConn, inputs,
-                  {StoreTestScoreStudentFirstPart, StoreTestScoreStudentSecondPart});
+  return StoreRow(
+      KeyinConn, inputs,
+      {"TestScore_Student", StoreTestScoreStudentFirstPart, StoreTestScoreStudentSecondPart});
 }
 
 std::optional<ResultValues> StoreOfflineScoreRow(DbConnection& KeyinConn,
                                                  const TableInputs& inputs) {
-  return StoreRow(KeyinConn, inputs, {StoreOfflineScoreFirstPart, StoreOfflineScoreSecondPart});
+  return StoreRow(KeyinConn, inputs,
+                  {"OfflineScore", StoreOfflineScoreFirstPart, StoreOfflineScoreSecondPart});
 }
 
 }  // namespace keyin

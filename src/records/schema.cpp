@@ -1,6 +1,57 @@
 #include "records/schema.h"
 
+#include <algorithm>
+#include <cassert>
+
 namespace keyin {
+namespace {
+
+struct LookupIndex {
+  std::string_view table;
+  std::string_view name;
+  std::string_view create;  // CREATE INDEX IF NOT EXISTS ...
+};
+
+const std::vector<LookupIndex>& LookupIndexes() {
+  // Each in the order of the keys of its lookups: a lookup by a leading part of them is served.
+  static const std::vector<LookupIndex> indexes = {
+      {"Keyin", "Keyin_Lookup",
+       "CREATE INDEX IF NOT EXISTS Keyin_Lookup ON Keyin (ExamPlaceNo, ExamNo, UserID, "
+       "ExamPaperNo)"},
+      {"TestScore_Student", "TestScore_Student_Lookup",
+       "CREATE INDEX IF NOT EXISTS TestScore_Student_Lookup ON TestScore_Student (Id, TestNum, "
+       "Tno, TestDay)"},
+      {"OfflineScore", "OfflineScore_Lookup",
+       "CREATE INDEX IF NOT EXISTS OfflineScore_Lookup ON OfflineScore (SessionSeatNo, Tno)"},
+      {"TempScore", "TempScore_Lookup",
+       "CREATE INDEX IF NOT EXISTS TempScore_Lookup ON TempScore (id, tno)"},
+  };
+  return indexes;
+}
+
+const LookupIndex& LookupIndexOf(std::string_view table) {
+  const auto& indexes = LookupIndexes();
+  const auto found =
+      std::find_if(indexes.begin(), indexes.end(),
+                   [table](const LookupIndex& index) { return index.table == table; });
+  assert(found != indexes.end());
+  return *found;
+}
+
+}  // namespace
+
+void AddLookupIndexWhenMissing(DbConnection& db, std::string_view table) {
+  const LookupIndex& index = LookupIndexOf(table);
+  try {
+    if (db.HasIndex(index.name)) return;
+    DbTransaction transaction(db);
+    db.Execute(index.create);
+    transaction.Commit();
+  } catch (const DatabaseError&) {
+    // Used without the index: slower lookups, the same rows. A store that fails here fails the
+    // storing statements next, which report it as they do any failure.
+  }
+}
 
 const std::vector<std::string>& KeyinDatabaseSchema() {
   static const std::vector<std::string> statements = {
@@ -14,6 +65,9 @@ const std::vector<std::string>& KeyinDatabaseSchema() {
       "UseTime TEXT, TotTime TEXT, SubtractScore NUMERIC, tno TEXT, Keyin TEXT, "
       "TotalChr NUMERIC, RightChr NUMERIC, ErrChr NUMERIC, ErrPercen NUMERIC, Average NUMERIC, "
       "TestDate TEXT, ErWords TEXT, LocalHostName TEXT)",
+      std::string(LookupIndexOf("TestScore_Student").create),
+      std::string(LookupIndexOf("OfflineScore").create),
+      std::string(LookupIndexOf("TempScore").create),
   };
   return statements;
 }
@@ -23,6 +77,7 @@ const std::vector<std::string>& AnswerDatabaseSchema() {
       "CREATE TABLE Keyin (ExamPlaceNo TEXT, ExamNo TEXT, UserID TEXT, ExamPaperNo TEXT, "
       "Score1 NUMERIC, Err1 NUMERIC, Score2 NUMERIC, Err2 NUMERIC, Score NUMERIC, Err NUMERIC, "
       "ExamDate TEXT)",
+      std::string(LookupIndexOf("Keyin").create),
   };
   return statements;
 }

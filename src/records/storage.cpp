@@ -29,21 +29,25 @@ TableInputs MakeTableInputs(const RunParams& params, const ScoringOutcome& outco
 
 void StoreResults(const RunParams& params, const PathTranslator& paths, DbConnection& KeyinConn,
                   MessageSink& messages, const ScoringOutcome& outcome) {
-  if (IsExamByExactText(params)) {
-    const std::unique_ptr<DbConnection> AnsConn = OpenAnsDb(paths, messages);
-    StoreKeyinRow(*AnsConn, MakeTableInputs(params, outcome));
-    return;
-  }
   std::optional<ResultValues> second_part;
   switch (KindOfRun(params)) {
+    case RunKind::kExam: {
+      const std::unique_ptr<DbConnection> AnsConn = OpenAnsDb(paths, messages);
+      StoreKeyinRow(*AnsConn, MakeTableInputs(params, outcome));
+      return;
+    }
     case RunKind::kMockTest:
       second_part = StoreTestScoreStudentRow(KeyinConn, MakeTableInputs(params, outcome));
       break;
     case RunKind::kOfflineExam:
       second_part = StoreOfflineScoreRow(KeyinConn, MakeTableInputs(params, outcome));
       break;
+    case RunKind::kOther:
+      throw RunFailure("TestType \"" + Utf16ToUtf8(params.TestType) +
+                       "\" is no kind of run (0 to 5 or 7): the reports are written, nothing "
+                       "was stored");
     default:
-      return;
+      return;  // practices keep their record elsewhere; kinds 0 and 7 keep only their reports
   }
   if (!second_part) return;
   // The file is the candidate's proof of the review result: its loss must not pass as success.

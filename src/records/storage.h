@@ -10,12 +10,12 @@
 
 namespace keyin {
 
-// An exam (TestType exactly "5") stores its row in Keyin of the answer database, opened for the
-// purpose and closed again; a mock test stores a TestScore_Student row and an offline exam an
-// OfflineScore row through KeyinConn, each followed by the CSCR file when a second part was
-// stored. Every other kind stores nothing here. Every failure propagates and ends the run with a
-// non-zero status; a CSCR file that cannot be written fails the run after the row is stored
-// (RunFailure).
+// An exam stores its row in Keyin of the answer database, opened for the purpose and closed
+// again; a mock test stores a TestScore_Student row and an offline exam an OfflineScore row
+// through KeyinConn, each followed by the CSCR file when a second part was stored. The practices
+// and kinds 0 and 7 store nothing here; a TestType of no listed kind fails the run (RunFailure),
+// since nothing keeps its result. Every failure propagates and ends the run with a non-zero
+// status; a CSCR file that cannot be written fails the run after the row is stored (RunFailure).
 void StoreResults(const RunParams& params, const PathTranslator& paths, DbConnection& KeyinConn,
                   MessageSink& messages, const ScoringOutcome& outcome);
 

@@ -33,6 +33,4 @@ bool IsArticlePractice(RunKind kind) {
   return kind == RunKind::kSingleArticlePractice || kind == RunKind::kDoubleArticlePractice;
 }
 
-bool IsExamByExactText(const RunParams& params) { return params.TestType == u"5"; }
-
 }  // namespace keyin

@@ -1,7 +1,7 @@
 // The kind of run that TestType names.
 //
-// Every rule reads TestType as a number (strictly, so "3", " 3", "03" and "3.0" are one mock
-// test), with one exception that IsExamByExactText keeps in one place.
+// Every rule reads TestType as a number, strictly, so "5", " 5", "05" and "5.0" are one exam and
+// "3", " 3", "03" and "3.0" one mock test.
 #pragma once
 
 #include <optional>
@@ -18,8 +18,9 @@ enum class RunKind {
   kOfflineExam,            // 4
   kExam,                   // 5
   kKeyinRecordTest,        // 7: a test whose keyin record files lie in ExamScr/ as a mock test's
-                           //    do; only the input-method statistics tell it from kOther
-  kOther,                  // any other number: scored and reported, nothing stored
+                           //    do; like kind 0 its result is its reports, no table keeps it
+  kOther,                  // any other number: scored and reported, then the run fails, since no
+                           //    table keeps its result and a front end must not take it as stored
 };
 
 // The kind TestType names as a number. Throws RunFailure when TestType is no number.
@@ -30,10 +31,5 @@ std::optional<RunKind> KindOfRunIfNumber(const RunParams& params);
 
 // Article practice, single or double: the kinds that keep a practice record.
 bool IsArticlePractice(RunKind kind);
-
-// The storage phase writes an exam row only when TestType is exactly the text "5": a TestType that
-// is an exam by its number alone ("05", " 5", "5.0") is scored and reported but stores no row.
-// This is the one place that reads TestType as text.
-bool IsExamByExactText(const RunParams& params);
 
 }  // namespace keyin

@@ -2,6 +2,7 @@
 // the stored typed lines, and the names of the run's files. Pure.
 #pragma once
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -13,6 +14,18 @@ namespace keyin {
 
 inline constexpr int kMaxReferenceLines = 2000;
 inline constexpr int kMaxTypedLines = 200;
+
+// The largest input files a run reads; a larger one is refused before a byte of it is read, so
+// that no file can make a run take all memory or write listings of hundreds of megabytes.
+// A paper: the header record and the 2,000 lines the reference table holds, 64 bytes each.
+inline constexpr std::uint64_t kMaxPaperBytes = (kMaxReferenceLines + 1) * 64;
+// A typed answer: 200 lines of even 1,000 characters are 400 kB of UTF-16; 4 MiB is ten times
+// more than any test can produce.
+inline constexpr std::uint64_t kMaxAnswerBytes = 4 << 20;
+// A custom text: every character takes a field of 20 bytes, so 16 MiB hold the 2,000 lines of the
+// reference table at some 400 characters each, 25 times the 16 of a library record's line. Read
+// whole, it takes a run about five times its size in memory.
+inline constexpr std::uint64_t kMaxCustomTextBytes = 16 << 20;
 inline constexpr char16_t kTooSmallText[] = u"＜檔案太小＞";
 
 // More lines than the tables hold.

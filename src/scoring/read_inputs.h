@@ -15,6 +15,10 @@
 
 namespace keyin {
 
+// Each reader takes its file only when it is a regular file (never through a symbolic link, never
+// a FIFO or a device) within the bound of inputs.h, and otherwise throws RunFailure saying so
+// before it reads a byte.
+
 // The decrypted custom text of the run's paper, lib/<ExamPaperNo>.cus in the program folder: every
 // line followed by CR LF. A line that does not decrypt shows Decrypt's message and gives an empty
 // line. Throws FileError when the file cannot be read.
@@ -23,11 +27,12 @@ std::u16string LoadCustomText(const RunParams& params, const PathTranslator& pat
 
 // The lines of the paper LibPath & ExamPaperNo & ".LIB" in scoring order (ReadLibForScoring): what
 // the scoring run writes to libtemp. Throws RunFailure when the paper is missing (an empty paper
-// would score every candidate 0), LibFormatError when it is shorter than its header.
+// would score every candidate 0), LibFormatError when it cannot be scored (CheckLibForScoring).
 std::vector<std::u16string> ReadPaperLines(const RunParams& params, const PathTranslator& paths);
 
-// The lines of the typed answer ScrPath & "CTEST-1" or "CTEST-2". Throws FileError when it cannot
-// be read.
+// The lines of the typed answer ScrPath & "CTEST-1" or "CTEST-2", in the encoding its byte-order
+// mark names (UTF-16LE without one). Throws RunFailure for a TestPart other than "1" and "2",
+// FileError when the answer cannot be read.
 std::vector<std::u16string> ReadAnswerLines(const RunParams& params, const PathTranslator& paths);
 
 struct ScoringInputs {

@@ -31,9 +31,10 @@ struct ScoredPart {
 ScoredPart ScorePart(const ScoringInputs& inputs, const RunParams& params);
 
 // The scoring run: reads the reference text and the typed answer, writes libtemp (library papers)
-// and the .SCR, .TOT and .CHK reports, in the order that a failed run leaves them: libtemp and the
-// score folder before the typed answer is read, the two first reports opened before its lines are
-// checked, the listing blocks before the time used is.
+// and the .SCR, .TOT and .CHK reports. libtemp and the score folder are written before the typed
+// answer is read; once it is read the three reports of the part are emptied (byte-order mark
+// only), and any later failure leaves them so: never a report of an earlier run beside one of
+// this run.
 //
 // Failures while the reference text is loaded (a TestType that is no number included) are shown
 // in Cmd_Scr's message box and end the run (RunEnd); later failures propagate (the run ends with

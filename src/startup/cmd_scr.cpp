@@ -1,6 +1,7 @@
 #include "startup/cmd_scr.h"
 
 #include "practice/practice_record.h"
+#include "records/schema.h"
 #include "records/storage.h"
 #include "scoring/score_answer.h"
 
@@ -11,6 +12,7 @@ void Cmd_Scr(const RunParams& params, const PathTranslator& paths, DbConnection&
   const ScoringOutcome outcome = ScoreAnswer(params, paths, CustomText, messages);
   StoreResults(params, paths, KeyinConn, messages, outcome);
   if (KeepsPracticeRecord(params)) {
+    AddLookupIndexWhenMissing(KeyinConn, "TempScore");
     SaveDataToDatabse(KeyinConn, params, messages, PracticeInputsOf(outcome, params.SubtractScore));
   }
 }

@@ -1,5 +1,9 @@
 #include "startup/startup.h"
 
+#include <chrono>
+#include <string_view>
+
+#include "platform/file_system.h"
 #include "records/databases.h"
 #include "run/run_end.h"
 #include "run/run_kind.h"
@@ -12,6 +16,34 @@ namespace {
 
 constexpr char kProgramName[] = "keyin-scorer";
 
+// A temporary file of libtemp, of a report or of a CSCR file (file_system.h names them).
+bool IsRunTemporaryName(std::string_view name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return false;
+  const std::string_view final_name = name.substr(0, dot);
+  if (!IsTemporaryNameOf(name, final_name)) return false;
+  if (final_name == "libtemp") return true;
+  if (final_name.starts_with("CSCR")) {
+    return final_name.find_first_not_of("0123456789-", 4) == std::string_view::npos;
+  }
+  for (const std::string_view report :
+       {"CTEST-1.SCR", "CTEST-1.TOT", "CTEST-1.CHK", "CTEST-2.SCR", "CTEST-2.TOT", "CTEST-2.CHK"}) {
+    if (final_name == report) return true;
+  }
+  return false;
+}
+
+// A run removes its temporary files on every failure it sees; a run that was killed, or whose
+// machine stopped, leaves them. Each run clears its own two folders of those older than an hour,
+// which belong to no run still going.
+void RemoveLeftovers(const RunParams& params, const PathTranslator& paths) {
+  for (const std::u16string* folder : {&params.LibPath, &params.ScrPath}) {
+    std::string path = paths(*folder);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    if (!path.empty()) RemoveOldFiles(path, IsRunTemporaryName, std::chrono::hours(1));
+  }
+}
+
 void StartRun(std::u16string_view argument_text, const PathTranslator& paths,
               MessageSink& messages) {
   const std::unique_ptr<DbConnection> KeyinConn = opendb(paths, messages);
@@ -22,6 +54,7 @@ void StartRun(std::u16string_view argument_text, const PathTranslator& paths,
                                           std::to_string(pieces.size()));
   }
   const RunParams params = MakeRunParams(pieces);
+  RemoveLeftovers(params, paths);
   // The custom text belongs to every run whose kind is numerically 0 ("0", "00", " 0"), so that
   // such a run scores the custom text rather than an empty paper.
   std::u16string CustomText;

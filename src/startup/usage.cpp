@@ -19,14 +19,15 @@ parameters as one argument, separated by commas:
    2 ExamPaperNo    the test paper: LibPath/<ExamPaperNo>.LIB, or lib/<ExamPaperNo>.cus of the
                     program folder for a custom-text practice
    3 Field3         not read
-   4 TestType       the kind of run: 0 custom-text practice, 1 and 2 article practice,
-                    3 mock test, 4 offline exam, 5 exam
+   4 TestType       the kind of run, read as a number: 0 custom-text practice, 1 and 2
+                    article practice, 3 mock test, 4 offline exam, 5 exam, 7 a test kept in
+                    its reports only; any other number fails after its reports
    5 UserID         the test-taker's identity number
    6 StuName        the test-taker's name
    7 SessionNo      test session
    8 SeatNo         seat
    9 TestPart       1 or 2: the typed answer is ScrPath/CTEST-1 or ScrPath/CTEST-2
-                    (UTF-16LE with a byte-order mark)
+                    (UTF-16LE with a byte-order mark; UTF-16BE and UTF-8 with theirs too)
   10 TotTime        seconds allowed
   11 UseTime        seconds used
   12 SubtractScore  deduction per error (0 stands for 0.5)

@@ -82,9 +82,38 @@ std::vector<std::u16string> ReadLibRecords(const RecordFile& file, LibRecordRang
   return lines;
 }
 
+void CheckLibForScoring(const LibHeader& header, std::uint64_t file_size,
+                        std::u16string_view TestPart) {
+  const std::string numbers = "(First " + std::to_string(header.First) + ", Second " +
+                              std::to_string(header.Second) + ", End " +
+                              std::to_string(header.End) + ")";
+  if (!(kFirstTextRecord <= header.First && header.First <= header.Second &&
+        header.Second <= header.End)) {
+    throw LibFormatError("the test paper's header " + numbers +
+                         " is damaged: it must read 2 <= First <= Second <= End");
+  }
+  LibRecordRange asked{header.First, header.End};
+  std::string what = "the paper";
+  if (TestPart == u"1" || TestPart == u"2") {
+    asked = TestPart == u"1" ? LibRecordRange{header.First, header.Second}
+                             : LibRecordRange{header.Second, header.End};
+    what = "test " + Utf16ToUtf8(TestPart);
+  }
+  if (asked.first == asked.end) {
+    throw LibFormatError("the test paper's header " + numbers + " gives " + what + " no line");
+  }
+  const std::uint64_t last = static_cast<std::uint64_t>(header.End - 1);
+  if ((last - 1) * kRecordLength + kFieldLength > file_size) {
+    throw LibFormatError("the test paper's header " + numbers + " reaches record " +
+                         std::to_string(last) + ", past the end of the file of " +
+                         std::to_string(file_size) + " bytes");
+  }
+}
+
 std::vector<std::u16string> ReadLibForScoring(const RecordFile& file,
                                               std::u16string_view TestPart) {
   const LibHeader header = ReadLibHeader(file);
+  CheckLibForScoring(header, file.Size(), TestPart);
   if (TestPart != u"2") return ReadLibRecords(file, {header.First, header.End});
   std::vector<std::u16string> lines = ReadLibRecords(file, {header.Second, header.End});
   std::vector<std::u16string> first_test = ReadLibRecords(file, {header.First, header.Second});

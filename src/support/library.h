@@ -9,10 +9,11 @@
 //   (r-1)*64 .. +31       record r: 32 bytes of CVL-encoded code page 950 text, blank-padded
 //   (r-1)*64+32 .. r*64-1 rest of record r, unused
 //
-// Bad input: header numbers that point below record 1 or past the end of the file read only the
-// records that exist; records below 1 are skipped and the first missing record past the end
-// stops the reading. A file of fewer than 6 bytes is shorter than its header and fails with
-// LibFormatError: an empty paper would score every candidate 0, so it is refused, not read.
+// Bad input: the general readers (Get_Lib, ReadLibRecords) read only the records that exist:
+// records below 1 are skipped and the first missing record past the end stops the reading. The
+// scoring run refuses a paper that it cannot score (CheckLibForScoring): scored against nothing
+// or against the wrong lines, every candidate would get a wrong grade. A file of fewer than 6
+// bytes is shorter than its header and fails with LibFormatError everywhere.
 #pragma once
 
 #include <cstdint>
@@ -53,8 +54,17 @@ std::u16string DecodeLibRecord(std::string_view field);
 // The decoded lines of the records of the range that exist, in ascending order.
 std::vector<std::u16string> ReadLibRecords(const RecordFile& file, LibRecordRange range);
 
+// Refuses a paper that the scoring run cannot score, with a LibFormatError that says why: the
+// header must read 2 <= First <= Second <= End; every record the run reads (First..End-1: each
+// part is scored against the whole paper) must hold its 32 bytes of text inside the file of
+// `file_size` bytes; and the test that TestPart asks for ("1", "2", otherwise the whole paper)
+// must have at least one record. Pure.
+void CheckLibForScoring(const LibHeader& header, std::uint64_t file_size,
+                        std::u16string_view TestPart);
+
 // The lines of the paper as the scoring run reads them: for TestPart "2" records Second..End-1
-// and then First..Second-1 (the second test comes first), otherwise First..End-1.
+// and then First..Second-1 (the second test comes first), otherwise First..End-1. Throws
+// LibFormatError as ReadLibHeader and CheckLibForScoring do.
 std::vector<std::u16string> ReadLibForScoring(const RecordFile& file, std::u16string_view TestPart);
 
 struct GetLibState {

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "platform/code_page.h"
+#include "platform/durable_file.h"
 #include "platform/file_system.h"
 #include "run/run_end.h"
 #include "support/text.h"
@@ -37,14 +38,8 @@ void WriteOutput(const std::string& output, std::string_view bytes) {
     if (!std::cout) throw FileError("cannot write to standard output");
     return;
   }
-  const std::string temporary = CreateUniqueFile(output);
-  try {
-    WriteWholeFile(temporary, bytes);
-    RenameReplacing(temporary, output);
-  } catch (...) {
-    std::remove(temporary.c_str());
-    throw;
-  }
+  // Whole or not at all, readable by others as any file the user creates.
+  WriteFileDurably(output, bytes, 0666);
 }
 
 std::vector<std::u16string> ReadUtf8Lines(const std::string& path) {

@@ -78,20 +78,6 @@ TEST_F(FaultTest, PaperShorterThanItsHeaderIsShownByCmdScr) {
   EXPECT_FALSE(fs::exists(folder_.Lib() / "P001.LIB")) << "no empty paper is left behind";
 }
 
-TEST_F(FaultTest, PaperCutShortScoresTheLinesItHas) {
-  std::string paper = ReadBytes(folder_.Lib() / "P001.LIB");
-  // The header, three whole records and the first 20 bytes of the fourth.
-  WriteBytes(folder_.Lib() / "P001.LIB", paper.substr(0, 64 * 4 + 20));
-  args_.TestType = "1";
-  ProcessResult result = folder_.Scorer(args_.Join());
-  ASSERT_EQ(result.exit_status, 0) << result.err;
-  std::string listing = ReadReport(folder_.Scores() / "CTEST-1.SCR");
-  EXPECT_TRUE(Contains(listing, "03 忽逢桃花林")) << listing;
-  EXPECT_TRUE(Contains(listing, "04 中無雜樹，芳草鮮美，　")) << listing;
-  EXPECT_FALSE(Contains(listing, "漁人甚異之。復前行，欲窮其林。"))
-      << listing;  // no such reference line
-}
-
 TEST_F(FaultTest, BrokenTypedAnswerIsScoredAsItStands) {
   std::string bytes = TypedAnswerBytes({"晉太元中，武陵人捕魚為業。"});
   bytes += std::string("\x00\xD8", 2);  // a lone high surrogate

@@ -12,8 +12,8 @@
 
 #include "platform/code_page.h"
 #include "platform/file_system.h"
-#include "platform/text_stream.h"
 #include "platform/postgres_store.h"
+#include "platform/text_stream.h"
 
 extern char** environ;
 

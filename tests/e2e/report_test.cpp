@@ -109,6 +109,7 @@ TEST_F(ReportTest, FailsAsTheScorerFailsAndWritesNothing) {
       {"a typed answer that is missing", [](RunArgs& a) { a.ScrPath += "none/"; }},
       {"a time used that is no number", [](RunArgs& a) { a.UseTime = "abc"; }},
       {"a time used of zero", [](RunArgs& a) { a.UseTime = "0"; }},
+      {"a test part other than 1 or 2", [](RunArgs& a) { a.TestPart = "3"; }},
   };
   const fs::path page = out_ / "page.html";
   WriteBytes(page, "old");

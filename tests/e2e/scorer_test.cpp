@@ -113,22 +113,6 @@ TEST_F(ScorerTest, MoreThanTwoHundredTypedLinesAreRefused) {
       << over.err;
 }
 
-TEST_F(ScorerTest, UnusableTimeEndsAfterTheListingBlocks) {
-  folder_.InstallSamplePaper();
-  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
-  for (const char* time : {"abc", "0", "-60"}) {
-    args_.UseTime = time;
-    ProcessResult result = folder_.Scorer(args_.Join());
-    EXPECT_EQ(result.exit_status, 1) << time;
-    EXPECT_TRUE(Contains(result.err, "keyin-scorer: ")) << result.err;
-    std::string listing = ReadReport(folder_.Scores() / "CTEST-1.SCR");
-    EXPECT_TRUE(Contains(listing, "01 晉太元中")) << time;
-    EXPECT_FALSE(Contains(listing, "平均字數")) << time;
-    EXPECT_EQ(ReadReport(folder_.Scores() / "CTEST-1.TOT"), "") << time;
-    EXPECT_FALSE(fs::exists(folder_.Scores() / "CTEST-1.CHK")) << time;
-  }
-}
-
 // Nothing is written: a kind of run that is no number is shown by Cmd_Scr's handler, the rest
 // end with one stderr line.
 TEST_F(ScorerTest, FailuresBeforeScoringWriteNothing) {

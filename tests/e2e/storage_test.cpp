@@ -165,6 +165,79 @@ TEST_F(Storage, FaultsFailTheRunAndKeepTheRows) {
   EXPECT_FALSE(fs::exists(folder.AnswerDatabase()));
 }
 
+// TestType is read as a number everywhere: each way of writing an exam stores the exam row, as
+// each way of writing a mock test stores the mock-test row. Kind 7 keeps its result in its
+// reports only, as kind 0 does; a number of no kind fails once the reports are written, so that
+// no front end takes its result as stored.
+TEST_F(Storage, EveryWritingOfAKindStoresWhereThatKindStores) {
+  struct Case {
+    const char* name;
+    const char* TestType;
+    int exit_status;
+    const char* stored;  // rows per table: Keyin, TestScore_Student, OfflineScore, TempScore
+  };
+  const Case cases[] = {
+      {"exam with a leading blank", " 5", 0, "1 0 0 0"},
+      {"exam with a trailing blank", "5 ", 0, "1 0 0 0"},
+      {"exam with a leading zero", "05", 0, "1 0 0 0"},
+      {"exam as a decimal", "5.0", 0, "1 0 0 0"},
+      {"mock test with a leading zero", "03", 0, "0 1 0 0"},
+      {"keyin record test keeps its reports only", "7", 0, "0 0 0 0"},
+      {"six is no kind", "6", 1, "0 0 0 0"},
+      {"minus one is no kind", "-1", 1, "0 0 0 0"},
+      {"ninety-nine is no kind", "99", 1, "0 0 0 0"},
+  };
+  TypeExactly(args, 1, 3);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(folder.Scores() / "CTEST-1.TOT");
+    EXPECT_EQ(Score(c.TestType, "1"), c.exit_status) << err;
+    EXPECT_TRUE(Contains(ReadReport(folder.Scores() / "CTEST-1.TOT"), "CTEST-1 S="));
+    if (c.exit_status != 0) {
+      EXPECT_TRUE(Contains(
+          err, std::string("keyin-scorer: TestType \"") + c.TestType + "\" is no kind of run"))
+          << err;
+    }
+    std::string counts;
+    for (const Table& table : {kTables[0], kTables[1], kTables[2], kPractice}) {
+      const std::unique_ptr<DbConnection> db = Open(table);
+      counts += (counts.empty() ? "" : " ") +
+                Dump(*db, std::string("SELECT count(*) FROM ") + table.name);
+      db->Execute(std::string("DELETE FROM ") + table.name);
+    }
+    EXPECT_EQ(counts, c.stored);
+  }
+}
+
+// Each table that a run searches has an index on the keys it searches by, so that a lookup reads
+// one candidate's rows while the writers wait: init-db creates them, and a run adds the index of
+// its table to a database made before there were any. The rows found are the same (the other
+// tests of this file).
+TEST_F(Storage, LookupIndexesAreInstalledAndAddedWhenMissing) {
+  const std::pair<const Table*, const char*> indexes[] = {{&kTables[0], "Keyin_Lookup"},
+                                                          {&kTables[1], "TestScore_Student_Lookup"},
+                                                          {&kTables[2], "OfflineScore_Lookup"},
+                                                          {&kPractice, "TempScore_Lookup"}};
+  for (const auto& [table, index] : indexes) {
+    const std::unique_ptr<DbConnection> db = Open(*table);
+    EXPECT_TRUE(db->HasIndex(index)) << index << " after init-db";
+    db->Execute(std::string("DROP INDEX ") + index);
+  }
+  TypeExactly(args, 1, 3);
+  TypeExactly(args, 2, 3);
+  for (const auto& [table, index] : indexes) {
+    ASSERT_EQ(Score(table->TestType, table == &kTables[1] ? "2" : "1"), 0) << err;
+    EXPECT_TRUE(Open(*table)->HasIndex(index)) << index << " after a run";
+  }
+  if (folder.OnServer()) return;  // the server plans a scan of a table this small
+  const DbRows plan = OpenKeyin(folder)->Query(
+      "EXPLAIN QUERY PLAN SELECT * FROM TestScore_Student WHERE id=? AND TestNum=? AND Tno =? AND "
+      "Format(TestDay,'yyyy/MM/dd')=? order by TestDay desc",
+      {u"S123456789", u"315", u"P001", u"2024/03/05"});
+  EXPECT_TRUE(Contains(Shown(plan.First()["detail"]), "USING INDEX TestScore_Student_Lookup"))
+      << Shown(plan.First()["detail"]);
+}
+
 // One row per test-taker, seat and paper part, the seat compared by its number. At deduction 0
 // Average holds the plain speed, not the adjusted one.
 TEST_F(Storage, PracticeRunKeepsOneRowPerSeat) {

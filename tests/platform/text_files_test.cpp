@@ -1,7 +1,9 @@
 // The UTF-16 and code-page-950 line readers, the record reader and the writers.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -40,6 +42,23 @@ TEST(Utf16Lines, SplitsByTheReadingRules) {
   for (const Utf16Case& c : cases) {
     EXPECT_EQ(SplitUtf16Lines(c.bytes), c.lines) << c.name;
   }
+}
+
+TEST(TextLines, EncodingFollowsTheByteOrderMark) {
+  const std::vector<Utf16Case> cases = {
+      {"utf-16le mark", Utf16Bytes(u"甲\r\nb"), {u"甲", u"b"}},
+      {"no mark is utf-16le", Utf16Bytes(u"甲\r\nb", false), {u"甲", u"b"}},
+      {"utf-16be mark", std::string("\xFE\xFF\x75\x32\x00\x0D\x00\x0A\x00\x62", 10), {u"甲", u"b"}},
+      {"utf-16be odd final byte", std::string("\xFE\xFF\x00\x61\x00", 5), {u"a\uFFFD"}},
+      {"utf-8 mark", "\xEF\xBB\xBF\xE7\x94\xB2\r\nb", {u"甲", u"b"}},
+      {"utf-8 mark alone", "\xEF\xBB\xBF", {}},
+      {"utf-8 byte of no character",
+       "\xEF\xBB\xBF"
+       "a\xFF"
+       "b",
+       {u"a\uFFFDb"}},
+  };
+  for (const Utf16Case& c : cases) EXPECT_EQ(SplitTextLines(c.bytes), c.lines) << c.name;
 }
 
 TEST(AnsiLines, LoneLineFeedStaysInTheLine) {
@@ -86,6 +105,38 @@ TEST_F(FileTest, WriterWritesBomAndCrLfAndReaderReadsItBack) {
   EXPECT_EQ(reader.ReadLine(), u"甲乙");
   EXPECT_EQ(reader.ReadLine(), u"");
   EXPECT_TRUE(reader.AtEnd());
+}
+
+// The file appears whole at Close and not before; a writer dropped before Close leaves the old
+// file as it was and nothing beside it.
+TEST_F(FileTest, WriterReplacesTheFileOnlyWhenClosed) {
+  WriteWholeFile(Path("report"), "old");
+  {
+    TextWriter writer(Path("report"));
+    writer.WriteLine(u"new");
+    EXPECT_EQ(ReadWholeFile(Path("report")), "old");
+  }
+  EXPECT_EQ(ReadWholeFile(Path("report")), "old");
+  TextWriter writer(Path("report"));
+  writer.WriteLine(u"new");
+  writer.Close();
+  EXPECT_EQ(ReadWholeFile(Path("report")), Utf16Bytes(u"new\r\n"));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder_), {}), 1);
+}
+
+// A reader that takes only regular files within a bound never follows a link, never waits on a
+// FIFO and never reads past the bound.
+TEST_F(FileTest, RegularFilesAreReadOnlyWithinTheirBound) {
+  WriteWholeFile(Path("ten"), "0123456789");
+  EXPECT_EQ(ReadRegularFile(Path("ten"), 10), "0123456789");
+  EXPECT_THROW(ReadRegularFile(Path("ten"), 9), FileRefused);
+  std::filesystem::create_symlink(Path("ten"), Path("link"));
+  std::filesystem::create_directory(Path("folder"));
+  ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0600), 0);
+  for (const char* refused : {"link", "folder", "fifo"}) {
+    EXPECT_THROW(ReadRegularFile(Path(refused), 100), FileRefused) << refused;
+  }
+  EXPECT_THROW(ReadRegularFile(Path("missing"), 100), FileNotFound);
 }
 
 TEST_F(FileTest, AppendCreatesAndConverts) {

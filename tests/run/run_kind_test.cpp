@@ -26,7 +26,8 @@ TEST(KindOfRun, ReadsTestTypeAsANumber) {
       {"2 is the double one", u"2", RunKind::kDoubleArticlePractice},
       {"3 with blanks is the mock test", u" 3 ", RunKind::kMockTest},
       {"4.0 is the offline exam", u"4.0", RunKind::kOfflineExam},
-      {"05 is an exam by its number", u"05", RunKind::kExam},
+      {"05 is an exam", u"05", RunKind::kExam},
+      {"so is 5.0", u"5.0", RunKind::kExam},
       {"7 is the keyin record test", u"7", RunKind::kKeyinRecordTest},
       {"6 is no kind of its own", u"6", RunKind::kOther},
       {"nor is 2.5", u"2.5", RunKind::kOther},
@@ -38,15 +39,6 @@ TEST(KindOfRun, ReadsTestTypeAsANumber) {
   for (const std::u16string no_number : {u"", u"x", u"3a", u"0x3"}) {
     EXPECT_THROW(KindOfRun(OfType(no_number)), RunFailure);
     EXPECT_EQ(KindOfRunIfNumber(OfType(no_number)), std::nullopt);
-  }
-}
-
-// The exam row alone is chosen by the exact text "5".
-TEST(KindOfRun, ExamRowOnlyForTheExactText) {
-  EXPECT_TRUE(IsExamByExactText(OfType(u"5")));
-  for (const std::u16string numerically_five : {u"05", u" 5", u"5.0"}) {
-    EXPECT_EQ(KindOfRun(OfType(numerically_five)), RunKind::kExam);
-    EXPECT_FALSE(IsExamByExactText(OfType(numerically_five)));
   }
 }
 

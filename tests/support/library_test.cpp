@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <array>
 #include <filesystem>
 #include <fstream>
 
@@ -75,20 +74,54 @@ TEST_F(LibraryTest, MissingOrShortFileFailsAndKeepsTheState) {
   EXPECT_THROW(ReadLibForScoring(RecordFile((folder_ / "NEW.LIB").string()), u"1"), LibFormatError);
 }
 
-TEST_F(LibraryTest, HostileHeadersReadOnlyExistingRecords) {
-  const std::string records = EncodeLibFile(Lines(2, 5), {});  // the header and records 2..4
-  // First, Second, End; the part; whether the header record is read, then 2 .. end - 1.
-  const std::tuple<const char*, std::array<int, 3>, std::u16string, bool, int> cases[] = {
-      {"records below 1 are skipped, record 1 is read", {-5, -5, 3}, u"1", true, 3},
-      {"an empty range reads nothing", {0, 0, 0}, u"1", false, 2},
-      {"an end past the file stops at the file's end", {2, 2, 32767}, u"1", false, 5},
-      {"part 2 with hostile numbers reads what exists", {-32768, 32767, -32768}, u"2", true, 5}};
-  for (const auto& [rule, header, part, with_header, end] : cases) {
-    std::string bytes = records;
-    for (int i = 0; i < 6; ++i) bytes[i] = static_cast<char>(header[i / 2] >> (i % 2 * 8));
+// The general reader, as Get_Lib uses it, reads whatever records of a range exist.
+TEST_F(LibraryTest, HostileRangesReadOnlyExistingRecords) {
+  const std::string bytes = EncodeLibFile(Lines(2, 5), {});  // the header and records 2..4
+  // The range; whether the header record is read, then 2 .. end - 1.
+  const std::tuple<const char*, LibRecordRange, bool, int> cases[] = {
+      {"records below 1 are skipped, record 1 is read", {-5, 3}, true, 3},
+      {"an empty range reads nothing", {0, 0}, false, 2},
+      {"an end past the file stops at the file's end", {2, 32767}, false, 5},
+      {"a range that ends before it starts reads nothing", {32767, -32768}, false, 2}};
+  const RecordFile file(Write(bytes));
+  for (const auto& [rule, range, with_header, end] : cases) {
     std::vector<std::u16string> expected = Lines(2, end);
     if (with_header) expected.insert(expected.begin(), DecodeLibRecord(bytes.substr(0, 32)));
-    EXPECT_EQ(ReadLibForScoring(RecordFile(Write(bytes)), part), expected) << rule;
+    EXPECT_EQ(ReadLibRecords(file, range), expected) << rule;
+  }
+}
+
+// Scored against nothing or against lines that are not the paper's, every candidate would get a
+// wrong grade: the scoring run takes only a paper whose header it can trust.
+TEST(CheckLibForScoring, RefusesAPaperItCannotScore) {
+  constexpr std::uint64_t kWhole = 21 * 64;  // the header and records 2..21
+  const struct {
+    const char* rule;
+    LibHeader header;
+    std::uint64_t size;
+    std::u16string TestPart;
+    bool refused;
+  } cases[] = {
+      {"a whole paper is taken for either part", {2, 12, 22}, kWhole, u"1", false},
+      {"the last record needs only its text", {2, 12, 22}, kWhole - 32, u"2", false},
+      {"a last record cut inside its text is refused", {2, 12, 22}, kWhole - 33, u"1", true},
+      {"part 1 needs part 2 inside the file too", {2, 12, 22}, 12 * 64, u"1", true},
+      {"a header alone", {2, 12, 22}, 6, u"1", true},
+      {"an all-zero header", {0, 0, 0}, kWhole, u"1", true},
+      {"the first line cannot be the header", {1, 12, 22}, kWhole, u"1", true},
+      {"numbers out of order", {20, 10, 2}, kWhole, u"2", true},
+      {"negative numbers", {-5, -1, -32768}, kWhole, u"1", true},
+      {"part 2 far past the end", {2, 30000, 32767}, kWhole, u"2", true},
+      {"the part asked for is empty", {2, 2, 22}, kWhole, u"1", true},
+      {"the other part may be empty", {2, 2, 22}, kWhole, u"2", false},
+      {"any other part needs some line", {2, 2, 2}, kWhole, u"3", true},
+  };
+  for (const auto& c : cases) {
+    if (c.refused) {
+      EXPECT_THROW(CheckLibForScoring(c.header, c.size, c.TestPart), LibFormatError) << c.rule;
+    } else {
+      EXPECT_NO_THROW(CheckLibForScoring(c.header, c.size, c.TestPart)) << c.rule;
+    }
   }
 }
 
