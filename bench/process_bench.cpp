@@ -4,47 +4,26 @@
 //
 // Usage: keyin-process-bench SCORER FLOOR PROGRAM_FOLDER [RUNS]
 // The program folder must hold the databases, lib/P001.LIB and scores/CTEST-1 and CTEST-2.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "processes.h"
 
 using namespace std::string_literals;
+using keyin::bench::Now;
 
 namespace {
 
-double Now() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
 // Runs the program to its end and returns the wall time in milliseconds.
 double TimeProcess(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   double start = Now();
-  pid_t pid = 0;
-  if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) != 0) {
-    throw std::runtime_error("cannot start " + command[0]);
-  }
+  const pid_t pid = keyin::bench::Start(command);
   int status = 0;
   waitpid(pid, &status, 0);
   double elapsed = (Now() - start) * 1000;
-  posix_spawn_file_actions_destroy(&actions);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
     throw std::runtime_error(command[0] + " " + (command.size() > 1 ? command[1] : "") +
                              " failed with status " + std::to_string(status));

@@ -9,11 +9,6 @@
 // (default "12"): "3" "2" times mock-test second parts alone.
 // The program folder holds lib/P001.LIB and, for each seat i, scores-<i>/CTEST-1 and CTEST-2.
 // The store is what the environment selects (KEYIN_DATABASE_URL set or not).
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <time.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <map>
@@ -21,30 +16,12 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "processes.h"
+
+using keyin::bench::Now;
+using keyin::bench::Start;
 
 namespace {
-
-double Now() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
-}
-
-pid_t Start(const std::vector<std::string>& command) {
-  std::vector<char*> argv;
-  for (const std::string& part : command) argv.push_back(const_cast<char*>(part.c_str()));
-  argv.push_back(nullptr);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-  pid_t pid = 0;
-  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-  posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " + command[0]);
-  return pid;
-}
 
 double Percentile(std::vector<double> values, double fraction) {
   std::sort(values.begin(), values.end());

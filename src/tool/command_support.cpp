@@ -42,6 +42,20 @@ void WriteOutput(const std::string& output, std::string_view bytes) {
   WriteFileDurably(output, bytes, 0666);
 }
 
+void AddOutputOption(CLI::App* command, std::string& output) {
+  command->add_option("--output", output,
+                      "Write to this file (replaced whole, only once complete) instead of "
+                      "standard output (\"-\")");
+}
+
+std::string OutputExtension(const std::string& output) {
+  const std::size_t dot = output.rfind('.');
+  if (dot == std::string::npos || output.find('/', dot) != std::string::npos) return {};
+  std::string extension = output.substr(dot);
+  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+  return extension;
+}
+
 std::vector<std::u16string> ReadUtf8Lines(const std::string& path) {
   std::u16string text = Utf8ToUtf16(ReadWholeFile(path));
   std::vector<std::u16string> lines = SplitText(text, u"\n");

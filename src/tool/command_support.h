@@ -32,6 +32,11 @@ void Complain(const std::string& description);
 // no partial file and a reader never sees one. Throws FileError.
 void WriteOutput(const std::string& output, std::string_view bytes);
 
+// The option --output FILE of a command that writes through WriteOutput.
+void AddOutputOption(CLI::App* command, std::string& output);
+// The extension of the output file's name in lower case (".json"), or "" when it has none.
+std::string OutputExtension(const std::string& output);
+
 // Lines of a UTF-8 text file: a line ends at LF, a CR before it is dropped, and a final empty
 // piece after the last line end is not a line. Throws FileError.
 std::vector<std::u16string> ReadUtf8Lines(const std::string& path);

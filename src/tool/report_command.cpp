@@ -55,12 +55,7 @@ ScoringInputs ReadAsTheRunReads(const RunParams& params, const PathTranslator& p
 
 bool WantsJson(const Options& options) {
   if (!options.format.empty()) return options.format == "json";
-  const std::string& output = options.output;
-  const std::size_t dot = output.rfind('.');
-  if (dot == std::string::npos || output.find('/', dot) != std::string::npos) return false;
-  std::string extension = output.substr(dot);
-  for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-  return extension == ".json";
+  return OutputExtension(options.output) == ".json";
 }
 
 int Report(const Options& options) {
@@ -103,9 +98,7 @@ void AddReportCommand(CLI::App& app) {
                    "html (a self-contained page) or json (docs/report-format.md); the default is "
                    "json for an --output ending in .json, html otherwise")
       ->check(CLI::IsMember({"html", "json"}));
-  command->add_option("--output", options->output,
-                      "Write to this file (replaced whole, only once complete) instead of "
-                      "standard output (\"-\")");
+  AddOutputOption(command, options->output);
   command->add_option("ARGUMENT-STRING", options->words,
                       "The 16 comma-separated run parameters, as keyin-scorer takes them "
                       "(several words are joined by single blanks)");

@@ -127,16 +127,8 @@ Format ChooseFormat(const Options& options) {
                                                                {".html", Format::kHtml},
                                                                {".htm", Format::kHtml},
                                                                {".txt", Format::kTable}};
-    const std::size_t dot = options.output.rfind('.');
-    const std::size_t slash = options.output.rfind('/');
-    if (dot != std::string::npos && (slash == std::string::npos || dot > slash)) {
-      std::string extension = options.output.substr(dot);
-      for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-      if (const auto found = kByExtension.find(extension); found != kByExtension.end()) {
-        return found->second;
-      }
-    }
-    return Format::kCsv;
+    const auto found = kByExtension.find(OutputExtension(options.output));
+    return found != kByExtension.end() ? found->second : Format::kCsv;
   }
   return StandardOutputIsTerminal() ? Format::kTable : Format::kCsv;
 }
@@ -343,9 +335,7 @@ void AddResultsCommand(CLI::App& app) {
       ->add_option("--encoding", options->encoding,
                    "Encoding of CSV: utf-8 (the default, with a byte-order mark) or cp950")
       ->check(CLI::IsMember({"utf-8", "cp950"}));
-  command->add_option("--output", options->output,
-                      "Write to this file (replaced whole, only once complete) instead of "
-                      "standard output (\"-\")");
+  AddOutputOption(command, options->output);
   command->footer(HelpFooter());
   OnRun(command, [options] { return RunResults(*options); });
 }
