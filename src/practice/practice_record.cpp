@@ -8,7 +8,6 @@
 
 #include "platform/code_page.h"
 #include "run/run_end.h"
-#include "support/host_name.h"
 #include "support/number_text.h"
 
 namespace keyin {
@@ -120,11 +119,11 @@ std::vector<TempScoreColumn> TempScoreRow(const RunParams& params, const Practic
 }
 
 void SaveDataToDatabse(DbConnection& KeyinConn, const RunParams& params, MessageSink& messages,
-                       const PracticeInputs& inputs) {
+                       const PracticeInputs& inputs, const RunContext& context) {
   try {
     DbConnection& db = KeyinConn;
     const std::vector<TempScoreColumn> row =
-        TempScoreRow(params, inputs, LocalNow(), GetLocalHostName());
+        TempScoreRow(params, inputs, context.now, context.LocalHostName);
 
     DbTransaction transaction(db);
     const DbValue id = params.UserID;

@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "run/run_kind.h"
 #include "run/run_params.h"
+#include "scoring/run_context.h"
 #include "scoring/score_answer.h"
 
 namespace keyin {
@@ -70,6 +71,6 @@ std::vector<TempScoreColumn> TempScoreRow(const RunParams& params, const Practic
 // in one transaction on KeyinConn. A failure shows its description (title "系統訊息"), leaves
 // the table as it was and ends the run with RunEnd(kExitFailure).
 void SaveDataToDatabse(DbConnection& KeyinConn, const RunParams& params, MessageSink& messages,
-                       const PracticeInputs& inputs);
+                       const PracticeInputs& inputs, const RunContext& context);
 
 }  // namespace keyin

@@ -40,14 +40,14 @@ std::vector<std::u16string> CscrLines(std::u16string_view SessionNo, std::u16str
   };
 }
 
-std::optional<std::string> Put_Scr(const RunParams& params, const PathTranslator& paths,
-                                   const ResultValues& results) {
+std::optional<std::string> Put_Scr(const std::string& folder, const RunParams& params,
+                                   const ResultValues& results, const DateTime& now) {
   // Named by its folder alone until the session and seat have been read.
-  std::string path = paths(params.ScrPath + u"CSCR");
+  std::string path = folder + "CSCR";
   try {
-    path = paths(params.ScrPath + CscrFileName(params.SessionNo, params.SeatNo));
+    path = folder + Utf16ToUtf8(CscrFileName(params.SessionNo, params.SeatNo));
     const std::vector<std::u16string> lines =
-        CscrLines(params.SessionNo, params.SeatNo, results, LocalNow());
+        CscrLines(params.SessionNo, params.SeatNo, results, now);
     TextWriter file(path);
     for (const std::u16string& line : lines) file.WriteLine(line);
     file.Close();

@@ -26,10 +26,10 @@ std::u16string CscrFileName(std::u16string_view SessionNo, std::u16string_view S
 std::vector<std::u16string> CscrLines(std::u16string_view SessionNo, std::u16string_view SeatNo,
                                       const ResultValues& results, const DateTime& now);
 
-// Writes ScrPath & CscrFileName, replacing an older file of that name. Returns nothing when the
-// file was written, otherwise the failure, naming the file; the caller goes on and reports it at
-// the end of the run.
-std::optional<std::string> Put_Scr(const RunParams& params, const PathTranslator& paths,
-                                   const ResultValues& results);
+// Writes CscrFileName in `folder` (the translated ScrPath, or another folder that ends in "/"),
+// replacing an older file of that name. Returns nothing when the file was written, otherwise the
+// failure, naming the file; the caller goes on and reports it at the end of the run.
+std::optional<std::string> Put_Scr(const std::string& folder, const RunParams& params,
+                                   const ResultValues& results, const DateTime& now);
 
 }  // namespace keyin

@@ -36,4 +36,14 @@ std::unique_ptr<DbConnection> OpenAnsDb(const PathTranslator& paths, MessageSink
                       u"找不到ANS.mdb，請聯絡監考人員", "answer database");
 }
 
+DbConnection& ResultStores::Keyin() {
+  if (!keyin_) keyin_ = opendb(paths_, messages_);
+  return *keyin_;
+}
+
+DbConnection& ResultStores::Answers() {
+  if (!answers_) answers_ = OpenAnsDb(paths_, messages_);
+  return *answers_;
+}
+
 }  // namespace keyin

@@ -29,4 +29,22 @@ std::unique_ptr<DbConnection> opendb(const PathTranslator& paths, MessageSink& m
 // AnsConn: the answer database.
 std::unique_ptr<DbConnection> OpenAnsDb(const PathTranslator& paths, MessageSink& messages);
 
+// The two databases of a run or of a batch of replayed runs, each opened once, on first use, and
+// kept open.
+class ResultStores {
+ public:
+  ResultStores(const PathTranslator& paths, MessageSink& messages,
+               std::unique_ptr<DbConnection> KeyinConn = nullptr)
+      : paths_(paths), messages_(messages), keyin_(std::move(KeyinConn)) {}
+
+  DbConnection& Keyin();
+  DbConnection& Answers();
+
+ private:
+  const PathTranslator& paths_;
+  MessageSink& messages_;
+  std::unique_ptr<DbConnection> keyin_;
+  std::unique_ptr<DbConnection> answers_;
+};
+
 }  // namespace keyin

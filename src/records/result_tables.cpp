@@ -36,6 +36,21 @@ void StoreKeyinFirstPart(DbConnection& db, const TableInputs& in) {
        Number(in.CharsPerMinute), Number(in.ErrorRate), StoredTime(in.now)});
 }
 
+// A replayed first part: Score1 and Err1 of the row the run stored.
+void ReplayKeyinFirstPart(DbConnection& db, const TableInputs& in) {
+  const RunParams& p = in.params;
+  const std::vector<DbValue> keys = {Text(p.ExamPlaceNo), Text(p.ExamNo), Text(p.UserID),
+                                     Text(p.ExamPaperNo)};
+  const std::string where = " WHERE ExamPlaceNo=? AND ExamNo=? AND UserID=? AND ExamPaperNo=?";
+  if (db.Query("SELECT Score1 FROM Keyin" + where, keys).AtEnd()) {
+    StoreKeyinFirstPart(db, in);
+    return;
+  }
+  std::vector<DbValue> values = {Number(in.CharsPerMinute), Number(in.ErrorRate)};
+  values.insert(values.end(), keys.begin(), keys.end());
+  db.Execute("UPDATE Keyin SET Score1=?,Err1=?" + where, values);
+}
+
 // The paper number takes no part in the lookup: the row of the first part is updated even when
 // it was stored for another paper, and keeps its paper number.
 ResultValues StoreKeyinSecondPart(DbConnection& db, const TableInputs& in) {
@@ -70,6 +85,23 @@ void StoreTestScoreStudentFirstPart(DbConnection& db, const TableInputs& in) {
        Number(in.CharsPerMinute), Number(in.ErrorRate), Text(FormatNumber(p.SubtractScore)),
        Text(in.ErrorWords), Text(u"CHN"), StoredTime(in.now), Text(p.UserID),
        Text(in.ComputerName)});
+}
+
+void ReplayTestScoreStudentFirstPart(DbConnection& db, const TableInputs& in) {
+  const RunParams& p = in.params;
+  const std::vector<DbValue> keys = {Text(p.UserID), Text(p.SessionNo + p.SeatNo),
+                                     Text(p.ExamPaperNo),
+                                     FormatDateTimeText(in.now, "yyyy/MM/dd H:m:s")};
+  const std::string where =
+      " WHERE id=? AND TestNum=? AND Tno =? AND Format(TestDay,'yyyy/MM/dd H:m:s')=?";
+  if (db.Query("SELECT Score1 FROM TestScore_Student" + where, keys).AtEnd()) {
+    StoreTestScoreStudentFirstPart(db, in);
+    return;
+  }
+  std::vector<DbValue> values = {Number(in.CharsPerMinute), Number(in.ErrorRate),
+                                 Text(in.ErrorWords)};
+  values.insert(values.end(), keys.begin(), keys.end());
+  db.Execute("UPDATE TestScore_Student SET Score1=?,Err1=?,ErWords1=?" + where, values);
 }
 
 ResultValues StoreTestScoreStudentSecondPart(DbConnection& db, const TableInputs& in) {
@@ -120,6 +152,17 @@ void StoreOfflineScoreFirstPart(DbConnection& db, const TableInputs& in) {
              {seat, tno, Number(in.CharsPerMinute), Number(in.ErrorRate)});
 }
 
+void ReplayOfflineScoreFirstPart(DbConnection& db, const TableInputs& in) {
+  const DbValue seat = Text(in.params.SessionNo + in.params.SeatNo);
+  const DbValue tno = Text(in.params.ExamPaperNo);
+  if (FindOfflineRows(db, seat, tno).AtEnd()) {
+    StoreOfflineScoreFirstPart(db, in);
+    return;
+  }
+  db.Execute("UPDATE OfflineScore SET Score1=?, Err1=? WHERE SessionSeatNo=? AND Tno=?",
+             {Number(in.CharsPerMinute), Number(in.ErrorRate), seat, tno});
+}
+
 ResultValues StoreOfflineScoreSecondPart(DbConnection& db, const TableInputs& in) {
   const DbValue seat = Text(in.params.SessionNo + in.params.SeatNo);
   const DbValue tno = Text(in.params.ExamPaperNo);
@@ -145,6 +188,7 @@ ResultValues StoreOfflineScoreSecondPart(DbConnection& db, const TableInputs& in
 struct TableBranches {
   std::string_view table;
   void (*first_part)(DbConnection&, const TableInputs&);
+  void (*replayed_first_part)(DbConnection&, const TableInputs&);
   ResultValues (*second_part)(DbConnection&, const TableInputs&);
 };
 
@@ -156,7 +200,7 @@ std::optional<ResultValues> StoreRow(DbConnection& db, const TableInputs& in,
   DbTransaction transaction(db);
   std::optional<ResultValues> results;
   if (part == u"1") {
-    table.first_part(db, in);
+    (in.mode == StoreMode::kReplay ? table.replayed_first_part : table.first_part)(db, in);
   } else {
     results = table.second_part(db, in);
   }
@@ -189,20 +233,22 @@ ResultValues SecondPartResults(const DbRows& found, double CharsPerMinute, doubl
 }
 
 std::optional<ResultValues> StoreKeyinRow(DbConnection& AnsConn, const TableInputs& inputs) {
-  return StoreRow(AnsConn, inputs, {"Keyin", StoreKeyinFirstPart, StoreKeyinSecondPart});
+  return StoreRow(AnsConn, inputs,
+                  {"Keyin", StoreKeyinFirstPart, ReplayKeyinFirstPart, StoreKeyinSecondPart});
 }
 
 std::optional<ResultValues> StoreTestScoreStudentRow(DbConnection& KeyinConn,
                                                      const TableInputs& inputs) {
-  return StoreRow(
-      KeyinConn, inputs,
-      {"TestScore_Student", StoreTestScoreStudentFirstPart, StoreTestScoreStudentSecondPart});
+  return StoreRow(KeyinConn, inputs,
+                  {"TestScore_Student", StoreTestScoreStudentFirstPart,
+                   ReplayTestScoreStudentFirstPart, StoreTestScoreStudentSecondPart});
 }
 
 std::optional<ResultValues> StoreOfflineScoreRow(DbConnection& KeyinConn,
                                                  const TableInputs& inputs) {
   return StoreRow(KeyinConn, inputs,
-                  {"OfflineScore", StoreOfflineScoreFirstPart, StoreOfflineScoreSecondPart});
+                  {"OfflineScore", StoreOfflineScoreFirstPart, ReplayOfflineScoreFirstPart,
+                   StoreOfflineScoreSecondPart});
 }
 
 }  // namespace keyin

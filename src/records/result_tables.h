@@ -20,6 +20,13 @@
 
 namespace keyin {
 
+// How a part is stored. A scoring run stores a first part as a new result (a mock test adds a
+// row beside the earlier ones of the day). A replay of a logged run updates the first part's row
+// that the run stored, which it finds by its keys (and a mock test's by its insertion time, the
+// run's logged time), so that replaying changes results and never adds one; only when that row
+// is gone does it store the part as the run did. Second parts are stored the same way in both.
+enum class StoreMode { kRun, kReplay };
+
 // The values of the run that the branches write.
 struct TableInputs {
   const RunParams& params;
@@ -28,6 +35,7 @@ struct TableInputs {
   std::u16string ErrorWords = {};    // TestScore_Student only: this part's wrong words
   std::u16string ComputerName = {};  // TestScore_Student.LocalHostName
   DateTime now = {};                 // the time the statements are built
+  StoreMode mode = StoreMode::kRun;
 };
 
 // A stored Score1 or Err1 as a number; an empty value reads as 0. Throws RunFailure for a text

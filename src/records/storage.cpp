@@ -3,10 +3,8 @@
 #include <optional>
 #include <string>
 
-#include "platform/clock.h"
 #include "platform/code_page.h"
 #include "records/cscr_file.h"
-#include "records/databases.h"
 #include "records/result_tables.h"
 #include "run/run_end.h"
 #include "run/run_kind.h"
@@ -14,33 +12,34 @@
 namespace keyin {
 namespace {
 
-TableInputs MakeTableInputs(const RunParams& params, const ScoringOutcome& outcome) {
+TableInputs MakeTableInputs(const RunParams& params, const ScoringOutcome& outcome,
+                            const RunContext& context, StoreMode mode) {
   return TableInputs{
       .params = params,
       .CharsPerMinute = outcome.scores.CharsPerMinute,
       .ErrorRate = outcome.scores.ErrorRate,
       .ErrorWords = outcome.ErrorWords,
-      .ComputerName = Utf8ToUtf16(GetEnvironment("ComputerName").value_or("")),
-      .now = LocalNow(),
+      .ComputerName = context.ComputerName,
+      .now = context.now,
+      .mode = mode,
   };
 }
 
 }  // namespace
 
-void StoreResults(const RunParams& params, const PathTranslator& paths, DbConnection& KeyinConn,
-                  MessageSink& messages, const ScoringOutcome& outcome) {
+void StoreResults(const RunParams& params, ResultStores& stores, const ScoringOutcome& outcome,
+                  const RunContext& context, const std::string& cscr_folder, StoreMode mode) {
+  const TableInputs inputs = MakeTableInputs(params, outcome, context, mode);
   std::optional<ResultValues> second_part;
   switch (KindOfRun(params)) {
-    case RunKind::kExam: {
-      const std::unique_ptr<DbConnection> AnsConn = OpenAnsDb(paths, messages);
-      StoreKeyinRow(*AnsConn, MakeTableInputs(params, outcome));
+    case RunKind::kExam:
+      StoreKeyinRow(stores.Answers(), inputs);
       return;
-    }
     case RunKind::kMockTest:
-      second_part = StoreTestScoreStudentRow(KeyinConn, MakeTableInputs(params, outcome));
+      second_part = StoreTestScoreStudentRow(stores.Keyin(), inputs);
       break;
     case RunKind::kOfflineExam:
-      second_part = StoreOfflineScoreRow(KeyinConn, MakeTableInputs(params, outcome));
+      second_part = StoreOfflineScoreRow(stores.Keyin(), inputs);
       break;
     case RunKind::kOther:
       throw RunFailure("TestType \"" + Utf16ToUtf8(params.TestType) +
@@ -51,7 +50,8 @@ void StoreResults(const RunParams& params, const PathTranslator& paths, DbConnec
   }
   if (!second_part) return;
   // The file is the candidate's proof of the review result: its loss must not pass as success.
-  if (std::optional<std::string> failure = Put_Scr(params, paths, *second_part)) {
+  if (std::optional<std::string> failure =
+          Put_Scr(cscr_folder, params, *second_part, context.now)) {
     throw RunFailure(*failure);
   }
 }

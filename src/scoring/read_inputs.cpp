@@ -25,38 +25,60 @@ std::string ReadInput(const std::string& path, std::uint64_t max_bytes, const ch
 
 }  // namespace
 
-std::u16string LoadCustomText(const RunParams& params, const PathTranslator& paths,
-                              MessageSink& messages) {
-  const std::string path =
+InputFile ReadCustomTextFile(const RunParams& params, const PathTranslator& paths) {
+  std::string path =
       paths(paths.ProgramFolder() + "\\lib\\" + Utf16ToUtf8(params.ExamPaperNo) + ".cus");
+  std::string bytes = ReadInput(path, kMaxCustomTextBytes, "custom text");
+  return {std::move(path), std::move(bytes)};
+}
+
+std::u16string CustomTextOf(std::string_view bytes, MessageSink& messages) {
   std::u16string text;
-  for (const std::u16string& line :
-       DecodeAnsiLines(ReadInput(path, kMaxCustomTextBytes, "custom text"))) {
+  for (const std::u16string& line : DecodeAnsiLines(bytes)) {
     text += Decrypt(line, messages);
     text += u"\r\n";
   }
   return text;
 }
 
-std::vector<std::u16string> ReadPaperLines(const RunParams& params, const PathTranslator& paths) {
-  const std::string path = paths(params.LibPath + params.ExamPaperNo + u".LIB");
-  std::string bytes;
+std::u16string LoadCustomText(const RunParams& params, const PathTranslator& paths,
+                              MessageSink& messages) {
+  return CustomTextOf(ReadCustomTextFile(params, paths).bytes, messages);
+}
+
+InputFile ReadPaperFile(const RunParams& params, const PathTranslator& paths) {
+  std::string path = paths(params.LibPath + params.ExamPaperNo + u".LIB");
   try {
-    bytes = ReadInput(path, kMaxPaperBytes, "test paper");
+    std::string bytes = ReadInput(path, kMaxPaperBytes, "test paper");
+    return {std::move(path), std::move(bytes)};
   } catch (const FileNotFound&) {
     throw RunFailure("test paper not found: " + path);
   }
-  return ReadLibForScoring(RecordFile::OfBytes(std::move(bytes)), params.TestPart);
 }
 
-std::vector<std::u16string> ReadAnswerLines(const RunParams& params, const PathTranslator& paths) {
+std::vector<std::u16string> PaperLinesOf(std::string bytes, std::u16string_view TestPart) {
+  return ReadLibForScoring(RecordFile::OfBytes(std::move(bytes)), TestPart);
+}
+
+std::vector<std::u16string> ReadPaperLines(const RunParams& params, const PathTranslator& paths) {
+  return PaperLinesOf(ReadPaperFile(params, paths).bytes, params.TestPart);
+}
+
+InputFile ReadAnswerFile(const RunParams& params, const PathTranslator& paths) {
   const std::u16string TestFileName = TestFileNameOf(params.TestPart);
   // Without a part the answer's name would be the score folder itself.
   if (TestFileName.empty()) {
     throw RunFailure("TestPart must be 1 or 2, not \"" + Utf16ToUtf8(params.TestPart) + "\"");
   }
-  return SplitTextLines(
-      ReadInput(paths(params.ScrPath + TestFileName), kMaxAnswerBytes, "typed answer"));
+  std::string path = paths(params.ScrPath + TestFileName);
+  std::string bytes = ReadInput(path, kMaxAnswerBytes, "typed answer");
+  return {std::move(path), std::move(bytes)};
+}
+
+std::vector<std::u16string> AnswerLinesOf(std::string_view bytes) { return SplitTextLines(bytes); }
+
+std::vector<std::u16string> ReadAnswerLines(const RunParams& params, const PathTranslator& paths) {
+  return AnswerLinesOf(ReadAnswerFile(params, paths).bytes);
 }
 
 ScoringInputs ReadScoringInputs(const RunParams& params, const PathTranslator& paths,

@@ -28,13 +28,15 @@ void WriteLines(TextWriter& writer, const std::vector<std::u16string>& lines) {
 // the paper's lines in memory, as they would read back. Seats that share a library folder run at
 // the same time, so each writes a file of its own and renames it over libtemp once it is whole.
 ReferenceLines LoadReferenceText(const RunParams& params, const PathTranslator& paths,
-                                 std::u16string_view CustomText, MessageSink& messages) {
+                                 std::u16string_view CustomText, MessageSink& messages,
+                                 InputFile& paper) {
   std::vector<std::u16string> paper_lines;
   try {
     if (KindOfRun(params) == RunKind::kCustomTextPractice) {
       return LibLinesFromCustomText(CustomText);
     }
-    paper_lines = ReadPaperLines(params, paths);
+    paper = ReadPaperFile(params, paths);
+    paper_lines = PaperLinesOf(paper.bytes, params.TestPart);
     TextWriter libtemp(paths(params.LibPath + u"libtemp"));
     WriteLines(libtemp, paper_lines);
     libtemp.Close();
@@ -65,48 +67,75 @@ ScoredPart ScorePart(const ScoringInputs& inputs, const RunParams& params) {
   return {std::move(matched), std::move(scores)};
 }
 
-ScoringOutcome ScoreAnswer(const RunParams& params, const PathTranslator& paths,
-                           std::u16string_view CustomText, MessageSink& messages) {
-  const ReferenceLines reference = LoadReferenceText(params, paths, CustomText, messages);
-  const RunKind kind = KindOfRun(params);  // a number: the loading above has read it
-
+PartReports ScoreAndFormat(const ReferenceLines& reference, const TypedLines& typed,
+                           const RunParams& params, const DateTime& now) {
+  const RunKind kind = KindOfRun(params);
   const std::u16string TestFileName = TestFileNameOf(params.TestPart);
-  const std::string score_folder = paths(params.ScrPath);
-  if (!score_folder.empty() && !IsFolder(score_folder)) CreateFolder(score_folder);
-  const std::vector<std::u16string> answer_lines = ReadAnswerLines(params, paths);
-  const std::u16string base = params.ScrPath + TestFileName;
-  const std::array<std::string, 3> reports = {paths(base + u".SCR"), paths(base + u".TOT"),
-                                              paths(base + u".CHK")};
-  // The part's three reports are emptied first and each new one replaces its empty file when the
-  // three are whole: at no moment, not even when the run is killed, does a report of an earlier
-  // run stand beside one of this run, and a run that fails leaves the three empty.
+  PartReports reports;
+  const MatchResult matched = ScrLoop(reference, typed, params.SubtractScore);
+  for (const ScoredLine& line : matched.lines) {
+    for (std::u16string& text : ListingBlock(line)) reports.listing.push_back(std::move(text));
+  }
+  reports.scores = TotScr(matched.totals, reference, params.UseTime, kind);
+  for (std::u16string& text : ListingSummary(TestFileName, reports.scores, params.SubtractScore)) {
+    reports.listing.push_back(std::move(text));
+  }
+  reports.summary = ScoreSummary(TestFileName, reports.scores);
+  ErrorCheck check =
+      ErrChk(params.ExamPaperNo, params.TestPart, kind, reports.scores, matched.totals,
+             FormatDateTimeText(now, "yyyy/M/d"), FormatDateTimeText(now, "H:mm:ss"));
+  reports.check = std::move(check.lines);
+  reports.ErrorWords = std::move(check.ErrorWords);
+  return reports;
+}
+
+std::array<std::string, 3> ReportPathsOf(const std::string& base) {
+  return {base + ".SCR", base + ".TOT", base + ".CHK"};
+}
+
+ScoringOutcome ScoreIntoReports(const ReferenceLines& reference,
+                                const std::vector<std::u16string>& answer_lines,
+                                const RunParams& params, const std::array<std::string, 3>& reports,
+                                const DateTime& now) {
   EmptyReports(reports, false);
   try {
     TextWriter listing(reports[0]);
     TextWriter summary(reports[1]);
     TextWriter check_file(reports[2]);
-    const TypedLines typed = LoadTypedLines(answer_lines);
-
-    const MatchResult matched = ScrLoop(reference, typed, params.SubtractScore);
-    for (const ScoredLine& line : matched.lines) WriteLines(listing, ListingBlock(line));
-
-    Scores scores = TotScr(matched.totals, reference, params.UseTime, kind);
-    WriteLines(listing, ListingSummary(TestFileName, scores, params.SubtractScore));
-    WriteLines(summary, ScoreSummary(TestFileName, scores));
-
-    const DateTime now = LocalNow();
-    ErrorCheck check =
-        ErrChk(params.ExamPaperNo, params.TestPart, kind, scores, matched.totals,
-               FormatDateTimeText(now, "yyyy/M/d"), FormatDateTimeText(now, "H:mm:ss"));
-    WriteLines(check_file, check.lines);
+    PartReports part = ScoreAndFormat(reference, LoadTypedLines(answer_lines), params, now);
+    WriteLines(listing, part.listing);
+    WriteLines(summary, part.summary);
+    WriteLines(check_file, part.check);
     listing.Close();
     summary.Close();
     check_file.Close();
-    return {std::move(scores), std::move(check.ErrorWords)};
+    ScoringOutcome outcome;
+    outcome.scores = std::move(part.scores);
+    outcome.ErrorWords = std::move(part.ErrorWords);
+    outcome.reports = reports;
+    return outcome;
   } catch (...) {
     EmptyReports(reports, true);  // a report already in place goes with the others
     throw;
   }
+}
+
+ScoringOutcome ScoreAnswer(const RunParams& params, const PathTranslator& paths,
+                           std::u16string_view CustomText, MessageSink& messages,
+                           const DateTime& now) {
+  InputFile paper;
+  const ReferenceLines reference = LoadReferenceText(params, paths, CustomText, messages, paper);
+
+  const std::u16string TestFileName = TestFileNameOf(params.TestPart);
+  const std::string score_folder = paths(params.ScrPath);
+  if (!score_folder.empty() && !IsFolder(score_folder)) CreateFolder(score_folder);
+  InputFile answer = ReadAnswerFile(params, paths);
+  ScoringOutcome outcome =
+      ScoreIntoReports(reference, AnswerLinesOf(answer.bytes), params,
+                       ReportPathsOf(paths(params.ScrPath + TestFileName)), now);
+  outcome.paper = std::move(paper);
+  outcome.answer = std::move(answer);
+  return outcome;
 }
 
 }  // namespace keyin

@@ -2,23 +2,50 @@
 // every line, computes the scores and writes libtemp and the three report files.
 #pragma once
 
+#include <array>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "run/run_params.h"
 #include "scoring/matching.h"
 #include "scoring/read_inputs.h"
+#include "scoring/run_context.h"
 #include "scoring/totals.h"
 
 namespace keyin {
 
-// What the storage phase takes from the scoring.
+// What the storage phase and the run log take from the scoring.
 struct ScoringOutcome {
   Scores scores;
-  std::u16string ErrorWords;  // the error-check file's wrong words, at most 250 characters
+  std::u16string ErrorWords;           // the error-check file's wrong words, at most 250 characters
+  InputFile paper;                     // the paper as read; empty for a custom-text practice
+  InputFile answer;                    // the typed answer as read
+  std::array<std::string, 3> reports;  // the .SCR, .TOT and .CHK files written
 };
+
+// The three reports of a part and what they show. Pure.
+struct PartReports {
+  Scores scores;
+  std::u16string ErrorWords;
+  std::vector<std::u16string> listing, summary, check;  // lines of .SCR, .TOT and .CHK
+};
+PartReports ScoreAndFormat(const ReferenceLines& reference, const TypedLines& typed,
+                           const RunParams& params, const DateTime& now);
+
+// The .SCR, .TOT and .CHK files of `base`, a path that ends in the answer's name (CTEST-1).
+std::array<std::string, 3> ReportPathsOf(const std::string& base);
+
+// Empties the three report files, scores the answer's lines and writes the reports, each
+// replacing its empty file when the three are whole: at no moment, not even when the run is
+// killed, does a report of an earlier run stand beside one of this run, and a failure leaves the
+// three empty. Returns the scores, the wrong words and the report paths.
+ScoringOutcome ScoreIntoReports(const ReferenceLines& reference,
+                                const std::vector<std::u16string>& answer_lines,
+                                const RunParams& params, const std::array<std::string, 3>& reports,
+                                const DateTime& now);
 
 // The matching and the totals of one test part.
 struct ScoredPart {
@@ -40,6 +67,7 @@ ScoredPart ScorePart(const ScoringInputs& inputs, const RunParams& params);
 // in Cmd_Scr's message box and end the run (RunEnd); later failures propagate (the run ends with
 // one stderr line).
 ScoringOutcome ScoreAnswer(const RunParams& params, const PathTranslator& paths,
-                           std::u16string_view CustomText, MessageSink& messages);
+                           std::u16string_view CustomText, MessageSink& messages,
+                           const DateTime& now);
 
 }  // namespace keyin

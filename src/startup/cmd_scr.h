@@ -3,6 +3,7 @@
 
 #include <string_view>
 
+#include "audit/run_recorder.h"
 #include "platform/database.h"
 #include "platform/message_box.h"
 #include "platform/paths.h"
@@ -10,10 +11,12 @@
 
 namespace keyin {
 
-// Scores the typed answer and writes the reports (scoring/), stores the result in the table of
-// the kind of run (records/) and, for a practice, the practice record (practice/). KeyinConn is
-// the connection start-up opened; CustomText is empty unless the run is a custom-text practice.
-void Cmd_Scr(const RunParams& params, const PathTranslator& paths, DbConnection& KeyinConn,
-             MessageSink& messages, std::u16string_view CustomText);
+// Scores the typed answer and writes the reports (scoring/), keeps the inputs in the archive
+// (audit/), stores the result in the table of the kind of run (records/) and, for a practice, the
+// practice record (practice/). KeyinConn is the connection start-up opened; CustomText is empty
+// unless the run is a custom-text practice. The recorder gives the run's time and names.
+void Cmd_Scr(const RunParams& params, const PathTranslator& paths,
+             std::unique_ptr<DbConnection> KeyinConn, MessageSink& messages,
+             std::u16string_view CustomText, RunRecorder& recorder);
 
 }  // namespace keyin

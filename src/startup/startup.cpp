@@ -3,6 +3,8 @@
 #include <chrono>
 #include <string_view>
 
+#include "audit/run_recorder.h"
+#include "platform/code_page.h"
 #include "platform/file_system.h"
 #include "records/databases.h"
 #include "run/run_end.h"
@@ -44,9 +46,9 @@ void RemoveLeftovers(const RunParams& params, const PathTranslator& paths) {
   }
 }
 
-void StartRun(std::u16string_view argument_text, const PathTranslator& paths,
-              MessageSink& messages) {
-  const std::unique_ptr<DbConnection> KeyinConn = opendb(paths, messages);
+void StartRun(std::u16string_view argument_text, const PathTranslator& paths, MessageSink& messages,
+              RunRecorder& recorder) {
+  std::unique_ptr<DbConnection> KeyinConn = opendb(paths, messages);
   const std::vector<std::u16string> pieces = SplitArguments(argument_text);
   if (pieces.size() != kRunParamCount) {
     messages.Show(u"傳遞的參數不正確！", u"error");
@@ -59,28 +61,38 @@ void StartRun(std::u16string_view argument_text, const PathTranslator& paths,
   // such a run scores the custom text rather than an empty paper.
   std::u16string CustomText;
   if (KindOfRunIfNumber(params) == RunKind::kCustomTextPractice) {
-    CustomText = LoadCustomText(params, paths, messages);
+    const InputFile file = ReadCustomTextFile(params, paths);
+    CustomText = CustomTextOf(file.bytes, messages);
+    recorder.NotePaper(file);
   }
-  Cmd_Scr(params, paths, *KeyinConn, messages, CustomText);
+  Cmd_Scr(params, paths, std::move(KeyinConn), messages, CustomText, recorder);
+}
+
+// The run's exit status and the line that says why it failed; the reason is also logged.
+int EndRun(RunRecorder& recorder, int exit_status, const std::string& reason, bool report) {
+  if (report) ReportFailureLine(kProgramName, reason);
+  if (std::optional<std::string> failure = recorder.Finish(exit_status, reason)) {
+    ReportFailureLine(kProgramName, *failure);
+  }
+  return exit_status;
 }
 
 }  // namespace
 
 int UserForm_Activate(std::u16string_view argument_text, const std::string& program_folder,
                       MessageSink& messages) {
+  RunRecorder recorder(program_folder, kProgramName, Utf16ToUtf8(argument_text),
+                       CurrentRunContext());
   try {
-    StartRun(argument_text, PathTranslator(program_folder), messages);
-    return kExitDone;
+    StartRun(argument_text, PathTranslator(program_folder), messages, recorder);
+    return EndRun(recorder, kExitDone, "", false);
   } catch (const RunEnd& end) {
     // A store that could not be used says why: a message box cannot tell a missing file from a
     // server that refused the login.
-    if (end.ExitStatus() == kExitFailure || end.ExitStatus() == kExitDatabaseMissing) {
-      ReportFailureLine(kProgramName, end.what());
-    }
-    return end.ExitStatus();
+    return EndRun(recorder, end.ExitStatus(), end.what(),
+                  end.ExitStatus() == kExitFailure || end.ExitStatus() == kExitDatabaseMissing);
   } catch (const std::exception& failure) {
-    ReportFailureLine(kProgramName, failure.what());
-    return kExitFailure;
+    return EndRun(recorder, kExitFailure, failure.what(), true);
   }
 }
 

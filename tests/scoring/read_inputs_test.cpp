@@ -84,7 +84,7 @@ TEST_F(ReadInputsTest, ReadsTheCustomTextForAKindThatIsZero) {
 
 TEST_F(ReadInputsTest, ScoringWhatWasReadGivesWhatTheRunWrites) {
   const ScoredPart part = ScorePart(ReadScoringInputs(params_, paths_, messages_), params_);
-  const ScoringOutcome outcome = ScoreAnswer(params_, paths_, u"", messages_);
+  const ScoringOutcome outcome = ScoreAnswer(params_, paths_, u"", messages_, DateTime{});
   EXPECT_EQ(outcome.scores.CharsPerMinute, part.scores.CharsPerMinute);
   Lines listing;
   for (const ScoredLine& line : part.matched.lines) {

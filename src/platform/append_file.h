@@ -1,0 +1,32 @@
+// A file that many processes append whole lines to: the run log.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace keyin {
+
+// An open append-only file of lines. Each Append is one write(2) of the whole line under an
+// exclusive lock of the file, so lines of processes that append at the same moment never
+// interleave. A line that a full disk takes only in part is cut off again before the lock is
+// released; one that a killed process left without its end is cut off by the next Append, so
+// every line in the file that ends in "\n" is whole.
+class AppendFile {
+ public:
+  // Opens (creates with mode 0666 less the umask, and its folder) the file. Throws FileError.
+  explicit AppendFile(const std::string& path);
+  ~AppendFile();
+  AppendFile(const AppendFile&) = delete;
+  AppendFile& operator=(const AppendFile&) = delete;
+
+  // Appends the line and its "\n". Throws FileError; the file then holds no part of it.
+  void Append(std::string_view line);
+
+  const std::string& Path() const { return path_; }
+
+ private:
+  std::string path_;
+  int descriptor_ = -1;
+};
+
+}  // namespace keyin
