@@ -28,7 +28,8 @@ TableInputs MakeTableInputs(const RunParams& params, const ScoringOutcome& outco
 }  // namespace
 
 void StoreResults(const RunParams& params, ResultStores& stores, const ScoringOutcome& outcome,
-                  const RunContext& context, const std::string& cscr_folder, StoreMode mode) {
+                  const RunContext& context, const std::optional<std::string>& cscr_folder,
+                  StoreMode mode) {
   const TableInputs inputs = MakeTableInputs(params, outcome, context, mode);
   std::optional<ResultValues> second_part;
   switch (KindOfRun(params)) {
@@ -48,10 +49,10 @@ void StoreResults(const RunParams& params, ResultStores& stores, const ScoringOu
     default:
       return;  // practices keep their record elsewhere; kinds 0 and 7 keep only their reports
   }
-  if (!second_part) return;
+  if (!second_part || !cscr_folder) return;
   // The file is the candidate's proof of the review result: its loss must not pass as success.
   if (std::optional<std::string> failure =
-          Put_Scr(cscr_folder, params, *second_part, context.now)) {
+          Put_Scr(*cscr_folder, params, *second_part, context.now)) {
     throw RunFailure(*failure);
   }
 }

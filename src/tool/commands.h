@@ -19,5 +19,6 @@ void AddMaintenanceCommand(CLI::App& app);
 void AddCopyResultsCommand(CLI::App& app);
 void AddResultsCommand(CLI::App& app);
 void AddReportCommand(CLI::App& app);
+void AddRescoreCommand(CLI::App& app);
 
 }  // namespace keyin::tool

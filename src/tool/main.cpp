@@ -18,6 +18,7 @@ int main(int argc, char** argv) {
   keyin::tool::AddCopyResultsCommand(app);
   keyin::tool::AddResultsCommand(app);
   keyin::tool::AddReportCommand(app);
+  keyin::tool::AddRescoreCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

@@ -1,0 +1,208 @@
+#include "audit/rescore.h"
+
+#include <map>
+#include <set>
+#include <tuple>
+
+#include "audit/archive.h"
+#include "audit/run_recorder.h"
+#include "platform/code_page.h"
+#include "platform/digest.h"
+#include "platform/file_system.h"
+#include "platform/system_services.h"
+#include "practice/practice_record.h"
+#include "records/schema.h"
+#include "records/storage.h"
+#include "run/run_end.h"
+#include "run/run_kind.h"
+#include "scoring/inputs.h"
+#include "scoring/score_answer.h"
+
+namespace keyin {
+namespace {
+
+std::optional<RunParams> ParamsOf(const RunLogEntry& entry) {
+  const std::vector<std::u16string> pieces = SplitArguments(Utf8ToUtf16(entry.arguments));
+  if (pieces.size() != kRunParamCount) return std::nullopt;
+  try {
+    return MakeRunParams(pieces);
+  } catch (const RunFailure&) {
+    return std::nullopt;
+  }
+}
+
+// The candidate, seat and paper whose second part reads a first part.
+using PartKey = std::tuple<std::u16string, std::u16string, std::u16string, std::u16string,
+                           std::u16string, std::u16string, std::u16string>;
+PartKey KeyOf(const RunParams& p) {
+  return {p.TestType, p.ExamPlaceNo, p.ExamNo, p.UserID, p.SessionNo, p.SeatNo, p.ExamPaperNo};
+}
+
+bool Taken(const RunLogEntry& entry, const RunParams& params, const RescoreSelection& selection) {
+  if (selection.paper && Utf8ToUtf16(*selection.paper) != params.ExamPaperNo) return false;
+  if (selection.session && Utf8ToUtf16(*selection.session) != params.SessionNo) return false;
+  if (selection.from && Earlier(entry.time, *selection.from)) return false;
+  if (selection.to && Earlier(*selection.to, entry.time)) return false;
+  return true;
+}
+
+std::string FolderOfAnswer(const std::string& answer_path, std::u16string_view TestFileName) {
+  const std::string name = Utf16ToUtf8(TestFileName);
+  if (!answer_path.ends_with(name)) throw RunFailure("the logged answer is no typed answer");
+  return answer_path.substr(0, answer_path.size() - name.size());
+}
+
+// The paper now, at the path the run read it from.
+std::string ReadCurrentPaper(const std::string& path, RunKind kind) {
+  try {
+    return ReadRegularFile(
+        path, kind == RunKind::kCustomTextPractice ? kMaxCustomTextBytes : kMaxPaperBytes);
+  } catch (const FileError& failure) {
+    throw RunFailure(std::string("the paper cannot be read now: ") + failure.what());
+  }
+}
+
+}  // namespace
+
+bool Earlier(const DateTime& a, const DateTime& b) {
+  return std::tie(a.year, a.month, a.day, a.hour, a.minute, a.second) <
+         std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second);
+}
+
+std::vector<SelectedRun> SelectRuns(const std::vector<RunLogEntry>& log,
+                                    const RescoreSelection& selection) {
+  // The values of each run as its latest replay that scored left them.
+  std::map<std::string, const RunLogEntry*> latest;
+  for (const RunLogEntry& entry : log) {
+    if (!entry.replay_of.empty() && entry.exit_status == 0 && entry.speed) {
+      latest[entry.replay_of] = &entry;
+    }
+  }
+  std::vector<SelectedRun> selected;
+  std::set<PartKey> first_parts;
+  for (const RunLogEntry& entry : log) {
+    if (entry.program != kScorerProgram || !entry.replay_of.empty()) continue;
+    if (!entry.answer || !entry.paper) continue;  // it ended before it was scored
+    const std::optional<RunParams> params = ParamsOf(entry);
+    if (!params) continue;
+    const PartKey key = KeyOf(*params);
+    const bool second_part_of_taken = params->TestPart == u"2" && first_parts.contains(key);
+    if (!second_part_of_taken && !Taken(entry, *params, selection)) continue;
+    if (params->TestPart == u"1") first_parts.insert(key);
+    const auto replayed = latest.find(entry.id);
+    const RunLogEntry& now = replayed == latest.end() ? entry : *replayed->second;
+    selected.push_back({entry, now.speed, now.error_rate});
+  }
+  return selected;
+}
+
+Rescorer::Rescorer(const std::string& program_folder, bool dry_run,
+                   std::optional<std::string> reports_folder)
+    : program_folder_(program_folder),
+      dry_run_(dry_run),
+      reports_folder_(std::move(reports_folder)),
+      paths_(program_folder),
+      stores_(paths_, messages_) {
+  // A batch that could not log its replays must not start changing results.
+  if (!dry_run_) log_ = std::make_unique<AppendFile>(RunLogPath(program_folder_));
+}
+
+ReplayOutcome Rescorer::Replay(const SelectedRun& selected) {
+  const RunLogEntry& run = selected.run;
+  const std::int64_t started_ms = UnixMillisNow();
+  RunLogEntry replay;
+  replay.id = NewRunId(LocalNow());
+  replay.program = kRescoreProgram;
+  replay.time = run.time;
+  replay.arguments = run.arguments;
+  replay.answer = run.answer;
+  replay.computer_name = run.computer_name;
+  replay.host_name = run.host_name;
+  replay.replay_of = run.id;
+  messages_.shown.clear();
+
+  ReplayOutcome outcome;
+  try {
+    outcome = ReplayOrThrow(selected, replay);
+  } catch (const RunEnd& end) {
+    if (end.ExitStatus() == kExitDatabaseMissing) throw;
+    outcome.failure = end.what();
+  } catch (const std::exception& failure) {
+    outcome.failure = failure.what();
+  }
+  if (dry_run_) return outcome;
+  replay.exit_status = outcome.failure.empty() ? kExitDone : kExitFailure;
+  replay.failure = outcome.failure;
+  replay.seconds = static_cast<double>(UnixMillisNow() - started_ms) / 1000.0;
+  log_->Append(FormatLogLine(replay));
+  return outcome;
+}
+
+ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& replay) {
+  const RunLogEntry& run = selected.run;
+  const std::optional<RunParams> parsed = ParamsOf(run);
+  if (!parsed) throw RunFailure("the logged argument string is no run");
+  const RunParams& params = *parsed;
+  const RunKind kind = KindOfRun(params);
+  const std::u16string TestFileName = TestFileNameOf(params.TestPart);
+  const std::string archive = ArchiveFolder(program_folder_);
+  const std::string answer = ReadFromArchive(archive, run.answer->sha256);
+  const std::string paper = ReadCurrentPaper(run.paper->path, kind);
+  const ReferenceLines reference =
+      kind == RunKind::kCustomTextPractice
+          ? LibLinesFromCustomText(CustomTextOf(paper, messages_))
+          : LibLinesThroughLibtemp(PaperLinesOf(paper, params.TestPart));
+  const RunContext context = {
+      .now = run.time,
+      .ComputerName = Utf8ToUtf16(run.computer_name),
+      .LocalHostName = Utf8ToUtf16(run.host_name),
+  };
+
+  // The reports go back where the run wrote them while its answer is still there; otherwise
+  // into a folder of the run's own, when one was given.
+  std::optional<std::string> folder;
+  const std::string answer_folder = FolderOfAnswer(run.answer->path, TestFileName);
+  std::optional<std::string> current;
+  try {
+    current = ReadRegularFile(run.answer->path, kMaxAnswerBytes);
+  } catch (const FileError&) {
+  }
+  if (current && Sha256Hex(*current) == run.answer->sha256) {
+    folder = answer_folder;
+  } else if (reports_folder_) {
+    folder = *reports_folder_ + "/" + run.id + "/";
+  }
+
+  ScoringOutcome scored;
+  ReplayOutcome outcome;
+  if (dry_run_ || !folder) {
+    PartReports part =
+        ScoreAndFormat(reference, LoadTypedLines(AnswerLinesOf(answer)), params, context.now);
+    scored.scores = std::move(part.scores);
+    scored.ErrorWords = std::move(part.ErrorWords);
+  } else {
+    CreateFolders(*folder);
+    scored = ScoreIntoReports(reference, AnswerLinesOf(answer), params,
+                              ReportPathsOf(*folder + Utf16ToUtf8(TestFileName)), context.now);
+    outcome.reports = *folder;
+  }
+  outcome.speed = scored.scores.CharsPerMinute;
+  outcome.error_rate = scored.scores.ErrorRate;
+  outcome.changed = outcome.speed != selected.speed || outcome.error_rate != selected.error_rate;
+  if (dry_run_) return outcome;
+
+  replay.paper = LoggedFile{run.paper->path, KeepInArchive(archive, paper)};
+  replay.speed = outcome.speed;
+  replay.error_rate = outcome.error_rate;
+  replay.reports.assign(scored.reports.begin(), scored.reports.end());
+  if (!folder) replay.reports.clear();
+  StoreResults(params, stores_, scored, context, folder, StoreMode::kReplay);
+  if (KeepsPracticeRecord(params)) {
+    AddLookupIndexWhenMissing(stores_.Keyin(), "TempScore");
+    SaveDataToDatabse(stores_.Keyin(), params, messages_,
+                      PracticeInputsOf(scored, params.SubtractScore), context);
+  }
+  return outcome;
+}
+
+}  // namespace keyin

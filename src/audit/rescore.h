@@ -1,0 +1,74 @@
+// Re-scoring from the run log: the scoring runs a selection names are replayed, in the order they
+// ran, against the paper as it is now and the typed answer the archive kept, with each run's own
+// logged time and computer names, so that the rows and reports come out as a scoring run of the
+// corrected paper would have stored and written them then.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audit/run_log.h"
+#include "platform/append_file.h"
+#include "platform/message_box.h"
+#include "platform/paths.h"
+#include "records/databases.h"
+
+namespace keyin {
+
+// Which logged runs to replay; what is not given does not narrow the choice.
+struct RescoreSelection {
+  std::optional<std::string> paper;    // ExamPaperNo
+  std::optional<std::string> session;  // SessionNo
+  std::optional<DateTime> from, to;    // the run's time, both ends included
+};
+
+// A run to replay, with the speed and error rate its part has now: those of its latest replay,
+// else its own.
+struct SelectedRun {
+  RunLogEntry run;
+  std::optional<double> speed, error_rate;
+};
+
+// The scoring runs of the log that can be replayed (they kept both inputs in the archive) and
+// that the selection takes, in the order of the log. A second part's review result reads its
+// first part, so a selected first part brings every later second part of the same candidate,
+// seat and paper with it. Pure.
+std::vector<SelectedRun> SelectRuns(const std::vector<RunLogEntry>& log,
+                                    const RescoreSelection& selection);
+
+// Orders date-times. Pure.
+bool Earlier(const DateTime& a, const DateTime& b);
+
+struct ReplayOutcome {
+  std::optional<double> speed, error_rate;  // the new values, when the replay scored
+  bool changed = false;                     // either differs from before
+  std::string failure;                      // why the replay failed; empty when it did not
+  std::string reports;  // the folder the reports were written to; empty when none were
+};
+
+class Rescorer {
+ public:
+  // dry_run scores only: nothing is written, stored or logged. reports_folder receives, in a
+  // folder named by the run's id, the reports of runs whose answer folder holds another answer by
+  // now; without it such runs are stored but their reports are not rewritten.
+  Rescorer(const std::string& program_folder, bool dry_run,
+           std::optional<std::string> reports_folder);
+
+  // Replays one run. A failure of the run is its outcome; a database that cannot be opened ends
+  // the batch (RunEnd).
+  ReplayOutcome Replay(const SelectedRun& selected);
+
+ private:
+  ReplayOutcome ReplayOrThrow(const SelectedRun& selected, RunLogEntry& replay);
+
+  std::string program_folder_;
+  bool dry_run_;
+  std::optional<std::string> reports_folder_;
+  PathTranslator paths_;
+  RecordingMessageSink messages_;
+  ResultStores stores_;
+  std::unique_ptr<AppendFile> log_;
+};
+
+}  // namespace keyin
