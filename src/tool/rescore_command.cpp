@@ -99,6 +99,7 @@ int Rescore(const Options& options) {
   const bool progress = StandardErrorIsTerminal();
   std::vector<std::vector<std::u16string>> rows;
   std::size_t changed = 0, failed = 0;
+  std::string failures;  // one line per failed run, after the table
   for (std::size_t i = 0; i < runs.size(); ++i) {
     const SelectedRun& selected = runs[i];
     const ReplayOutcome outcome = rescorer.Replay(selected);
@@ -106,7 +107,9 @@ int Rescore(const Options& options) {
     const RunParams params = MakeRunParams(SplitArguments(Utf8ToUtf16(selected.run.arguments)));
     std::u16string result = u"相同";
     if (!outcome.failure.empty()) {
-      result = u"失敗：" + Utf8ToUtf16(outcome.failure);
+      result = u"失敗";
+      failures += Utf16ToUtf8(FormatDateTimeText(selected.run.time, kStoredDateTimePattern)) + " " +
+                  selected.run.id + ": " + outcome.failure + "\n";
       ++failed;
     } else if (outcome.changed) {
       result = u"變更";
@@ -146,6 +149,7 @@ int Rescore(const Options& options) {
   std::cout << (options.dry_run ? "試算（未寫入任何檔案或資料）：" : "重新評分：") << runs.size()
             << " 筆，變更 " << changed << " 筆，相同 " << runs.size() - changed - failed
             << " 筆，失敗 " << failed << " 筆\n";
+  if (!failures.empty()) std::cout << "失敗：\n" << failures;
   return failed == 0 ? kExitDone : kExitFailure;
 }
 
