@@ -18,9 +18,10 @@ namespace keyin {
 
 // Which logged runs to replay; what is not given does not narrow the choice.
 struct RescoreSelection {
-  std::optional<std::string> paper;    // ExamPaperNo
-  std::optional<std::string> session;  // SessionNo
-  std::optional<DateTime> from, to;    // the run's time, both ends included
+  std::optional<std::string> paper = {};    // ExamPaperNo
+  std::optional<std::string> session = {};  // SessionNo
+  std::optional<DateTime> from = {};        // the run's time, both ends included
+  std::optional<DateTime> to = {};
 };
 
 // A run to replay, with the speed and error rate its part has now: those of its latest replay,
