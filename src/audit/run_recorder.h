@@ -22,7 +22,6 @@ class RunRecorder {
               RunContext context);
 
   const RunContext& Context() const { return context_; }
-  RunLogEntry& Entry() { return entry_; }
 
   // The custom text a custom-text practice scores against: its paper.
   void NotePaper(const InputFile& paper);
