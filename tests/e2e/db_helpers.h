@@ -68,4 +68,15 @@ inline int TypeExactly(const RunArgs& args, int part, std::size_t count) {
   return chars;
 }
 
+// Lines of the sample paper's part 1 that differ for every `n` below 32, so that each run of a
+// test can be told by its typed answer: the first 1 to 16 lines, then again without the first
+// character.
+inline std::vector<std::string> DistinctAnswer(int n) {
+  std::vector<std::string> lines =
+      ReadUtf8Lines(std::filesystem::path(KEYIN_SAMPLES) / "paper-test1.txt");
+  lines.resize(static_cast<std::size_t>(1 + n % 16));
+  if (n % 32 >= 16) lines[0] = Utf16ToUtf8(Utf8ToUtf16(lines[0]).substr(1));
+  return lines;
+}
+
 }  // namespace keyin::e2e
