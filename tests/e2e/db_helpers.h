@@ -75,7 +75,7 @@ inline std::vector<std::string> DistinctAnswer(int n) {
   std::vector<std::string> lines =
       ReadUtf8Lines(std::filesystem::path(KEYIN_SAMPLES) / "paper-test1.txt");
   lines.resize(static_cast<std::size_t>(1 + n % 16));
-  if (n % 32 >= 16) lines[0] = Utf16ToUtf8(Utf8ToUtf16(lines[0]).substr(1));
+  if (n >= 16) lines[0] = Utf16ToUtf8(Utf8ToUtf16(lines[0]).substr(1));
   return lines;
 }
 

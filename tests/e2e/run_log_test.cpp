@@ -73,6 +73,8 @@ TEST(RunLog, ThirtyTwoRunsAtOnceLeaveThirtyTwoWholeLines) {
     ExpectArchived(folder, line["answer"], TypedAnswerBytes(DistinctAnswer(i)));
     ExpectArchived(folder, line["paper"], paper);
   }
+  EXPECT_EQ(Dump(*OpenAnswers(folder), "SELECT count(*) FROM Keyin"), "16");
+  EXPECT_EQ(Dump(*OpenKeyin(folder), "SELECT count(*) FROM TestScore_Student"), "16");
   // One paper and 32 answers, however often each was used.
   EXPECT_EQ(std::distance(fs::directory_iterator(folder.Root() / "archive"), {}), kRuns + 1);
 }
