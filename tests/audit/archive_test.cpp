@@ -13,26 +13,21 @@
 #include "platform/digest.h"
 #include "platform/file_system.h"
 #include "run/run_end.h"
+#include "temp_folder.h"
 
 namespace keyin {
 namespace {
 
-class ArchiveTest : public ::testing::Test {
+class ArchiveTest : public TempFolderTest {
  protected:
   void SetUp() override {
-    program_folder_ = std::filesystem::temp_directory_path() /
-                      ("keyin-archive-" + std::to_string(::getpid()) + "-" +
-                       ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(program_folder_);
-    std::filesystem::create_directories(program_folder_);
-    archive_ = ArchiveFolder(program_folder_.string());
+    TempFolderTest::SetUp();
+    archive_ = ArchiveFolder(folder_.string());
   }
-  void TearDown() override { std::filesystem::remove_all(program_folder_); }
   std::ptrdiff_t FileCount() const {
     return std::distance(std::filesystem::directory_iterator(archive_), {});
   }
 
-  std::filesystem::path program_folder_;
   std::string archive_;
 };
 
@@ -40,7 +35,7 @@ TEST_F(ArchiveTest, SameBytesAreKeptOnceUnderTheirSha256) {
   const std::string answer = "\xFF\xFE\x32\x75\r\0\n\0";
   const std::string sha256 = KeepInArchive(archive_, answer);
   EXPECT_EQ(sha256, Sha256Hex(answer));
-  EXPECT_EQ(archive_, (program_folder_ / "archive").string());
+  EXPECT_EQ(archive_, (folder_ / "archive").string());
   EXPECT_EQ(KeepInArchive(archive_, answer), sha256);
   EXPECT_EQ(FileCount(), 1);
   EXPECT_EQ(ReadWholeFile(archive_ + "/" + sha256), answer);
@@ -58,7 +53,7 @@ TEST_F(ArchiveTest, ReadsBackOnlyAnUnchangedFileOfAnArchiveName) {
   const std::string sha256 = KeepInArchive(archive_, "kept");
   WriteWholeFile(archive_ + "/" + Sha256Hex("changed"), "changed!");
   std::filesystem::create_symlink(archive_ + "/" + sha256, archive_ + "/" + Sha256Hex("link"));
-  WriteWholeFile(program_folder_ / "outside", "outside");
+  WriteWholeFile(folder_ / "outside", "outside");
   const struct {
     const char* name;
     std::string sha256;

@@ -55,6 +55,19 @@ inline std::string Dump(DbConnection& db, const std::string& sql) {
   return shown;
 }
 
+// The arguments of a seat with a score folder of its own: the candidate "S<name>" at seat
+// <name>, in a run of the kind, of 60 seconds.
+inline RunArgs SeatArgs(const ProgramFolder& folder, const std::string& name, const char* kind) {
+  RunArgs args = DefaultArgs(folder);
+  args.ScrPath = (folder.Root() / ("scores-" + name)).string() + "/";
+  std::filesystem::create_directories(args.ScrPath);
+  args.TestType = kind;
+  args.UserID = "S" + name;
+  args.SeatNo = name;
+  args.UseTime = "60";
+  return args;
+}
+
 // Writes the sample paper's first `count` lines of the part as its typed answer in the score
 // folder of `args`. In 60 seconds that scores the returned character count with 0% errors.
 inline int TypeExactly(const RunArgs& args, int part, std::size_t count) {

@@ -215,15 +215,9 @@ TEST(KillTest, RunsKilledAtRandomMomentsLeaveNoTornLogLineNorRowWithoutItsAnswer
     std::vector<RunArgs> seats;
     for (int s = 0; s < kAtOnce; ++s) {
       const int n = r * kAtOnce + s;
-      RunArgs args = DefaultArgs(folder);
-      args.ScrPath = (folder.Root() / ("scores-" + std::to_string(s))).string() + "/";
-      fs::create_directories(args.ScrPath);
-      args.TestType = s % 2 ? "3" : "5";
-      args.UserID = "T" + std::to_string(100 + n);
-      args.SeatNo = std::to_string(10 + s);
-      WriteTypedAnswer(args.ScrPath + "CTEST-1", DistinctAnswer(n));
-      answers[args.UserID] = TypedAnswerBytes(DistinctAnswer(n));
-      seats.push_back(args);
+      seats.push_back(SeatArgs(folder, std::to_string(100 + n), s % 2 ? "3" : "5"));
+      WriteTypedAnswer(seats.back().ScrPath + "CTEST-1", DistinctAnswer(n));
+      answers[seats.back().UserID] = TypedAnswerBytes(DistinctAnswer(n));
     }
     const std::vector<int> statuses = RunKilledAtRandomMoments(folder, seats, run_time * 4, random);
     for (int s = 0; s < kAtOnce; ++s) {

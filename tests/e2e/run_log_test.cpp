@@ -35,14 +35,8 @@ TEST(RunLog, ThirtyTwoRunsAtOnceLeaveThirtyTwoWholeLines) {
   std::vector<RunArgs> runs;
   std::vector<pid_t> started;
   for (int i = 0; i < kRuns; ++i) {
-    RunArgs args = DefaultArgs(folder);
-    args.ScrPath = (folder.Root() / ("scores-" + std::to_string(i))).string() + "/";
-    fs::create_directories(args.ScrPath);
-    args.TestType = i % 2 ? "3" : "5";
-    args.UserID = "L" + std::to_string(100 + i);
-    args.SeatNo = std::to_string(100 + i);
-    WriteTypedAnswer(args.ScrPath + "CTEST-1", DistinctAnswer(i));
-    runs.push_back(args);
+    runs.push_back(SeatArgs(folder, std::to_string(100 + i), i % 2 ? "3" : "5"));
+    WriteTypedAnswer(runs.back().ScrPath + "CTEST-1", DistinctAnswer(i));
   }
   for (int i = 0; i < kRuns; ++i) {
     started.push_back(StartProgram(KEYIN_SCORER, {runs[i].Join()}, folder.Environment(),

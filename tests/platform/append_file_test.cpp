@@ -17,24 +17,12 @@
 
 #include "platform/file_error.h"
 #include "platform/file_system.h"
+#include "temp_folder.h"
 
 namespace keyin {
 namespace {
 
-class AppendFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("keyin-append-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::string Path(const std::string& name) const { return (folder_ / name).string(); }
-
-  std::filesystem::path folder_;
-};
+using AppendFileTest = TempFolderTest;
 
 // Runs `body` in a child process; its exit status (0 when `body` returns true).
 template <typename Body>
