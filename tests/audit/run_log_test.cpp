@@ -122,7 +122,7 @@ TEST(ParseLogLine, LinesThatAreNoEntryGiveNothing) {
       {"speed a text", with(R"("speed":36.0)", R"("speed":"36")")},
       {"paper without sha256", with(R"(,"sha256":")" + std::string(64, 'a') + "\"", "")},
       {"paper a text", with(R"({"path":"/keyin/lib/P001.LIB")", R"("x","y":{"path":"")")},
-      {"reports a text", with(R"(["/keyin/scores/CTEST-1.SCR",)", R"("x",[)")},
+      {"reports a text", with(R"("reports":[)", R"("reports":"x","r":[)")},
       {"report a number", with(R"("/keyin/scores/CTEST-1.SCR")", "1")},
   };
   for (const auto& c : cases) EXPECT_EQ(ParseLogLine(c.line), std::nullopt) << c.name;
