@@ -1,5 +1,7 @@
 #include "audit/run_log.h"
 
+#include <cstdint>
+#include <limits>
 #include <nlohmann/json.hpp>
 
 namespace keyin {
@@ -62,7 +64,15 @@ std::optional<RunLogEntry> ParseLogLine(std::string_view line) {
     entry.time = *time;
     entry.seconds = parsed.at("seconds").get<double>();
     entry.arguments = parsed.at("arguments").get<std::string>();
-    entry.exit_status = parsed.at("exit").get<int>();
+    // Only a whole number is an exit status: converting a fraction or 1e300 to int is undefined.
+    const json& exit = parsed.at("exit");
+    if (!exit.is_number_integer()) return std::nullopt;
+    const std::int64_t exit_status = exit.get<std::int64_t>();
+    if (exit_status < std::numeric_limits<int>::min() ||
+        exit_status > std::numeric_limits<int>::max()) {
+      return std::nullopt;
+    }
+    entry.exit_status = static_cast<int>(exit_status);
     entry.failure = TextOf(parsed, "failure");
     entry.speed = NumberOf(parsed, "speed");
     entry.error_rate = NumberOf(parsed, "error_rate");

@@ -22,17 +22,6 @@ struct Seat {
   int speed = 0;  // the speed its typed answer scores
 };
 
-RunArgs SeatArgs(const ProgramFolder& folder, const std::string& name, const char* kind) {
-  RunArgs args = DefaultArgs(folder);
-  args.ScrPath = (folder.Root() / ("scores-" + name)).string() + "/";
-  std::filesystem::create_directories(args.ScrPath);
-  args.TestType = kind;
-  args.UserID = "S" + name;
-  args.SeatNo = name;
-  args.UseTime = "60";
-  return args;
-}
-
 // Starts every seat's run at once, then waits for all of them. Each seat types the first lines
 // of its part exactly, so any error means it read the other part.
 void RunAllAtOnce(const ProgramFolder& folder, std::vector<Seat>& seats) {

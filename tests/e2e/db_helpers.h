@@ -55,6 +55,19 @@ inline std::string Dump(DbConnection& db, const std::string& sql) {
   return shown;
 }
 
+// The arguments of a seat with a score folder of its own: the candidate "S<name>" at seat
+// <name>, in a run of the kind, of 60 seconds.
+inline RunArgs SeatArgs(const ProgramFolder& folder, const std::string& name, const char* kind) {
+  RunArgs args = DefaultArgs(folder);
+  args.ScrPath = (folder.Root() / ("scores-" + name)).string() + "/";
+  std::filesystem::create_directories(args.ScrPath);
+  args.TestType = kind;
+  args.UserID = "S" + name;
+  args.SeatNo = name;
+  args.UseTime = "60";
+  return args;
+}
+
 // Writes the sample paper's first `count` lines of the part as its typed answer in the score
 // folder of `args`. In 60 seconds that scores the returned character count with 0% errors.
 inline int TypeExactly(const RunArgs& args, int part, std::size_t count) {
@@ -66,6 +79,17 @@ inline int TypeExactly(const RunArgs& args, int part, std::size_t count) {
   for (const std::string& line : lines) chars += static_cast<int>(Utf8ToUtf16(line).size());
   WriteTypedAnswer(std::filesystem::path(args.ScrPath) / ("CTEST-" + std::to_string(part)), lines);
   return chars;
+}
+
+// Lines of the sample paper's part 1 that differ for every `n` below 32, so that each run of a
+// test can be told by its typed answer: the first 1 to 16 lines, then again without the first
+// character.
+inline std::vector<std::string> DistinctAnswer(int n) {
+  std::vector<std::string> lines =
+      ReadUtf8Lines(std::filesystem::path(KEYIN_SAMPLES) / "paper-test1.txt");
+  lines.resize(static_cast<std::size_t>(1 + n % 16));
+  if (n >= 16) lines[0] = Utf16ToUtf8(Utf8ToUtf16(lines[0]).substr(1));
+  return lines;
 }
 
 }  // namespace keyin::e2e

@@ -1,16 +1,20 @@
-// Runs killed at random moments (kill -9), five seats at a time: the databases stay whole, every
-// run that exited 0 has its row, and no report file, nor the set of a part's three, mixes two
-// runs.
+// Runs killed at random moments (kill -9), several at a time: the databases and the run log stay
+// whole, every run that exited 0 has its row, and no report file, nor the set of a part's three,
+// mixes two runs.
 #include <gtest/gtest.h>
 #include <signal.h>
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <random>
+#include <set>
 #include <thread>
 
 #include "db_helpers.h"
 #include "harness.h"
+#include "platform/digest.h"
+#include "run_log_helpers.h"
 
 namespace keyin::e2e {
 namespace {
@@ -93,6 +97,30 @@ std::vector<std::string> StoredSpeeds(const ProgramFolder& folder, const RunArgs
   return speeds;
 }
 
+// Starts a run of every seat at once and kills each at a random moment up to `latest` after the
+// start; their exit statuses (128 + SIGKILL for a run killed before it ended).
+std::vector<int> RunKilledAtRandomMoments(const ProgramFolder& folder,
+                                          const std::vector<RunArgs>& seats,
+                                          std::chrono::microseconds latest, std::mt19937& random) {
+  std::uniform_int_distribution<long> moment(0, latest.count());
+  std::vector<std::pair<long, std::size_t>> kill_at;
+  for (std::size_t s = 0; s < seats.size(); ++s) kill_at.emplace_back(moment(random), s);
+  std::sort(kill_at.begin(), kill_at.end());
+  std::vector<pid_t> started;
+  const Clock::time_point start = Clock::now();
+  for (const RunArgs& args : seats) {
+    started.push_back(
+        StartProgram(KEYIN_SCORER, {args.Join()}, folder.Environment(), "/dev/null", "/dev/null"));
+  }
+  for (const auto& [at, s] : kill_at) {
+    std::this_thread::sleep_until(start + std::chrono::microseconds(at));
+    ::kill(started[s], SIGKILL);  // a run that has ended is a zombie until waited for
+  }
+  std::vector<int> statuses;
+  for (const pid_t pid : started) statuses.push_back(WaitForProgram(pid));
+  return statuses;
+}
+
 TEST(KillTest, RunsKilledAtRandomMomentsLeaveWholeDatabasesAndReports) {
   ProgramFolder folder;
   folder.InstallSamplePaper();
@@ -126,30 +154,15 @@ TEST(KillTest, RunsKilledAtRandomMomentsLeaveWholeDatabasesAndReports) {
       kRounds;
 
   std::mt19937 random(std::random_device{}());
-  // Five runs share the machine's cores: each takes a few times as long as one alone.
-  std::uniform_int_distribution<long> moment(0, run_time.count() * 4);
   int ended_well = 0, killed = 0;
   for (int r = 0; r < kRounds; ++r) {
-    std::vector<std::pair<long, std::size_t>> kill_at;
-    std::vector<pid_t> started;
-    for (std::size_t s = 0; s < seats.size(); ++s) {
-      TypeRound(seats[s], r);
-      kill_at.emplace_back(moment(random), s);
-    }
+    for (RunArgs& args : seats) TypeRound(args, r);
     const std::vector<Round> so_far(rounds.begin(), rounds.begin() + r + 1);
-    std::sort(kill_at.begin(), kill_at.end());
-    const Clock::time_point start = Clock::now();
-    for (const RunArgs& args : seats) {
-      started.push_back(StartProgram(KEYIN_SCORER, {args.Join()}, folder.Environment(), "/dev/null",
-                                     "/dev/null"));
-    }
-    for (const auto& [at, s] : kill_at) {
-      std::this_thread::sleep_until(start + std::chrono::microseconds(at));
-      ::kill(started[s], SIGKILL);  // a run that has ended is a zombie until waited for
-    }
+    // Five runs share the machine's cores: each takes a few times as long as one alone.
+    const std::vector<int> statuses = RunKilledAtRandomMoments(folder, seats, run_time * 4, random);
     for (std::size_t s = 0; s < seats.size(); ++s) {
       SCOPED_TRACE("round " + std::to_string(r) + ", seat " + std::to_string(s));
-      const int status = WaitForProgram(started[s]);
+      const int status = statuses[s];
       ++(status == 0 ? ended_well : killed);
       EXPECT_TRUE(status == 0 || status == 128 + SIGKILL) << status;
       const std::vector<int> written = ReportRounds(seats[s], so_far);
@@ -174,6 +187,71 @@ TEST(KillTest, RunsKilledAtRandomMomentsLeaveWholeDatabasesAndReports) {
        {std::pair(folder.KeyinDatabase(), "K4T7W2"), std::pair(folder.AnswerDatabase(), "5820")}) {
     EXPECT_EQ(Dump(*OpenDatabase(path.string(), password), "PRAGMA integrity_check"), "ok") << path;
   }
+  // Every line of the run log that has its end is a whole entry.
+  EXPECT_GE(LogLines(DefaultRunLog(folder)).size(), static_cast<std::size_t>(ended_well));
+}
+
+// Runs of candidates of their own, each with an answer of its own, killed at random moments four
+// at a time: no line of the log is torn but perhaps the last, every run that ended well has its
+// line, and every stored row can be traced to its answer in the archive, also the row of a run
+// killed after it stored.
+TEST(KillTest, RunsKilledAtRandomMomentsLeaveNoTornLogLineNorRowWithoutItsAnswer) {
+  constexpr int kAtOnce = 4, kRunRounds = 8;  // 32 runs, as many distinct answers
+  ProgramFolder folder;
+  folder.InstallSamplePaper();
+  // How long a run takes here, from runs of a kind that stores nothing.
+  RunArgs calibration = DefaultArgs(folder);
+  calibration.TestType = "7";
+  WriteTypedAnswer(folder.Scores() / "CTEST-1", DistinctAnswer(15));
+  const Clock::time_point calibration_start = Clock::now();
+  for (int i = 0; i < 3; ++i) ASSERT_EQ(folder.Scorer(calibration.Join()).exit_status, 0);
+  const auto run_time =
+      std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - calibration_start) / 3;
+
+  std::mt19937 random(std::random_device{}());
+  std::map<std::string, std::string> answers;  // by UserID, each run's own
+  std::vector<std::string> ended_well;         // the argument strings
+  for (int r = 0; r < kRunRounds; ++r) {
+    std::vector<RunArgs> seats;
+    for (int s = 0; s < kAtOnce; ++s) {
+      const int n = r * kAtOnce + s;
+      seats.push_back(SeatArgs(folder, std::to_string(100 + n), s % 2 ? "3" : "5"));
+      WriteTypedAnswer(seats.back().ScrPath + "CTEST-1", DistinctAnswer(n));
+      answers[seats.back().UserID] = TypedAnswerBytes(DistinctAnswer(n));
+    }
+    const std::vector<int> statuses = RunKilledAtRandomMoments(folder, seats, run_time * 4, random);
+    for (int s = 0; s < kAtOnce; ++s) {
+      EXPECT_TRUE(statuses[s] == 0 || statuses[s] == 128 + SIGKILL) << statuses[s];
+      if (statuses[s] == 0) ended_well.push_back(seats[s].Join());
+    }
+  }
+
+  std::set<std::string> logged;
+  for (const nlohmann::json& line : LogLines(DefaultRunLog(folder))) {
+    if (line.value("exit", -1) == 0) logged.insert(line.value("arguments", ""));
+  }
+  for (const std::string& arguments : ended_well) {
+    EXPECT_TRUE(logged.contains(arguments)) << "a run that ended well left no line: " << arguments;
+  }
+  std::vector<std::string> stored;
+  const struct {
+    std::unique_ptr<DbConnection> (*open)(const ProgramFolder&);
+    const char* sql;
+  } tables[] = {{OpenAnswers, "SELECT UserID FROM Keyin"},
+                {OpenKeyin, "SELECT Id FROM TestScore_Student"}};
+  for (const auto& [open, sql] : tables) {
+    const DbRows rows = open(folder)->Query(sql);
+    for (const DbRow& row : rows.All()) stored.push_back(Shown(row.Values().front()));
+  }
+  EXPECT_GE(stored.size(), ended_well.size());
+  for (const std::string& candidate : stored) {
+    ASSERT_TRUE(answers.contains(candidate)) << candidate;
+    const fs::path kept = folder.Root() / "archive" / Sha256Hex(answers[candidate]);
+    EXPECT_TRUE(fs::exists(kept) && ReadBytes(kept) == answers[candidate])
+        << "the row of " << candidate << " has no archived answer";
+  }
+  RecordProperty("ended_well", static_cast<int>(ended_well.size()));
+  RecordProperty("rows", static_cast<int>(stored.size()));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "platform/ansi_file.h"
 #include "platform/file_system.h"
 #include "platform/text_stream.h"
+#include "temp_folder.h"
 
 namespace keyin {
 namespace {
@@ -77,20 +78,7 @@ TEST(AnsiLines, LoneLineFeedStaysInTheLine) {
   for (const Case& c : cases) EXPECT_EQ(SplitAnsiLines(c.bytes), c.lines) << c.bytes;
 }
 
-class FileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = std::filesystem::temp_directory_path() /
-              ("keyin-files-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(folder_);
-    std::filesystem::create_directories(folder_);
-  }
-  void TearDown() override { std::filesystem::remove_all(folder_); }
-  std::string Path(const char* name) const { return (folder_ / name).string(); }
-
-  std::filesystem::path folder_;
-};
+using FileTest = TempFolderTest;
 
 TEST_F(FileTest, WriterWritesBomAndCrLfAndReaderReadsItBack) {
   TextWriter writer(Path("out.txt"));
