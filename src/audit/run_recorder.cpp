@@ -31,6 +31,14 @@ void RunRecorder::BeforeStoring(const ScoringOutcome& outcome) {
   entry_.speed = outcome.scores.CharsPerMinute;
   entry_.error_rate = outcome.scores.ErrorRate;
   entry_.reports.assign(outcome.reports.begin(), outcome.reports.end());
+  // The log first: a run that could not log keeps nothing in the archive either.
+  try {
+    log_ = std::make_unique<AppendFile>(log_path_);
+  } catch (const std::exception& failure) {
+    log_refused_ = true;
+    throw RunFailure(std::string("cannot write the run log, nothing was stored: ") +
+                     failure.what());
+  }
   const InputFile& paper = noted_paper_ ? *noted_paper_ : outcome.paper;
   try {
     entry_.paper = LoggedFile{paper.path, KeepInArchive(archive_folder_, paper.bytes)};
@@ -40,18 +48,13 @@ void RunRecorder::BeforeStoring(const ScoringOutcome& outcome) {
     throw RunFailure(std::string("cannot keep the inputs in the archive, nothing was stored: ") +
                      failure.what());
   }
-  try {
-    log_ = std::make_unique<AppendFile>(log_path_);
-  } catch (const std::exception& failure) {
-    throw RunFailure(std::string("cannot write the run log, nothing was stored: ") +
-                     failure.what());
-  }
 }
 
 std::optional<std::string> RunRecorder::Finish(int exit_status, const std::string& failure) {
   entry_.exit_status = exit_status;
   entry_.failure = failure;
   entry_.seconds = static_cast<double>(UnixMillisNow() - started_ms_) / 1000.0;
+  if (log_refused_) return std::nullopt;  // the run's own failure said so
   try {
     if (!log_) log_ = std::make_unique<AppendFile>(log_path_);
     log_->Append(FormatLogLine(entry_));

@@ -32,7 +32,7 @@ class RunRecorder {
   void BeforeStoring(const ScoringOutcome& outcome);
 
   // Appends the run's line with its exit status and the reason of a failure. Returns the reason
-  // when the line could not be written.
+  // when the line could not be written (nothing when BeforeStoring already failed for it).
   std::optional<std::string> Finish(int exit_status, const std::string& failure);
 
  private:
@@ -43,6 +43,7 @@ class RunRecorder {
   std::int64_t started_ms_;
   std::optional<InputFile> noted_paper_;
   std::unique_ptr<AppendFile> log_;
+  bool log_refused_ = false;
 };
 
 // A new run id: the time and eight random hexadecimal digits.

@@ -64,7 +64,7 @@ off_t CutTornLine(int descriptor, off_t end) {
 AppendFile::AppendFile(const std::string& path) : path_(path) {
   const std::size_t slash = path.rfind('/');
   if (slash != std::string::npos && slash > 0) CreateFolders(path.substr(0, slash));
-  descriptor_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0666);
+  descriptor_ = ::open(path.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (descriptor_ < 0) throw FileError(DescribeFileError("open for appending", path));
   struct stat status {};
   if (::fstat(descriptor_, &status) != 0 || !S_ISREG(status.st_mode)) {

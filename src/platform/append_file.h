@@ -13,7 +13,8 @@ namespace keyin {
 // every line in the file that ends in "\n" is whole.
 class AppendFile {
  public:
-  // Opens (creates with mode 0666 less the umask, and its folder) the file. Throws FileError.
+  // Opens the file, creating it (readable by its owner only: the run log names candidates) and
+  // its folder when missing. Throws FileError.
   explicit AppendFile(const std::string& path);
   ~AppendFile();
   AppendFile(const AppendFile&) = delete;

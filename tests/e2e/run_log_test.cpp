@@ -3,6 +3,8 @@
 // a run that could not be traced stores nothing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <set>
@@ -107,7 +109,12 @@ TEST(RunLog, RunThatCannotBeTracedStoresNothing) {
     const ProcessResult run = folder.Scorer(args.Join(), std::nullopt, {{"KEYIN_RUN_LOG", c.log}});
     EXPECT_EQ(run.exit_status, 1);
     EXPECT_TRUE(run.err.starts_with(c.reason)) << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << "one line says why";
     EXPECT_EQ(rows(), "0");
+    // The log is opened before anything is kept: a run that cannot log keeps no input either.
+    if (!c.archive_a_file) {
+      EXPECT_FALSE(fs::exists(folder.Root() / "archive"));
+    }
     if (c.archive_a_file) fs::remove(folder.Root() / "archive");
   }
   // A log that can be written tells why the run failed that could not archive.
