@@ -19,11 +19,6 @@ constexpr std::u16string_view kKindLabels[] = {
 };
 static_assert(std::size(kKindLabels) == static_cast<std::size_t>(RunKind::kOther) + 1);
 
-std::u16string KindLabelOf(const RunParams& params) {
-  const RunKind kind = KindOfRunIfNumber(params).value_or(RunKind::kOther);
-  return std::u16string(kKindLabels[static_cast<std::size_t>(kind)]);
-}
-
 std::u16string_view LineAt(const ReferenceLines& lines, int number) {
   if (number < 0 || static_cast<std::size_t>(number) >= lines.size()) return {};
   return lines[static_cast<std::size_t>(number)];
@@ -66,6 +61,11 @@ class Tally {
 };
 
 }  // namespace
+
+std::u16string KindLabelOf(const RunParams& params) {
+  const RunKind kind = KindOfRunIfNumber(params).value_or(RunKind::kOther);
+  return std::u16string(kKindLabels[static_cast<std::size_t>(kind)]);
+}
 
 ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& inputs,
                              const ScoredPart& part) {

@@ -59,6 +59,9 @@ struct ScoreReport {
   std::vector<CharacterCount> missed;
 };
 
+// The kind of run as candidates and teachers name it (模擬測驗); "其他" for a TestType of no kind.
+std::u16string KindLabelOf(const RunParams& params);
+
 ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& inputs,
                              const ScoredPart& part);
 

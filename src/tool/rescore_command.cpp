@@ -10,9 +10,9 @@
 #include "platform/paths.h"
 #include "platform/terminal.h"
 #include "platform/text_width.h"
+#include "report/score_report.h"
 #include "report/text_table.h"
 #include "run/run_end.h"
-#include "run/run_kind.h"
 #include "support/number_text.h"
 #include "tool/command_support.h"
 #include "tool/commands.h"
@@ -38,26 +38,6 @@ DateTime TimeOption(const std::string& text, bool end_of_day) {
     time->second = 59;
   }
   return *time;
-}
-
-// The kind of run as the front end names it.
-std::u16string KindLabel(const RunParams& params) {
-  switch (KindOfRunIfNumber(params).value_or(RunKind::kOther)) {
-    case RunKind::kCustomTextPractice:
-      return u"自建題庫練習";
-    case RunKind::kSingleArticlePractice:
-      return u"文章練習（單）";
-    case RunKind::kDoubleArticlePractice:
-      return u"文章練習（雙）";
-    case RunKind::kMockTest:
-      return u"模擬測驗";
-    case RunKind::kOfflineExam:
-      return u"離線考試";
-    case RunKind::kExam:
-      return u"考試";
-    default:
-      return params.TestType;
-  }
 }
 
 std::u16string Number(const std::optional<double>& value) {
@@ -121,7 +101,7 @@ int Rescore(const Options& options) {
     }
     rows.push_back({
         FormatDateTimeText(selected.run.time, kStoredDateTimePattern),
-        KindLabel(params),
+        report::KindLabelOf(params),
         params.UserID,
         params.StuName,
         params.ExamPaperNo,
