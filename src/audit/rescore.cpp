@@ -102,15 +102,53 @@ Rescorer::Rescorer(const std::string& program_folder, bool dry_run,
       dry_run_(dry_run),
       reports_folder_(std::move(reports_folder)),
       paths_(program_folder),
-      stores_(paths_, messages_) {
+      stores_(paths_, messages_, nullptr, /*in_groups=*/true) {
   // A batch that could not log its replays must not start changing results.
   if (!dry_run_) log_ = std::make_unique<AppendFile>(RunLogPath(program_folder_));
 }
 
-ReplayOutcome Rescorer::Replay(const SelectedRun& selected) {
+std::vector<ReplayOutcome> Rescorer::ReplayAll(const std::vector<SelectedRun>& runs,
+                                               const std::function<void(std::size_t)>& progress) {
+  std::vector<ReplayOutcome> outcomes;
+  std::vector<Replayed> group;
+  for (const SelectedRun& run : runs) {
+    Replayed replayed = Replay(run);
+    if (dry_run_) {
+      outcomes.push_back(std::move(replayed.outcome));
+    } else {
+      group.push_back(std::move(replayed));
+      if (group.size() == kGroupSize) EndGroup(group, outcomes);
+    }
+    if (progress) progress(outcomes.size() + group.size());
+  }
+  if (!group.empty()) EndGroup(group, outcomes);
+  return outcomes;
+}
+
+void Rescorer::EndGroup(std::vector<Replayed>& group, std::vector<ReplayOutcome>& outcomes) {
+  std::string failure;
+  try {
+    stores_.CommitGroup();
+  } catch (const std::exception& error) {
+    failure = std::string("nothing of its group was stored: ") + error.what();
+  }
+  for (Replayed& replayed : group) {
+    if (!failure.empty() && replayed.outcome.failure.empty()) {
+      replayed.outcome.failure = failure;
+      replayed.line.exit_status = kExitFailure;
+      replayed.line.failure = failure;
+    }
+    log_->Append(FormatLogLine(replayed.line));
+    outcomes.push_back(std::move(replayed.outcome));
+  }
+  group.clear();
+}
+
+Rescorer::Replayed Rescorer::Replay(const SelectedRun& selected) {
   const RunLogEntry& run = selected.run;
   const std::int64_t started_ms = UnixMillisNow();
-  RunLogEntry replay;
+  Replayed replayed;
+  RunLogEntry& replay = replayed.line;
   replay.id = NewRunId(LocalNow());
   replay.program = kRescoreProgram;
   replay.time = run.time;
@@ -121,7 +159,7 @@ ReplayOutcome Rescorer::Replay(const SelectedRun& selected) {
   replay.replay_of = run.id;
   messages_.shown.clear();
 
-  ReplayOutcome outcome;
+  ReplayOutcome& outcome = replayed.outcome;
   try {
     outcome = ReplayOrThrow(selected, replay);
   } catch (const RunEnd& end) {
@@ -130,12 +168,10 @@ ReplayOutcome Rescorer::Replay(const SelectedRun& selected) {
   } catch (const std::exception& failure) {
     outcome.failure = failure.what();
   }
-  if (dry_run_) return outcome;
   replay.exit_status = outcome.failure.empty() ? kExitDone : kExitFailure;
   replay.failure = outcome.failure;
   replay.seconds = static_cast<double>(UnixMillisNow() - started_ms) / 1000.0;
-  log_->Append(FormatLogLine(replay));
-  return outcome;
+  return replayed;
 }
 
 ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& replay) {

@@ -4,6 +4,7 @@
 // corrected paper would have stored and written them then.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -56,12 +57,24 @@ class Rescorer {
   Rescorer(const std::string& program_folder, bool dry_run,
            std::optional<std::string> reports_folder);
 
-  // Replays one run. A failure of the run is its outcome; a database that cannot be opened ends
-  // the batch (RunEnd).
-  ReplayOutcome Replay(const SelectedRun& selected);
+  // Replays the runs in order, calling `progress` with the number done after each. A failure of
+  // a run is its outcome; a database that cannot be opened ends the batch (RunEnd). Results are
+  // committed in groups of kGroupSize runs, and a run's log line is appended once its group is
+  // committed; a group that cannot be committed fails each of its runs.
+  std::vector<ReplayOutcome> ReplayAll(const std::vector<SelectedRun>& runs,
+                                       const std::function<void(std::size_t)>& progress);
+
+  static constexpr std::size_t kGroupSize = 50;
 
  private:
+  struct Replayed {
+    ReplayOutcome outcome;
+    RunLogEntry line;
+  };
+  Replayed Replay(const SelectedRun& selected);
   ReplayOutcome ReplayOrThrow(const SelectedRun& selected, RunLogEntry& replay);
+  // Commits the group and logs its replays; each is failed when the commit fails.
+  void EndGroup(std::vector<Replayed>& group, std::vector<ReplayOutcome>& outcomes);
 
   std::string program_folder_;
   bool dry_run_;

@@ -307,18 +307,45 @@ const DbValue& DbRow::operator[](std::string_view column) const {
   throw DatabaseError("no column " + std::string(column) + " in the result");
 }
 
+namespace {
+
+std::string SavepointName(int depth) { return "keyin_" + std::to_string(depth); }
+
+}  // namespace
+
+DbTransaction::DbTransaction(DbConnection& connection)
+    : connection_(connection), depth_(connection.open_transactions_) {
+  if (depth_ == 0) {
+    connection_.Begin();
+  } else {
+    connection_.Execute("SAVEPOINT " + SavepointName(depth_));
+  }
+  ++connection_.open_transactions_;
+}
+
 DbTransaction::~DbTransaction() {
   if (done_) return;
+  --connection_.open_transactions_;
   try {
-    connection_.Rollback();
+    if (depth_ == 0) {
+      connection_.Rollback();
+    } else {
+      connection_.Execute("ROLLBACK TO SAVEPOINT " + SavepointName(depth_));
+      connection_.Execute("RELEASE SAVEPOINT " + SavepointName(depth_));
+    }
   } catch (...) {
     // A destructor must not throw; the engine rolls back on close anyway.
   }
 }
 
 void DbTransaction::Commit() {
-  connection_.Commit();
+  if (depth_ == 0) {
+    connection_.Commit();
+  } else {
+    connection_.Execute("RELEASE SAVEPOINT " + SavepointName(depth_));
+  }
   done_ = true;
+  --connection_.open_transactions_;
 }
 
 // --- opening and creating -----------------------------------------------------------------------

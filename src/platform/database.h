@@ -81,14 +81,19 @@ class DbConnection {
   // True when the database holds an index of that name (compared without regard to case). A read
   // of the store's catalogue, which takes no write lock.
   virtual bool HasIndex(std::string_view name) = 0;
+
+ private:
+  friend class DbTransaction;
+  int open_transactions_ = 0;  // DbTransactions alive on this connection
 };
 
-// Begins on construction; rolls back on destruction unless Commit() was called.
+// Begins on construction; rolls back on destruction unless Commit() was called. Within another
+// DbTransaction of the same connection it is a savepoint: rolling it back undoes its own
+// statements only, and what it commits stands or falls with the transaction around it. (A batch
+// that stores many results commits them together; each result still stores whole or not at all.)
 class DbTransaction {
  public:
-  explicit DbTransaction(DbConnection& connection) : connection_(connection) {
-    connection_.Begin();
-  }
+  explicit DbTransaction(DbConnection& connection);
   ~DbTransaction();
   DbTransaction(const DbTransaction&) = delete;
   DbTransaction& operator=(const DbTransaction&) = delete;
@@ -96,6 +101,7 @@ class DbTransaction {
 
  private:
   DbConnection& connection_;
+  int depth_;  // 0 for the outermost transaction
   bool done_ = false;
 };
 

@@ -31,20 +31,35 @@ std::unique_ptr<DbConnection> OpenAnsDb(const PathTranslator& paths, MessageSink
 
 // The two databases of a run or of a batch of replayed runs, each opened once, on first use, and
 // kept open.
+//
+// A batch may store in groups: each database, when first used in a group, begins a transaction
+// that CommitGroup commits, so that a group of results waits for the disk once instead of once
+// per result; each result's own transaction is a savepoint within it, whole or not at all.
+// A group not committed is rolled back.
 class ResultStores {
  public:
   ResultStores(const PathTranslator& paths, MessageSink& messages,
-               std::unique_ptr<DbConnection> KeyinConn = nullptr)
-      : paths_(paths), messages_(messages), keyin_(std::move(KeyinConn)) {}
+               std::unique_ptr<DbConnection> KeyinConn = nullptr, bool in_groups = false)
+      : paths_(paths), messages_(messages), in_groups_(in_groups), keyin_(std::move(KeyinConn)) {}
 
   DbConnection& Keyin();
   DbConnection& Answers();
 
+  // Commits the group's transactions. Throws DatabaseError; the group is then rolled back.
+  void CommitGroup();
+
  private:
+  DbConnection& InGroup(std::unique_ptr<DbConnection>& connection,
+                        std::unique_ptr<DbTransaction>& group);
+
   const PathTranslator& paths_;
   MessageSink& messages_;
+  bool in_groups_;
   std::unique_ptr<DbConnection> keyin_;
   std::unique_ptr<DbConnection> answers_;
+  // After the connections: a group ends before its connection closes.
+  std::unique_ptr<DbTransaction> keyin_group_;
+  std::unique_ptr<DbTransaction> answers_group_;
 };
 
 }  // namespace keyin

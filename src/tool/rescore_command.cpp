@@ -80,9 +80,12 @@ int Rescore(const Options& options) {
   std::vector<std::vector<std::u16string>> rows;
   std::size_t changed = 0, failed = 0;
   std::string failures;  // one line per failed run, after the table
+  const std::vector<ReplayOutcome> outcomes = rescorer.ReplayAll(runs, [&](std::size_t done) {
+    if (progress) ShowProgress(done, runs.size());
+  });
   for (std::size_t i = 0; i < runs.size(); ++i) {
     const SelectedRun& selected = runs[i];
-    const ReplayOutcome outcome = rescorer.Replay(selected);
+    const ReplayOutcome& outcome = outcomes[i];
     // Selected runs have a whole argument string.
     const RunParams params = MakeRunParams(SplitArguments(Utf8ToUtf16(selected.run.arguments)));
     std::u16string result = u"相同";
@@ -111,7 +114,6 @@ int Rescore(const Options& options) {
         result,
         reports,
     });
-    if (progress) ShowProgress(i + 1, runs.size());
   }
 
   const std::u16string table = text_table::Render({{u"時間"},

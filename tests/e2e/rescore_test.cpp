@@ -65,9 +65,12 @@ class Rescore : public testing::Test {
 
   // Every result row of the folder, and every report and CSCR file by its name under scores/.
   static std::string Rows(const ProgramFolder& folder) {
-    return Dump(*OpenAnswers(folder), "SELECT * FROM Keyin ORDER BY UserID") + "\n" +
-           Dump(*OpenKeyin(folder), "SELECT * FROM TestScore_Student ORDER BY Id") + "\n" +
+    return ExamAndMockRows(folder) + "\n" +
            Dump(*OpenKeyin(folder), "SELECT * FROM OfflineScore ORDER BY SessionSeatNo");
+  }
+  static std::string ExamAndMockRows(const ProgramFolder& folder) {
+    return Dump(*OpenAnswers(folder), "SELECT * FROM Keyin ORDER BY UserID") + "\n" +
+           Dump(*OpenKeyin(folder), "SELECT * FROM TestScore_Student ORDER BY Id");
   }
   static std::map<std::string, std::string> Reports(const ProgramFolder& folder) {
     std::map<std::string, std::string> files;
@@ -163,6 +166,34 @@ TEST_F(Rescore, ReportsOfAReusedFolderGoElsewhereAndARunWithoutItsAnswerFailsAlo
   }
   std::sort(moved.begin(), moved.end());
   EXPECT_EQ(moved, (std::vector<fs::path>{"CTEST-1.CHK", "CTEST-1.SCR", "CTEST-1.TOT"}));
+}
+
+// Replays store in groups that commit together; a replay that the store refuses within a group
+// undoes its own statements only, and the others of its group are stored and logged.
+TEST_F(Rescore, AReplayTheStoreRefusesFailsAloneInItsGroup) {
+  wrong.InstallPaper("P001", WrongPart1(), Sample("paper-test2.txt"));
+  right.InstallPaper("P001", CorrectPart1(), Sample("paper-test2.txt"));
+  SitTheTest(wrong);
+  SitTheTest(right);
+  fs::remove(wrong.Lib() / "P001.LIB");
+  wrong.InstallPaper("P001", CorrectPart1(), Sample("paper-test2.txt"));
+  {
+    const std::unique_ptr<DbConnection> db = OpenKeyin(wrong);
+    db->Execute("DELETE FROM OfflineScore");  // so its replays must insert, which is refused
+    RefuseInserts(wrong, *db, "OfflineScore");
+  }
+
+  const ProcessResult rescore = Tool({"rescore"});
+  EXPECT_EQ(rescore.exit_status, 1);
+  EXPECT_TRUE(Contains(rescore.out, "重新評分：8 筆，變更 2 筆，相同 4 筆，失敗 2 筆"))
+      << rescore.out;
+  EXPECT_TRUE(Contains(rescore.out, "refused")) << rescore.out;
+  EXPECT_EQ(ExamAndMockRows(wrong), ExamAndMockRows(right));
+  std::size_t replays_logged = 0;
+  for (const std::string& line : ReadUtf8Lines(wrong.Root() / "log/runs.jsonl")) {
+    if (Contains(line, "\"replay_of\"")) ++replays_logged;
+  }
+  EXPECT_EQ(replays_logged, 8u);
 }
 
 }  // namespace

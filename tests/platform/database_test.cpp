@@ -86,6 +86,45 @@ TEST_F(DatabaseTest, FailedTransactionKeepsTheOldRow) {
             Text(u"old"));
 }
 
+// A transaction within another is a savepoint: its failure undoes its own statements only, and
+// what it commits is kept only when the one around it commits.
+TEST_F(DatabaseTest, TransactionWithinAnotherStandsOrFallsWithIt) {
+  const auto names = [&] {
+    return database_->Query("SELECT group_concat(Name) AS n FROM Scores").First()["n"];
+  };
+  {
+    DbTransaction outer(*database_);
+    database_->Execute("INSERT INTO Scores(Name) VALUES('a')");
+    EXPECT_THROW(
+        {
+          DbTransaction inner(*database_);
+          database_->Execute("INSERT INTO Scores(Name) VALUES('b')");
+          database_->Execute("INSERT INTO Scores(Missing) VALUES(1)");
+          inner.Commit();
+        },
+        DatabaseError);
+    {
+      DbTransaction inner(*database_);
+      database_->Execute("INSERT INTO Scores(Name) VALUES('c')");
+      inner.Commit();
+    }
+    outer.Commit();
+  }
+  EXPECT_EQ(names(), Text(u"a,c"));
+  {
+    DbTransaction outer(*database_);
+    DbTransaction inner(*database_);
+    database_->Execute("DELETE FROM Scores");
+    inner.Commit();
+  }  // the outer one rolls back, and the inner one's delete with it
+  EXPECT_EQ(names(), Text(u"a,c"));
+  // The connection is outside any transaction again: a new one begins afresh.
+  DbTransaction again(*database_);
+  database_->Execute("DELETE FROM Scores");
+  again.Commit();
+  EXPECT_TRUE(database_->Query("SELECT Name FROM Scores").AtEnd());
+}
+
 TEST_F(DatabaseTest, FormatFindsRowsByStoredTime) {
   database_->Execute(
       "INSERT INTO Scores(Name, TestDay) VALUES ('a', '2024/03/05 09:07:02'), "
