@@ -96,7 +96,7 @@ std::vector<SelectedRun> SelectRuns(const std::vector<RunLogEntry>& log,
   return selected;
 }
 
-Rescorer::Rescorer(const std::string& program_folder, bool dry_run,
+Rescorer::Rescorer(const std::string& program_folder, const std::string& log_path, bool dry_run,
                    std::optional<std::string> reports_folder)
     : program_folder_(program_folder),
       dry_run_(dry_run),
@@ -104,7 +104,7 @@ Rescorer::Rescorer(const std::string& program_folder, bool dry_run,
       paths_(program_folder),
       stores_(paths_, messages_, nullptr, /*in_groups=*/true) {
   // A batch that could not log its replays must not start changing results.
-  if (!dry_run_) log_ = std::make_unique<AppendFile>(RunLogPath(program_folder_));
+  if (!dry_run_) log_ = std::make_unique<AppendFile>(log_path);
 }
 
 std::vector<ReplayOutcome> Rescorer::ReplayAll(const std::vector<SelectedRun>& runs,

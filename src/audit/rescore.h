@@ -51,10 +51,11 @@ struct ReplayOutcome {
 
 class Rescorer {
  public:
-  // dry_run scores only: nothing is written, stored or logged. reports_folder receives, in a
-  // folder named by the run's id, the reports of runs whose answer folder holds another answer by
-  // now; without it such runs are stored but their reports are not rewritten.
-  Rescorer(const std::string& program_folder, bool dry_run,
+  // Replays are logged to log_path, the log they were read from. dry_run scores only: nothing
+  // is written, stored or logged. reports_folder receives, in a folder named by the run's id, the
+  // reports of runs whose answer folder holds another answer by now; without it such runs are
+  // stored but their reports are not rewritten.
+  Rescorer(const std::string& program_folder, const std::string& log_path, bool dry_run,
            std::optional<std::string> reports_folder);
 
   // Replays the runs in order, calling `progress` with the number done after each. A failure of

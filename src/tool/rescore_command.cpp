@@ -29,9 +29,10 @@ struct Options {
 // A --from or --to time: a date alone stands for the start of its day, or for its end.
 DateTime TimeOption(const std::string& text, bool end_of_day) {
   std::optional<DateTime> time = ParseDateTime(text);
-  if (!time)
+  if (!time) {
     throw CLI::ValidationError("not a date (2026-12-07) or date-time (2026-12-07 09:00:00): " +
                                text);
+  }
   if (end_of_day && text.find(' ') == std::string::npos) {
     time->hour = 23;
     time->minute = 59;
@@ -74,7 +75,7 @@ int Rescore(const Options& options) {
     return kExitFailure;
   }
   const std::vector<SelectedRun> runs = SelectRuns(ParseLog(*log_text), selection);
-  Rescorer rescorer(program_folder, options.dry_run, options.reports);
+  Rescorer rescorer(program_folder, log_path, options.dry_run, options.reports);
 
   const bool progress = StandardErrorIsTerminal();
   std::vector<std::vector<std::u16string>> rows;
@@ -145,8 +146,8 @@ void AddRescoreCommand(CLI::App& app) {
       "in the order they ran and with their own time; rewrite their reports and update their "
       "stored results");
   command->add_option("--log", options->log,
-                      "The run log (default: KEYIN_RUN_LOG, or log/runs.jsonl in the program "
-                      "folder)");
+                      "The run log to read, and to add the replays to (default: KEYIN_RUN_LOG, or "
+                      "log/runs.jsonl in the program folder)");
   command->add_option("--paper", options->paper, "Only runs of this paper (ExamPaperNo)");
   command->add_option("--session", options->session, "Only runs of this session (SessionNo)");
   command->add_option("--from", options->from,
