@@ -151,48 +151,49 @@ std::u16string HistogramSection(const std::vector<Scored>& scored) {
     speeds.push_back(s.mark.speed);
     whole = whole && s.mark.speed == std::trunc(s.mark.speed);
   }
-  svg::BarChartSpec spec;
-  spec.title = u"速度分布";
-  spec.x_title = u"速度（字/分）";
-  spec.y_title = u"筆數";
+  svg::BarChartData chart;
+  chart.title = u"速度分布";
+  chart.x_title = u"速度（字/分）";
+  chart.y_title = u"筆數";
   for (const SpeedBin& bin : SpeedHistogram(speeds)) {
     std::u16string label = BinLabel(bin, whole);
-    spec.bars.push_back(
+    chart.bars.push_back(
         {label, static_cast<double>(bin.count),
          label + u" 字/分：" + FormatNumber(static_cast<double>(bin.count)) + u" 筆"});
   }
-  return u"<section>\n<h2>速度分布</h2>\n<figure>" + svg::BarChart(spec) +
+  return u"<section>\n<h2>速度分布</h2>\n<figure>" + svg::BarChart(chart) +
          u"<figcaption>每一長條是一個速度區間的成績筆數" +
          (whole ? u"（區間含兩端）" : u"（區間含下限、不含上限）") +
          u"。</figcaption></figure>\n</section>\n";
 }
 
 std::u16string ScatterSection(const std::vector<Scored>& scored) {
-  svg::ScatterSpec spec;
-  spec.title = u"速度與錯誤率";
-  spec.x = {u"速度（字/分）", 0, 0, {}};
-  spec.y = {u"錯誤率（％）", 0, 0, {}};
+  svg::ScatterChartData chart;
+  chart.title = u"速度與錯誤率";
+  chart.x = {u"速度（字/分）", 0, 0, {}};
+  chart.y = {u"錯誤率（％）", 0, 0, {}};
   std::vector<ResultKind> kinds;
-  spec.points.reserve(scored.size());
+  chart.points.reserve(scored.size());
   for (const Scored& s : scored) {
     const StoredResult& result = *s.result;
     if (std::find(kinds.begin(), kinds.end(), result.kind) == kinds.end()) {
       kinds.push_back(result.kind);
     }
-    spec.points.push_back({s.mark.speed,
-                           s.mark.error_rate,
-                           MarkerOf(result.kind),
-                           {{u"data-user", CandidateOf(result)}},
-                           scored.size() > kMostTooltips
-                               ? std::u16string()
-                               : NameAndId(result) + u"：" + FormatNumber(s.mark.speed) +
-                                     u" 字/分，錯誤率 " + FormatNumber(s.mark.error_rate) + u"％"});
+    chart.points.push_back({s.mark.speed,
+                            s.mark.error_rate,
+                            MarkerOf(result.kind),
+                            {{u"data-user", CandidateOf(result)}},
+                            scored.size() > kMostTooltips
+                                ? std::u16string()
+                                : NameAndId(result) + u"：" + FormatNumber(s.mark.speed) +
+                                      u" 字/分，錯誤率 " + FormatNumber(s.mark.error_rate) +
+                                      u"％"});
   }
   std::sort(kinds.begin(), kinds.end());
   if (kinds.size() > 1) {
-    for (const ResultKind kind : kinds) spec.legend.emplace_back(MarkerOf(kind), KindLabel(kind));
+    for (const ResultKind kind : kinds) chart.legend.emplace_back(MarkerOf(kind), KindLabel(kind));
   }
-  return u"<section>\n<h2>速度與錯誤率</h2>\n<figure>" + svg::ScatterChart(spec) +
+  return u"<section>\n<h2>速度與錯誤率</h2>\n<figure>" + svg::ScatterChart(chart) +
          u"<figcaption>每一點是一筆成績：越右越快，越低越少錯。</figcaption></figure>\n"
          u"</section>\n";
 }
@@ -258,10 +259,10 @@ std::u16string HistorySection(const std::vector<StoredResult>& results) {
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry& a, const Entry& b) { return a.day < b.day; });
     const StoredResult& latest = *entries.back().result;
-    svg::LineChartSpec spec;
-    spec.title = NameAndId(latest) + u" 的練習歷程";
-    spec.x = {u"日期", entries.front().day, entries.back().day, DayLabel};
-    spec.y = {u"速度（字/分）", 0, 0, {}};
+    svg::LineChartData chart;
+    chart.title = NameAndId(latest) + u" 的練習歷程";
+    chart.x = {u"日期", entries.front().day, entries.back().day, DayLabel};
+    chart.y = {u"速度（字/分）", 0, 0, {}};
     svg::Series series;
     series.name = u"速度";
     for (const Entry& entry : entries) {
@@ -277,8 +278,8 @@ std::u16string HistorySection(const std::vector<StoredResult>& results) {
                                          FormatNumber(entry.speed) + u" 字/分，錯誤率 " +
                                          TextOf(result, Role::kErr) + u"％"});
     }
-    spec.series.push_back(std::move(series));
-    out += u"<figure>" + svg::LineChart(spec) + u"<figcaption>" +
+    chart.series.push_back(std::move(series));
+    out += u"<figure>" + svg::LineChart(chart) + u"<figcaption>" +
            html::EscapeText(NameAndId(latest)) + u"：" +
            FormatNumber(static_cast<double>(entries.size())) + u" 次，最近 " +
            FormatNumber(entries.back().speed) + u" 字/分</figcaption></figure>\n";

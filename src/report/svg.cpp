@@ -216,27 +216,27 @@ std::u16string Canvas::Finish() {
   return std::exchange(text_, {});
 }
 
-std::u16string BarChart(const BarChartSpec& spec) {
-  Canvas canvas(spec.width, spec.height, spec.title);
+std::u16string BarChart(const BarChartData& chart) {
+  Canvas canvas(chart.width, chart.height, chart.title);
   double highest = 0;
-  for (const Bar& bar : spec.bars) highest = std::max(highest, bar.value);
+  for (const Bar& bar : chart.bars) highest = std::max(highest, bar.value);
   // The value axis starts at zero and counts whole things: ticks at least one apart.
   const std::vector<double> ticks =
       Ticks(0, std::max(highest, 1.0), std::max(1, std::min(5, static_cast<int>(highest))));
   Frame frame;
   frame.left = kLeft;
   frame.top = kTop + 10;  // room for the value above the highest bar
-  frame.right = spec.width - kRight;
-  frame.bottom = spec.height - kBottom;
+  frame.right = chart.width - kRight;
+  frame.bottom = chart.height - kBottom;
   frame.y = {0, ticks.back(), frame.bottom, frame.top};
   for (const double tick : ticks) {
     const double y = frame.y(tick);
     canvas.Line(frame.left, y, frame.right, y, u"grid");
     canvas.Text(frame.left - 6, y + 4, FormatNumber(tick), u"tick", Anchor::kEnd);
   }
-  const double slot = spec.bars.empty() ? 0 : (frame.right - frame.left) / spec.bars.size();
-  for (std::size_t i = 0; i < spec.bars.size(); ++i) {
-    const Bar& bar = spec.bars[i];
+  const double slot = chart.bars.empty() ? 0 : (frame.right - frame.left) / chart.bars.size();
+  for (std::size_t i = 0; i < chart.bars.size(); ++i) {
+    const Bar& bar = chart.bars[i];
     const double x = frame.left + slot * i;
     const double top = frame.y(bar.value);
     if (bar.value > 0)
@@ -246,34 +246,34 @@ std::u16string BarChart(const BarChartSpec& spec) {
   }
   canvas.Line(frame.left, frame.bottom, frame.right, frame.bottom, u"axis");
   canvas.Line(frame.left, frame.top, frame.left, frame.bottom, u"axis");
-  canvas.Text((frame.left + frame.right) / 2, spec.height - 8, spec.x_title, u"axis-title",
+  canvas.Text((frame.left + frame.right) / 2, chart.height - 8, chart.x_title, u"axis-title",
               Anchor::kMiddle);
-  canvas.Text(14, (frame.top + frame.bottom) / 2, spec.y_title, u"axis-title", Anchor::kMiddle,
+  canvas.Text(14, (frame.top + frame.bottom) / 2, chart.y_title, u"axis-title", Anchor::kMiddle,
               -90);
   return canvas.Finish();
 }
 
-std::u16string ScatterChart(const ScatterSpec& spec) {
-  Canvas canvas(spec.width, spec.height, spec.title);
+std::u16string ScatterChart(const ScatterChartData& chart) {
+  Canvas canvas(chart.width, chart.height, chart.title);
   std::vector<double> xs, ys;
-  for (const Point& point : spec.points) {
+  for (const Point& point : chart.points) {
     xs.push_back(point.x);
     ys.push_back(point.y);
   }
   double top = kTop;
-  if (!spec.legend.empty()) {
+  if (!chart.legend.empty()) {
     double x = kLeft;
-    for (const auto& [marker, name] : spec.legend) {
+    for (const auto& [marker, name] : chart.legend) {
       canvas.Mark(marker, x + 5, kTop + 2, 9, u"point");
       canvas.Text(x + 14, kTop + 6, name, u"legend");
       x += 24 + 13 * static_cast<double>(name.size());
     }
     top += kLegendLine;
   }
-  const Frame frame = DrawAxes(canvas, spec.width, spec.height, top, Covering(spec.x, xs),
-                               Covering(spec.y, ys), 8, 5);
+  const Frame frame = DrawAxes(canvas, chart.width, chart.height, top, Covering(chart.x, xs),
+                               Covering(chart.y, ys), 8, 5);
   canvas.BeginGroup(u"point");
-  for (const Point& point : spec.points) {
+  for (const Point& point : chart.points) {
     canvas.Mark(point.marker, frame.x(point.x), frame.y(point.y), 8, {}, point.attributes,
                 point.tooltip);
   }
@@ -281,18 +281,18 @@ std::u16string ScatterChart(const ScatterSpec& spec) {
   return canvas.Finish();
 }
 
-std::u16string LineChart(const LineChartSpec& spec) {
-  Canvas canvas(spec.width, spec.height, spec.title);
+std::u16string LineChart(const LineChartData& chart) {
+  Canvas canvas(chart.width, chart.height, chart.title);
   std::vector<double> xs, ys;
-  for (const Series& series : spec.series) {
+  for (const Series& series : chart.series) {
     for (const Point& point : series.points) {
       xs.push_back(point.x);
       ys.push_back(point.y);
     }
   }
-  const Frame frame = DrawAxes(canvas, spec.width, spec.height, kTop, Covering(spec.x, xs),
-                               Covering(spec.y, ys), 4, 4);
-  for (const Series& series : spec.series) {
+  const Frame frame = DrawAxes(canvas, chart.width, chart.height, kTop, Covering(chart.x, xs),
+                               Covering(chart.y, ys), 4, 4);
+  for (const Series& series : chart.series) {
     std::vector<std::pair<double, double>> line;
     for (const Point& point : series.points) line.emplace_back(frame.x(point.x), frame.y(point.y));
     canvas.Polyline(line, series.dashed ? u"line dashed" : u"line");

@@ -3,9 +3,9 @@
 // print in black and white: shapes differ by outline, marker and dash, never by colour alone.
 // Pure functions returning UTF-16 text for html::Page; ChartStyles() goes into the page's CSS.
 //
-//   svg::ScatterSpec spec{u"速度與錯誤率", {u"速度（字/分）"}, {u"錯誤率（％）"}};
-//   spec.points.push_back({42, 3, svg::Marker::kCircle, {{u"data-user", u"S1"}}, u"王小明"});
-//   body += svg::ScatterChart(spec);
+//   svg::ScatterChartData chart{u"速度與錯誤率", {u"速度（字/分）"}, {u"錯誤率（％）"}};
+//   chart.points.push_back({42, 3, svg::Marker::kCircle, {{u"data-user", u"S1"}}, u"王小明"});
+//   body += svg::ScatterChart(chart);
 #pragma once
 
 #include <functional>
@@ -83,7 +83,7 @@ struct Bar {
   std::u16string tooltip;
 };
 
-struct BarChartSpec {
+struct BarChartData {
   std::u16string title;  // accessible title
   std::u16string x_title;
   std::u16string y_title;
@@ -91,7 +91,7 @@ struct BarChartSpec {
   double width = 680;
   double height = 280;
 };
-std::u16string BarChart(const BarChartSpec& spec);
+std::u16string BarChart(const BarChartData& chart);
 
 struct Point {
   double x = 0;
@@ -101,7 +101,7 @@ struct Point {
   std::u16string tooltip;
 };
 
-struct ScatterSpec {
+struct ScatterChartData {
   std::u16string title;
   Axis x;
   Axis y;
@@ -112,7 +112,7 @@ struct ScatterSpec {
   double height = 340;
 };
 // The axes cover every point and the ranges of `x` and `y`.
-std::u16string ScatterChart(const ScatterSpec& spec);
+std::u16string ScatterChart(const ScatterChartData& chart);
 
 struct Series {
   std::u16string name;
@@ -120,7 +120,7 @@ struct Series {
   bool dashed = false;
 };
 
-struct LineChartSpec {
+struct LineChartData {
   std::u16string title;
   Axis x;
   Axis y;
@@ -128,7 +128,7 @@ struct LineChartSpec {
   double width = 340;
   double height = 200;
 };
-std::u16string LineChart(const LineChartSpec& spec);
+std::u16string LineChart(const LineChartData& chart);
 
 // The CSS classes the charts use, for the page's style sheet.
 std::u16string_view ChartStyles();

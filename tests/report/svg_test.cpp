@@ -34,13 +34,13 @@ TEST(Coordinate, WritesAtMostOneDecimal) {
 }
 
 TEST(ScatterChart, DrawsOneMarkedPointPerEntryWithEscapedData) {
-  ScatterSpec spec;
-  spec.title = u"速度與錯誤率";
-  spec.points.push_back({42, 3, Marker::kCircle, {{u"data-user", u"S\"1"}}, u"王<小明>"});
-  spec.points.push_back({60, 0, Marker::kSquare, {{u"data-user", u"S2"}}, {}});
-  spec.points.push_back({35, 12, Marker::kTriangle, {{u"data-user", u"S3"}}, {}});
-  spec.legend = {{Marker::kCircle, u"練習"}};
-  const std::u16string chart = ScatterChart(spec);
+  ScatterChartData data;
+  data.title = u"速度與錯誤率";
+  data.points.push_back({42, 3, Marker::kCircle, {{u"data-user", u"S\"1"}}, u"王<小明>"});
+  data.points.push_back({60, 0, Marker::kSquare, {{u"data-user", u"S2"}}, {}});
+  data.points.push_back({35, 12, Marker::kTriangle, {{u"data-user", u"S3"}}, {}});
+  data.legend = {{Marker::kCircle, u"練習"}};
+  const std::u16string chart = ScatterChart(data);
   EXPECT_EQ(Occurrences(chart, u"data-user="), 3u);
   EXPECT_NE(chart.find(u"data-user=\"S&quot;1\"><title>王&lt;小明&gt;</title></circle>"),
             std::u16string::npos);
@@ -49,8 +49,8 @@ TEST(ScatterChart, DrawsOneMarkedPointPerEntryWithEscapedData) {
 }
 
 TEST(BarChart, WritesEachValueAboveItsBarAndSkipsEmptyBars) {
-  BarChartSpec spec{u"速度分布", u"速度", u"筆數", {{u"40–49", 3, u"3 筆"}, {u"50–59", 0, {}}}};
-  const std::u16string chart = BarChart(spec);
+  BarChartData data{u"速度分布", u"速度", u"筆數", {{u"40–49", 3, u"3 筆"}, {u"50–59", 0, {}}}};
+  const std::u16string chart = BarChart(data);
   EXPECT_EQ(Occurrences(chart, u"class=\"bar\""), 1u);
   EXPECT_NE(chart.find(u">40–49</text>"), std::u16string::npos);
   EXPECT_NE(chart.find(u"class=\"value\" text-anchor=\"middle\">3</text>"), std::u16string::npos);
