@@ -34,15 +34,6 @@ int InChild(Body body) {
   return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 }
 
-TEST_F(AppendFileTest, CreatesItsFolderAndKeepsWhatIsThere) {
-  const std::string path = Path("log/day/runs.jsonl");
-  AppendFile(path).Append("甲");
-  AppendFile log(path);
-  log.Append("");
-  log.Append("b");
-  EXPECT_EQ(ReadWholeFile(path), "甲\n\nb\n");
-}
-
 // Eight processes append lines of up to 16 KB (far beyond what one pipe write keeps whole) at
 // the same time: every line arrives whole and exactly once.
 TEST_F(AppendFileTest, ProcessesAppendingAtOnceLeaveOnlyWholeLines) {
