@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <stdexcept>
 
 #include "platform/store.h"
 #include "records/databases.h"
@@ -16,7 +17,7 @@ std::size_t Index(ResultKind kind) { return static_cast<std::size_t>(kind); }
 // Per kind: the filter columns in FilterField order, and the columns that order the rows (the
 // date, then the keys).
 struct TableQuery {
-  std::array<std::string_view, 5> filter_columns;
+  std::array<std::string_view, 5> filter_columns;  // since compares the dates' column
   std::array<std::string_view, 5> order;
 };
 constexpr std::array<TableQuery, 4> kQueries = {{
@@ -70,29 +71,50 @@ std::size_t CodePoints(std::u16string_view text) {
   return count;
 }
 
+// The number of the digits text[start, start + length), or -1 when one of them is no digit.
+int DigitsAt(std::u16string_view text, std::size_t start, std::size_t length) {
+  int value = 0;
+  for (std::size_t i = start; i < start + length; ++i) {
+    if (text[i] < u'0' || text[i] > u'9') return -1;
+    value = value * 10 + (text[i] - u'0');
+  }
+  return value;
+}
+
 }  // namespace
 
 std::string_view FilterColumn(ResultKind kind, FilterField field) {
+  if (field == FilterField::kSince) field = FilterField::kDates;
   return kQueries[Index(kind)].filter_columns[static_cast<std::size_t>(field)];
 }
 
 bool IsDay(std::u16string_view text) {
   if (text.size() != 10 || text[4] != u'/' || text[7] != u'/') return false;
-  int fields[3] = {0, 0, 0};
-  const std::size_t starts[3] = {0, 5, 8}, lengths[3] = {4, 2, 2};
-  for (std::size_t f = 0; f < 3; ++f) {
-    for (std::size_t i = starts[f]; i < starts[f] + lengths[f]; ++i) {
-      if (text[i] < u'0' || text[i] > u'9') return false;
-      fields[f] = fields[f] * 10 + (text[i] - u'0');
-    }
-  }
-  using namespace std::chrono;
-  return year_month_day{year{fields[0]}, month{static_cast<unsigned>(fields[1])},
-                        day{static_cast<unsigned>(fields[2])}}
+  const int year = DigitsAt(text, 0, 4), month = DigitsAt(text, 5, 2), day = DigitsAt(text, 8, 2);
+  if (year < 0 || month < 0 || day < 0) return false;
+  return std::chrono::year_month_day{std::chrono::year{year},
+                                     std::chrono::month{static_cast<unsigned>(month)},
+                                     std::chrono::day{static_cast<unsigned>(day)}}
       .ok();
 }
 
+bool IsDateTime(std::u16string_view text) {
+  if (text.size() != 19 || !IsDay(text.substr(0, 10)) || text[10] != u' ' || text[13] != u':' ||
+      text[16] != u':') {
+    return false;
+  }
+  const int hour = DigitsAt(text, 11, 2), minute = DigitsAt(text, 14, 2),
+            second = DigitsAt(text, 17, 2);
+  return hour >= 0 && hour < 24 && minute >= 0 && minute < 60 && second >= 0 && second < 60;
+}
+
 std::optional<ResultsQuery> BuildResultsQuery(ResultKind kind, const ResultsFilter& filter) {
+  for (const std::optional<std::u16string>* day : {&filter.from, &filter.to}) {
+    if (*day && !IsDay(**day)) throw std::invalid_argument("a day is written yyyy/MM/dd");
+  }
+  if (filter.since && !IsDateTime(*filter.since)) {
+    throw std::invalid_argument("a date-time is written yyyy/MM/dd HH:mm:ss");
+  }
   ResultsQuery query;
   std::string conditions;
   bool possible = true;
@@ -136,6 +158,13 @@ std::optional<ResultsQuery> BuildResultsQuery(ResultKind kind, const ResultsFilt
   where(filter.to, FilterField::kDates,
         [&](const std::string& column, const std::u16string& value) {
           conditions += "Format(" + column + ", 'yyyy/MM/dd') <= ?";
+          query.values.emplace_back(value);
+        });
+  // Through Format as the days are, so that a stored time written without leading zeros
+  // compares as the time it is.
+  where(filter.since, FilterField::kSince,
+        [&](const std::string& column, const std::u16string& value) {
+          conditions += "Format(" + column + ", 'yyyy/MM/dd HH:mm:ss') >= ?";
           query.values.emplace_back(value);
         });
   if (!possible) return std::nullopt;

@@ -11,10 +11,12 @@
 //   user     UserID        -                       Id                        id
 //   paper    ExamPaperNo   Tno                     Tno                       tno: paper-1, paper-2
 //   dates    ExamDate      -                       TestDay                   TestDate
+//   since    ExamDate      -                       TestDay                   TestDate
 //
 // The session is stored joined with the seat ("3" and "15" as "315"), so a session matches the
 // start of that text. Dates compare the day of the stored date-time through the store's Format
-// function, from and to inclusive.
+// function, from and to inclusive; since compares the whole date-time the same way, inclusive,
+// so a row stored at the very second given passes.
 #pragma once
 
 #include <memory>
@@ -33,17 +35,20 @@ struct ResultsFilter {
   std::optional<std::u16string> session = {};
   std::optional<std::u16string> user = {};
   std::optional<std::u16string> paper = {};
-  std::optional<std::u16string> from = {};  // a day "yyyy/MM/dd"
-  std::optional<std::u16string> to = {};    // a day "yyyy/MM/dd"
+  std::optional<std::u16string> from = {};   // a day "yyyy/MM/dd"
+  std::optional<std::u16string> to = {};     // a day "yyyy/MM/dd"
+  std::optional<std::u16string> since = {};  // a date-time "yyyy/MM/dd HH:mm:ss"
 };
 
-enum class FilterField { kClass, kSession, kUser, kPaper, kDates };
+enum class FilterField { kClass, kSession, kUser, kPaper, kDates, kSince };
 
 // The stored column a filter compares in the kind's table; empty when the table has none.
 std::string_view FilterColumn(report::ResultKind kind, FilterField field);
 
 // True for a day written "yyyy/MM/dd" (four, two and two digits) that exists.
 bool IsDay(std::u16string_view text);
+// True for a date-time written "yyyy/MM/dd HH:mm:ss", as the tables store them, that exists.
+bool IsDateTime(std::u16string_view text);
 
 struct ResultsQuery {
   std::string sql;
@@ -51,12 +56,14 @@ struct ResultsQuery {
 };
 
 // The query of the kind's rows that pass the filter, every column of the table in its order.
-// Nothing when the filter compares a column the
-// table does not have: no row could pass.
+// Nothing when the filter compares a column the table does not have: no row could pass. Throws
+// std::invalid_argument for a from or to that is no day (IsDay) or a since that is no date-time
+// (IsDateTime): compared as texts they would select rows by accident.
 std::optional<ResultsQuery> BuildResultsQuery(report::ResultKind kind, const ResultsFilter& filter);
 
 // The kind's rows that pass the filter, as the store gives them, in order of their dates and
-// keys (empty values first, then numbers, then texts by code unit).
+// keys (empty values first, then numbers, then texts by code unit). Throws as BuildResultsQuery
+// and DatabaseError.
 std::vector<report::StoredResult> ReadResults(DbConnection& store, report::ResultKind kind,
                                               const ResultsFilter& filter);
 

@@ -42,7 +42,7 @@ struct FilterOption {
   FilterField field;
   std::optional<std::u16string> ResultsFilter::*member;
 };
-const std::array<FilterOption, 6> kFilterOptions = {{
+const std::array<FilterOption, 7> kFilterOptions = {{
     {"--class", "Only results of this class", FilterField::kClass, &ResultsFilter::class_name},
     {"--session", "Only results of this test session", FilterField::kSession,
      &ResultsFilter::session},
@@ -52,6 +52,8 @@ const std::array<FilterOption, 6> kFilterOptions = {{
      &ResultsFilter::from},
     {"--to", "Only results stored on or before this day (yyyy/MM/dd)", FilterField::kDates,
      &ResultsFilter::to},
+    {"--since", "Only results stored at or after this moment (\"yyyy/MM/dd HH:mm:ss\")",
+     FilterField::kSince, &ResultsFilter::since},
 }};
 
 enum class Format { kTable, kCsv, kJson, kHtml };
@@ -98,7 +100,8 @@ std::string HelpFooter() {
       "Mock tests and offline exams store the session joined with the seat (session 3, seat 15:\n"
       "315), so --session matches the start of that text: --session 3 also takes session 30 to\n"
       "39. A practice row's tno names the paper and the part (P001-1): --paper P001 takes both\n"
-      "parts. Dates compare the stored day; --from and --to are both inclusive.\n"
+      "parts. Dates compare the stored day; --from and --to are both inclusive. --since\n"
+      "compares the stored date-time to the second, inclusive.\n"
       "\n"
       "Formats: table (the default when standard output is a terminal: aligned columns);\n"
       "csv (the default otherwise: UTF-8 with a byte-order mark, CR LF, RFC 4180; the columns\n"
@@ -133,7 +136,8 @@ Format ChooseFormat(const Options& options) {
   return StandardOutputIsTerminal() ? Format::kTable : Format::kCsv;
 }
 
-// The filter of the command line; refuses days that are not yyyy/MM/dd.
+// The filter of the command line; refuses days that are not yyyy/MM/dd and moments that are not
+// yyyy/MM/dd HH:mm:ss.
 ResultsFilter ReadFilter(const Options& options) {
   ResultsFilter filter;
   for (std::size_t i = 0; i < kFilterOptions.size(); ++i) {
@@ -142,6 +146,11 @@ ResultsFilter ReadFilter(const Options& options) {
     if (kFilterOptions[i].field == FilterField::kDates && !IsDay(value)) {
       throw Refused(std::string(kFilterOptions[i].flag) +
                     " needs a day written yyyy/MM/dd, got \"" + options.filter_values[i] + "\"");
+    }
+    if (kFilterOptions[i].field == FilterField::kSince && !IsDateTime(value)) {
+      throw Refused(std::string(kFilterOptions[i].flag) +
+                    " needs a date-time written \"yyyy/MM/dd HH:mm:ss\", got \"" +
+                    options.filter_values[i] + "\"");
     }
     filter.*kFilterOptions[i].member = value;
   }
@@ -256,6 +265,7 @@ std::vector<std::pair<std::u16string, std::u16string>> SelectionOf(
                                     : filter.from            ? *filter.from + u" 起"
                                                              : u"至 " + *filter.to);
   }
+  if (filter.since) selection.emplace_back(u"時間", *filter.since + u" 起");
   return selection;
 }
 

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <stdexcept>
 
 #include "records/schema.h"
 
@@ -124,6 +125,18 @@ TEST_F(ResultsQueryTest, EachFilterSelectsExactlyItsRowsInEveryKind) {
        nullptr,
        "S1/P001",
        "S1/P001-1"},
+      {"since a moment, a row stored at that very second included",
+       {.since = u"2024/03/06 23:59:59"},
+       "S2/P002 O'Neil/P001",
+       nullptr,
+       "S3/P002",
+       "S1/P0011-1"},
+      {"since a moment with a paper, as the exam room asks",
+       {.paper = u"P001", .since = u"2024/03/05 09:00:01"},
+       "O'Neil/P001",
+       nullptr,
+       "S2/P001",
+       "S2/P001-2"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.behaviour);
@@ -134,6 +147,31 @@ TEST_F(ResultsQueryTest, EachFilterSelectsExactlyItsRowsInEveryKind) {
       EXPECT_EQ(BuildResultsQuery(kind, c.filter).has_value(), rows != nullptr);
       EXPECT_EQ(Selected(kind, c.filter), rows == nullptr ? "" : rows);
     }
+  }
+}
+
+// A time stored without leading zeros is compared as the time it is, not as its text (by which
+// 2024/3/8 would come after 2024/03/09).
+TEST_F(ResultsQueryTest, SinceComparesTheStoredTimeNotItsText) {
+  Store(ResultKind::kPractice)
+      ->Execute(
+          "INSERT INTO TempScore (id, tno, TestDate) VALUES ('S9', 'P009-1', '2024/3/8 7:05:00')");
+  EXPECT_EQ(Selected(ResultKind::kPractice, {.user = u"S9", .since = u"2024/03/08 07:05:00"}),
+            "S9/P009-1");
+  EXPECT_EQ(Selected(ResultKind::kPractice, {.user = u"S9", .since = u"2024/03/08 07:05:01"}), "");
+}
+
+TEST_F(ResultsQueryTest, AMomentOrDayNotWrittenInFullIsRefused) {
+  const ResultsFilter refused[] = {
+      {.since = u"2024/03/08"},
+      {.since = u"2024/03/08 7:05:00"},
+      {.since = u"2024/02/30 00:00:00"},
+      {.since = u"2024/03/08 24:00:00"},
+      {.from = u"2024/3/8"},
+      {.to = u"yesterday"},
+  };
+  for (const ResultsFilter& filter : refused) {
+    EXPECT_THROW(BuildResultsQuery(ResultKind::kMock, filter), std::invalid_argument);
   }
 }
 
@@ -168,6 +206,16 @@ TEST(IsDay, TakesOnlyExistingDaysWrittenInFull) {
       u"2023/02/29",     u"2024/2/29", u"2024-02-29", u"2024/02/29 00:00:00", u"2024/13/01",
       u"２０２４/02/29", u""};
   for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(IsDay(refused[i])) << i;
+}
+
+TEST(IsDateTime, TakesOnlyExistingMomentsWrittenAsStored) {
+  EXPECT_TRUE(IsDateTime(u"2024/02/29 23:59:59"));
+  EXPECT_TRUE(IsDateTime(u"2024/03/01 00:00:00"));
+  const std::u16string refused[] = {
+      u"2023/02/29 00:00:00", u"2024/02/29",          u"2024/02/29 24:00:00",
+      u"2024/02/29 23:60:00", u"2024/02/29 23:59:60", u"2024/02/29T23:59:59",
+      u"2024/02/29 1:02:03",  u"2024/02/29 01:02:0x", u""};
+  for (std::size_t i = 0; i < std::size(refused); ++i) EXPECT_FALSE(IsDateTime(refused[i])) << i;
 }
 
 }  // namespace
