@@ -55,8 +55,7 @@ std::string FolderOfAnswer(const std::string& answer_path, std::u16string_view T
 // The paper now, at the path the run read it from.
 std::string ReadCurrentPaper(const std::string& path, RunKind kind) {
   try {
-    return ReadRegularFile(
-        path, kind == RunKind::kCustomTextPractice ? kMaxCustomTextBytes : kMaxPaperBytes);
+    return ReadRegularFile(path, ScoresCustomText(kind) ? kMaxCustomTextBytes : kMaxPaperBytes);
   } catch (const FileError& failure) {
     throw RunFailure(std::string("the paper cannot be read now: ") + failure.what());
   }
@@ -185,9 +184,8 @@ ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& 
   const std::string answer = ReadFromArchive(archive, run.answer->sha256);
   const std::string paper = ReadCurrentPaper(run.paper->path, kind);
   const ReferenceLines reference =
-      kind == RunKind::kCustomTextPractice
-          ? LibLinesFromCustomText(CustomTextOf(paper, messages_))
-          : LibLinesThroughLibtemp(PaperLinesOf(paper, params.TestPart));
+      ScoresCustomText(kind) ? LibLinesFromCustomText(CustomTextOf(paper, messages_))
+                             : LibLinesThroughLibtemp(PaperLinesOf(paper, params.TestPart));
   const RunContext context = {
       .now = run.time,
       .ComputerName = Utf8ToUtf16(run.computer_name),

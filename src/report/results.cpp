@@ -2,6 +2,7 @@
 
 #include <cassert>
 
+#include "run/run_kind.h"
 #include "support/number_text.h"
 
 namespace keyin::report {
@@ -59,8 +60,10 @@ std::optional<ResultKind> KindNamed(std::string_view name) {
 }
 
 std::u16string_view KindLabel(ResultKind kind) {
-  constexpr std::array<std::u16string_view, 4> kLabels = {u"考試", u"離線考試", u"模擬測驗",
-                                                          u"練習"};
+  // The table of practice records keeps both article practices.
+  static const std::array<std::u16string_view, 4> kLabels = {
+      keyin::KindLabel(RunKind::kExam), keyin::KindLabel(RunKind::kOfflineExam),
+      keyin::KindLabel(RunKind::kMockTest), kPracticeLabel};
   return kLabels[Index(kind)];
 }
 

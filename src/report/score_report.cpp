@@ -12,13 +12,6 @@
 namespace keyin::report {
 namespace {
 
-// In the order of RunKind.
-constexpr std::u16string_view kKindLabels[] = {
-    u"自建題庫練習", u"文章練習（單）", u"文章練習（雙）", u"模擬測驗",
-    u"離線考試",     u"考試",           u"測驗",           u"其他",
-};
-static_assert(std::size(kKindLabels) == static_cast<std::size_t>(RunKind::kOther) + 1);
-
 std::u16string_view LineAt(const ReferenceLines& lines, int number) {
   if (number < 0 || static_cast<std::size_t>(number) >= lines.size()) return {};
   return lines[static_cast<std::size_t>(number)];
@@ -61,11 +54,6 @@ class Tally {
 };
 
 }  // namespace
-
-std::u16string KindLabelOf(const RunParams& params) {
-  const RunKind kind = KindOfRunIfNumber(params).value_or(RunKind::kOther);
-  return std::u16string(kKindLabels[static_cast<std::size_t>(kind)]);
-}
 
 ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& inputs,
                              const ScoredPart& part) {

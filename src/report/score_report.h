@@ -49,7 +49,7 @@ struct Mistake {
 struct ScoreReport {
   RunParams params;
   Scores scores;
-  std::u16string kind_label;      // the kind of run in words (模擬測驗, ...)
+  std::u16string kind_label;      // the kind of run in words: KindLabelOf (模擬測驗, ...)
   bool answer_too_small = false;  // no typed line was stored: the engine scored "＜檔案太小＞"
   std::vector<MarkedLine> lines;     // every typed line, in order
   std::vector<SkippedLine> skipped;  // in order; lines with no characters are left out
@@ -58,9 +58,6 @@ struct ScoreReport {
   std::vector<Mistake> mistakes;
   std::vector<CharacterCount> missed;
 };
-
-// The kind of run as candidates and teachers name it (模擬測驗); "其他" for a TestType of no kind.
-std::u16string KindLabelOf(const RunParams& params);
 
 ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& inputs,
                              const ScoredPart& part);

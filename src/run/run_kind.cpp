@@ -1,5 +1,7 @@
 #include "run/run_kind.h"
 
+#include <iterator>
+
 #include "run/run_end.h"
 #include "support/number_text.h"
 
@@ -17,6 +19,13 @@ RunKind KindOfNumber(double number) {
   return RunKind::kOther;
 }
 
+// In the order of RunKind.
+constexpr std::u16string_view kKindLabels[] = {
+    u"自建題庫練習", u"文章練習（單）", u"文章練習（雙）", u"模擬測驗",
+    u"離線考試",     u"考試",           u"測驗",           u"其他",
+};
+static_assert(std::size(kKindLabels) == static_cast<std::size_t>(RunKind::kOther) + 1);
+
 }  // namespace
 
 RunKind KindOfRun(const RunParams& params) {
@@ -31,6 +40,21 @@ std::optional<RunKind> KindOfRunIfNumber(const RunParams& params) {
 
 bool IsArticlePractice(RunKind kind) {
   return kind == RunKind::kSingleArticlePractice || kind == RunKind::kDoubleArticlePractice;
+}
+
+bool ScoresCustomText(RunKind kind) { return kind == RunKind::kCustomTextPractice; }
+
+bool ScoresCustomText(const RunParams& params) { return ScoresCustomText(KindOfRun(params)); }
+
+bool ScoresCustomTextIfNumber(const RunParams& params) {
+  const std::optional<RunKind> kind = KindOfRunIfNumber(params);
+  return kind && ScoresCustomText(*kind);
+}
+
+std::u16string_view KindLabel(RunKind kind) { return kKindLabels[static_cast<std::size_t>(kind)]; }
+
+std::u16string_view KindLabelOf(const RunParams& params) {
+  return KindLabel(KindOfRunIfNumber(params).value_or(RunKind::kOther));
 }
 
 }  // namespace keyin

@@ -1,10 +1,11 @@
-// The kind of run that TestType names.
+// The kind of run that TestType names, what follows from it for every layer, and its name.
 //
 // Every rule reads TestType as a number, strictly, so "5", " 5", "05" and "5.0" are one exam and
 // "3", " 3", "03" and "3.0" one mock test.
 #pragma once
 
 #include <optional>
+#include <string_view>
 
 #include "run/run_params.h"
 
@@ -31,5 +32,25 @@ std::optional<RunKind> KindOfRunIfNumber(const RunParams& params);
 
 // Article practice, single or double: the kinds that keep a practice record.
 bool IsArticlePractice(RunKind kind);
+
+// Custom text or library paper: a custom-text practice scores against the custom text
+// lib/<ExamPaperNo>.cus of the program folder, every other kind against the library paper
+// LibPath/<ExamPaperNo>.LIB.
+bool ScoresCustomText(RunKind kind);
+// The same for the run: throws RunFailure when TestType is no number, as KindOfRun does. The
+// scoring and the report ask this inside Cmd_Scr's handler, where that failure is shown.
+bool ScoresCustomText(const RunParams& params);
+// The same, false when TestType is no number. Start-up loads the custom text before Cmd_Scr,
+// outside its handler: a TestType that is no number must not fail there but in the handler, with
+// its message box, so start-up asks this one.
+bool ScoresCustomTextIfNumber(const RunParams& params);
+
+// The kind as candidates, teachers and the exam room's pages name it: 自建題庫練習, 文章練習（單）,
+// 文章練習（雙）, 模擬測驗, 離線考試, 考試, 測驗 (kind 7), 其他.
+std::u16string_view KindLabel(RunKind kind);
+// The kind of the run in words; 其他 also for a TestType that is no number.
+std::u16string_view KindLabelOf(const RunParams& params);
+// The article practices together, as one table of practice records keeps both: 練習.
+inline constexpr std::u16string_view kPracticeLabel = u"練習";
 
 }  // namespace keyin

@@ -84,7 +84,7 @@ std::vector<std::u16string> ReadAnswerLines(const RunParams& params, const PathT
 ScoringInputs ReadScoringInputs(const RunParams& params, const PathTranslator& paths,
                                 MessageSink& messages) {
   ScoringInputs inputs;
-  if (KindOfRun(params) == RunKind::kCustomTextPractice) {
+  if (ScoresCustomText(params)) {
     inputs.reference = LibLinesFromCustomText(LoadCustomText(params, paths, messages));
   } else {
     inputs.reference = LibLinesThroughLibtemp(ReadPaperLines(params, paths));

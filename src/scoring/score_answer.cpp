@@ -32,7 +32,7 @@ ReferenceLines LoadReferenceText(const RunParams& params, const PathTranslator& 
                                  InputFile& paper) {
   std::vector<std::u16string> paper_lines;
   try {
-    if (KindOfRun(params) == RunKind::kCustomTextPractice) {
+    if (ScoresCustomText(params)) {
       return LibLinesFromCustomText(CustomText);
     }
     paper = ReadPaperFile(params, paths);

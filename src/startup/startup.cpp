@@ -60,7 +60,7 @@ void StartRun(std::u16string_view argument_text, const PathTranslator& paths, Me
   // The custom text belongs to every run whose kind is numerically 0 ("0", "00", " 0"), so that
   // such a run scores the custom text rather than an empty paper.
   std::u16string CustomText;
-  if (KindOfRunIfNumber(params) == RunKind::kCustomTextPractice) {
+  if (ScoresCustomTextIfNumber(params)) {
     const InputFile file = ReadCustomTextFile(params, paths);
     CustomText = CustomTextOf(file.bytes, messages);
     recorder.NotePaper(file);

@@ -31,14 +31,14 @@ struct Options {
 ScoringInputs ReadAsTheRunReads(const RunParams& params, const PathTranslator& paths,
                                 MessageSink& messages) {
   std::u16string CustomText;
-  if (KindOfRunIfNumber(params) == RunKind::kCustomTextPractice) {
+  if (ScoresCustomTextIfNumber(params)) {
     CustomText = LoadCustomText(params, paths, messages);
   }
   ScoringInputs inputs;
   std::vector<std::u16string> paper_lines;
   bool custom = false;
   try {
-    custom = KindOfRun(params) == RunKind::kCustomTextPractice;
+    custom = ScoresCustomText(params);
     if (custom) {
       inputs.reference = LibLinesFromCustomText(CustomText);
     } else {

@@ -10,9 +10,9 @@
 #include "platform/paths.h"
 #include "platform/terminal.h"
 #include "platform/text_width.h"
-#include "report/score_report.h"
 #include "report/text_table.h"
 #include "run/run_end.h"
+#include "run/run_kind.h"
 #include "support/number_text.h"
 #include "tool/command_support.h"
 #include "tool/commands.h"
@@ -105,7 +105,7 @@ int Rescore(const Options& options) {
     }
     rows.push_back({
         FormatDateTimeText(selected.run.time, kStoredDateTimePattern),
-        report::KindLabelOf(params),
+        std::u16string(KindLabelOf(params)),
         params.UserID,
         params.StuName,
         params.ExamPaperNo,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include "run/run_end.h"
 
 namespace keyin {
@@ -40,6 +42,38 @@ TEST(KindOfRun, ReadsTestTypeAsANumber) {
     EXPECT_THROW(KindOfRun(OfType(no_number)), RunFailure);
     EXPECT_EQ(KindOfRunIfNumber(OfType(no_number)), std::nullopt);
   }
+}
+
+// Only a kind that reads as 0 scores the custom text. At start-up a TestType that is no number
+// reads no custom text and fails later, in Cmd_Scr's handler; inside it the same text fails.
+TEST(ScoresCustomText, OnlyKindZeroAndNoNumberFailsOnlyWhereAsked) {
+  for (const std::u16string zero : {u"0", u"00", u" 0", u"0.0"}) {
+    EXPECT_TRUE(ScoresCustomText(OfType(zero)));
+    EXPECT_TRUE(ScoresCustomTextIfNumber(OfType(zero)));
+  }
+  for (const std::u16string paper : {u"1", u"3", u"5", u"7", u"6"}) {
+    EXPECT_FALSE(ScoresCustomText(OfType(paper)));
+    EXPECT_FALSE(ScoresCustomTextIfNumber(OfType(paper)));
+  }
+  EXPECT_FALSE(ScoresCustomTextIfNumber(OfType(u"x")));
+  EXPECT_THROW(ScoresCustomText(OfType(u"x")), RunFailure);
+}
+
+// The exam keeps its name 考試 on every page; a TestType of no kind is 其他, as is one that is no
+// number.
+TEST(KindLabel, NamesEveryKindOnce) {
+  EXPECT_EQ(KindLabelOf(OfType(u"05")), u"考試");
+  EXPECT_EQ(KindLabelOf(OfType(u"4")), u"離線考試");
+  EXPECT_EQ(KindLabelOf(OfType(u"3")), u"模擬測驗");
+  EXPECT_EQ(KindLabelOf(OfType(u"7")), u"測驗");
+  EXPECT_EQ(KindLabelOf(OfType(u"6")), u"其他");
+  EXPECT_EQ(KindLabelOf(OfType(u"x")), u"其他");
+  std::set<std::u16string_view> labels;
+  for (int kind = 0; kind <= static_cast<int>(RunKind::kOther); ++kind) {
+    labels.insert(KindLabel(static_cast<RunKind>(kind)));
+  }
+  labels.insert(kPracticeLabel);
+  EXPECT_EQ(labels.size(), static_cast<std::size_t>(RunKind::kOther) + 2) << "a label twice";
 }
 
 }  // namespace
