@@ -1,18 +1,20 @@
 #include "audit/rescore.h"
 
+#include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 #include <tuple>
 
 #include "audit/archive.h"
 #include "audit/run_recorder.h"
+#include "audit/store_run.h"
+#include "audit/visual_report.h"
 #include "platform/code_page.h"
 #include "platform/digest.h"
 #include "platform/file_system.h"
 #include "platform/system_services.h"
-#include "practice/practice_record.h"
-#include "records/schema.h"
-#include "records/storage.h"
+#include "records/finished_runs.h"
 #include "run/run_end.h"
 #include "run/run_kind.h"
 #include "scoring/inputs.h"
@@ -68,14 +70,34 @@ bool Earlier(const DateTime& a, const DateTime& b) {
          std::tie(b.year, b.month, b.day, b.hour, b.minute, b.second);
 }
 
+StoredDespiteFailure RecordedAsFinished(const std::string& program_folder) {
+  // By "is the answer database": each is opened once, when a run of its kinds asks.
+  auto stores = std::make_shared<std::map<bool, std::unique_ptr<DbConnection>>>();
+  return [program_folder, stores](const RunLogEntry& run, const RunParams& params) {
+    const std::optional<RunKind> kind = KindOfRunIfNumber(params);
+    if (!kind) return false;  // failed before it could store
+    std::unique_ptr<DbConnection>& store = (*stores)[*kind == RunKind::kExam];
+    if (!store) store = OpenStoreOfRun(program_folder, *kind);
+    // Another run of the same id may have stored: only this run's time tells it was this one.
+    const std::optional<FinishedRun> found = FindFinishedRun(*store, run.id);
+    return found && found->program == kScorerProgram && found->time == run.time;
+  };
+}
+
 std::vector<SelectedRun> SelectRuns(const std::vector<RunLogEntry>& log,
-                                    const RescoreSelection& selection) {
+                                    const RescoreSelection& selection,
+                                    const StoredDespiteFailure& stored) {
   // The values of each run as its latest replay that scored left them.
   std::map<std::string, const RunLogEntry*> latest;
   for (const RunLogEntry& entry : log) {
     if (!entry.replay_of.empty() && entry.exit_status == 0 && entry.speed) {
       latest[entry.replay_of] = &entry;
     }
+  }
+  // An id is stored once: a failed run that shares its id with one that ended well did not store.
+  std::set<std::string> ended_well;
+  for (const RunLogEntry& entry : log) {
+    if (entry.program == kScorerProgram && entry.exit_status == 0) ended_well.insert(entry.id);
   }
   std::vector<SelectedRun> selected;
   std::set<PartKey> first_parts;
@@ -84,6 +106,10 @@ std::vector<SelectedRun> SelectRuns(const std::vector<RunLogEntry>& log,
     if (!entry.answer || !entry.paper) continue;  // it ended before it was scored
     const std::optional<RunParams> params = ParamsOf(entry);
     if (!params) continue;
+    if (entry.exit_status != 0 &&
+        (ended_well.contains(entry.id) || !stored || !stored(entry, *params))) {
+      continue;
+    }
     const PartKey key = KeyOf(*params);
     const bool second_part_of_taken = params->TestPart == u"2" && first_parts.contains(key);
     if (!second_part_of_taken && !Taken(entry, *params, selection)) continue;
@@ -209,6 +235,7 @@ ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& 
 
   ScoringOutcome scored;
   ReplayOutcome outcome;
+  std::vector<std::string> visual_report;
   if (dry_run_ || !folder) {
     PartReports part =
         ScoreAndFormat(reference, LoadTypedLines(AnswerLinesOf(answer)), params, context.now);
@@ -216,9 +243,15 @@ ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& 
     scored.ErrorWords = std::move(part.ErrorWords);
   } else {
     CreateFolders(*folder);
-    scored = ScoreIntoReports(reference, AnswerLinesOf(answer), params,
-                              ReportPathsOf(*folder + Utf16ToUtf8(TestFileName)), context.now);
+    const std::string base = *folder + Utf16ToUtf8(TestFileName);
+    scored = ScoreIntoReports(reference, AnswerLinesOf(answer), params, base, context.now);
     outcome.reports = *folder;
+    // A run that wrote its visual report gets it rewritten with its reports.
+    const std::string page = VisualReportPathsOf(answer_folder + Utf16ToUtf8(TestFileName))[0];
+    if (std::find(run.reports.begin(), run.reports.end(), page) != run.reports.end()) {
+      const std::array<std::string, 2> written = WriteVisualReport(params, scored, base);
+      visual_report.assign(written.begin(), written.end());
+    }
   }
   outcome.speed = scored.scores.CharsPerMinute;
   outcome.error_rate = scored.scores.ErrorRate;
@@ -229,13 +262,11 @@ ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& 
   replay.speed = outcome.speed;
   replay.error_rate = outcome.error_rate;
   replay.reports.assign(scored.reports.begin(), scored.reports.end());
+  replay.reports.insert(replay.reports.end(), visual_report.begin(), visual_report.end());
   if (!folder) replay.reports.clear();
-  StoreResults(params, stores_, scored, context, folder, StoreMode::kReplay);
-  if (KeepsPracticeRecord(params)) {
-    AddLookupIndexWhenMissing(stores_.Keyin(), "TempScore");
-    SaveDataToDatabse(stores_.Keyin(), params, messages_,
-                      PracticeInputsOf(scored, params.SubtractScore), context);
-  }
+  const FinishedRun finished = {
+      .id = replay.id, .program = kRescoreProgram, .time = run.time, .finished_at = LocalNow()};
+  StoreRun(params, stores_, scored, context, finished, folder, messages_, StoreMode::kReplay);
   return outcome;
 }
 

@@ -14,6 +14,7 @@
 #include "platform/message_box.h"
 #include "platform/paths.h"
 #include "records/databases.h"
+#include "run/run_params.h"
 
 namespace keyin {
 
@@ -32,12 +33,25 @@ struct SelectedRun {
   std::optional<double> speed, error_rate;
 };
 
-// The scoring runs of the log that can be replayed (they kept both inputs in the archive) and
-// that the selection takes, in the order of the log. A second part's review result reads its
-// first part, so a selected first part brings every later second part of the same candidate,
-// seat and paper with it. Pure.
+// Whether a scoring run that exited with a failure stored its result all the same: it failed
+// after its result was committed (at its CSCR file), so its id is recorded among the finished
+// runs, with its time.
+using StoredDespiteFailure = std::function<bool(const RunLogEntry& run, const RunParams& params)>;
+
+// The answer of the finished runs of the program folder's databases, each opened when first
+// needed. The function throws ResultsStoreMissing or DatabaseError when a database cannot tell.
+StoredDespiteFailure RecordedAsFinished(const std::string& program_folder);
+
+// The scoring runs of the log that stored their result and can be replayed (they kept both
+// inputs in the archive) and that the selection takes, in the order of the log. A run stored its
+// result when it exited 0, or when it failed and `stored` says it stored all the same; replaying
+// any other run would store a result that was never stored (a rerun of a part under the same id
+// that was refused, a run of no kind). A second part's review result reads its first part, so a
+// selected first part brings every later second part of the same candidate, seat and paper with
+// it. Pure but for `stored`.
 std::vector<SelectedRun> SelectRuns(const std::vector<RunLogEntry>& log,
-                                    const RescoreSelection& selection);
+                                    const RescoreSelection& selection,
+                                    const StoredDespiteFailure& stored = nullptr);
 
 // Orders date-times. Pure.
 bool Earlier(const DateTime& a, const DateTime& b);

@@ -12,12 +12,12 @@ std::string NewRunId(const DateTime& time) {
 }
 
 RunRecorder::RunRecorder(const std::string& program_folder, std::string program,
-                         std::string arguments, RunContext context)
+                         std::string arguments, RunContext context, std::string id)
     : archive_folder_(ArchiveFolder(program_folder)),
       log_path_(RunLogPath(program_folder)),
       context_(std::move(context)),
       started_ms_(UnixMillisNow()) {
-  entry_.id = NewRunId(context_.now);
+  entry_.id = std::move(id);
   entry_.program = std::move(program);
   entry_.time = context_.now;
   entry_.arguments = std::move(arguments);
@@ -48,6 +48,10 @@ void RunRecorder::BeforeStoring(const ScoringOutcome& outcome) {
     throw RunFailure(std::string("cannot keep the inputs in the archive, nothing was stored: ") +
                      failure.what());
   }
+}
+
+void RunRecorder::NoteReports(const std::vector<std::string>& reports) {
+  entry_.reports.insert(entry_.reports.end(), reports.begin(), reports.end());
 }
 
 std::optional<std::string> RunRecorder::Finish(int exit_status, const std::string& failure) {

@@ -17,11 +17,13 @@ namespace keyin {
 
 class RunRecorder {
  public:
-  // Starts the record of a run of `program` with the argument string (UTF-8) and its context.
+  // Starts the record of a run of `program` with the argument string (UTF-8), its context and its
+  // id (NewRunId, or the caller's: IsRunId).
   RunRecorder(const std::string& program_folder, std::string program, std::string arguments,
-              RunContext context);
+              RunContext context, std::string id);
 
   const RunContext& Context() const { return context_; }
+  const std::string& Id() const { return entry_.id; }
 
   // The custom text a custom-text practice scores against: its paper.
   void NotePaper(const InputFile& paper);
@@ -30,6 +32,9 @@ class RunRecorder {
   // log. Called before anything is stored: throws RunFailure when either cannot be written, so
   // that no result is stored that could not be traced.
   void BeforeStoring(const ScoringOutcome& outcome);
+
+  // Adds files the run wrote beside its three reports (the visual report) to its line.
+  void NoteReports(const std::vector<std::string>& reports);
 
   // Appends the run's line with its exit status and the reason of a failure. Returns the reason
   // when the line could not be written (nothing when BeforeStoring already failed for it).

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cassert>
 
+#include "records/finished_runs.h"
+
 namespace keyin {
 namespace {
 
@@ -38,6 +40,13 @@ const LookupIndex& LookupIndexOf(std::string_view table) {
   return *found;
 }
 
+// The database's own tables, then the table of finished runs, which every database has.
+std::vector<std::string> WithFinishedRuns(std::vector<std::string> statements) {
+  const std::vector<std::string>& finished = FinishedRunsSchema();
+  statements.insert(statements.end(), finished.begin(), finished.end());
+  return statements;
+}
+
 }  // namespace
 
 void AddLookupIndexWhenMissing(DbConnection& db, std::string_view table) {
@@ -54,7 +63,7 @@ void AddLookupIndexWhenMissing(DbConnection& db, std::string_view table) {
 }
 
 const std::vector<std::string>& KeyinDatabaseSchema() {
-  static const std::vector<std::string> statements = {
+  static const std::vector<std::string> statements = WithFinishedRuns({
       "CREATE TABLE TestScore_Student (Id TEXT, Stuname TEXT, TestNum TEXT, Tno TEXT, "
       "Score1 NUMERIC, Err1 NUMERIC, Score2 NUMERIC, Err2 NUMERIC, Score NUMERIC, Err NUMERIC, "
       "SubtractScore TEXT, ErWords1 TEXT, ErWords2 TEXT, Keyin TEXT, TestDay TEXT, "
@@ -68,17 +77,28 @@ const std::vector<std::string>& KeyinDatabaseSchema() {
       std::string(LookupIndexOf("TestScore_Student").create),
       std::string(LookupIndexOf("OfflineScore").create),
       std::string(LookupIndexOf("TempScore").create),
-  };
+  });
   return statements;
 }
 
 const std::vector<std::string>& AnswerDatabaseSchema() {
-  static const std::vector<std::string> statements = {
+  static const std::vector<std::string> statements = WithFinishedRuns({
       "CREATE TABLE Keyin (ExamPlaceNo TEXT, ExamNo TEXT, UserID TEXT, ExamPaperNo TEXT, "
       "Score1 NUMERIC, Err1 NUMERIC, Score2 NUMERIC, Err2 NUMERIC, Score NUMERIC, Err NUMERIC, "
       "ExamDate TEXT)",
       std::string(LookupIndexOf("Keyin").create),
-  };
+  });
+  return statements;
+}
+
+const std::vector<std::string>& OneDatabaseSchema() {
+  static const std::vector<std::string> statements = [] {
+    std::vector<std::string> all = KeyinDatabaseSchema();
+    for (const std::string& statement : AnswerDatabaseSchema()) {
+      if (std::find(all.begin(), all.end(), statement) == all.end()) all.push_back(statement);
+    }
+    return all;
+  }();
   return statements;
 }
 

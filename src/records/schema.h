@@ -16,10 +16,13 @@
 
 namespace keyin {
 
-// Vorkeyin.mdb: TestScore_Student, OfflineScore, TempScore.
+// Vorkeyin.mdb: TestScore_Student, OfflineScore, TempScore, and beside them FinishedRuns
+// (finished_runs.h).
 const std::vector<std::string>& KeyinDatabaseSchema();
-// ANS.mdb: Keyin.
+// ANS.mdb: Keyin, and beside it FinishedRuns.
 const std::vector<std::string>& AnswerDatabaseSchema();
+// Both in one database, as a server keeps them: every table once.
+const std::vector<std::string>& OneDatabaseSchema();
 
 // Adds the table's lookup index, `<table>_Lookup`, to a database made before it had one. A
 // catalogue read when the index is there, as it is after the first run; otherwise it is created

@@ -7,7 +7,6 @@
 #include "records/cscr_file.h"
 #include "records/result_tables.h"
 #include "run/run_end.h"
-#include "run/run_kind.h"
 
 namespace keyin {
 namespace {
@@ -27,32 +26,34 @@ TableInputs MakeTableInputs(const RunParams& params, const ScoringOutcome& outco
 
 }  // namespace
 
-void StoreResults(const RunParams& params, ResultStores& stores, const ScoringOutcome& outcome,
-                  const RunContext& context, const std::optional<std::string>& cscr_folder,
-                  StoreMode mode) {
+DbConnection& DatabaseOfRun(ResultStores& stores, RunKind kind) {
+  return kind == RunKind::kExam ? stores.Answers() : stores.Keyin();
+}
+
+std::optional<ResultValues> StoreResultRow(const RunParams& params, ResultStores& stores,
+                                           const ScoringOutcome& outcome, const RunContext& context,
+                                           StoreMode mode) {
   const TableInputs inputs = MakeTableInputs(params, outcome, context, mode);
-  std::optional<ResultValues> second_part;
   switch (KindOfRun(params)) {
     case RunKind::kExam:
       StoreKeyinRow(stores.Answers(), inputs);
-      return;
+      return std::nullopt;
     case RunKind::kMockTest:
-      second_part = StoreTestScoreStudentRow(stores.Keyin(), inputs);
-      break;
+      return StoreTestScoreStudentRow(stores.Keyin(), inputs);
     case RunKind::kOfflineExam:
-      second_part = StoreOfflineScoreRow(stores.Keyin(), inputs);
-      break;
+      return StoreOfflineScoreRow(stores.Keyin(), inputs);
     case RunKind::kOther:
       throw RunFailure("TestType \"" + Utf16ToUtf8(params.TestType) +
                        "\" is no kind of run (0 to 5 or 7): the reports are written, nothing "
                        "was stored");
     default:
-      return;  // practices keep their record elsewhere; kinds 0 and 7 keep only their reports
+      return std::nullopt;  // practices keep their record elsewhere; kinds 0 and 7 only reports
   }
-  if (!second_part || !cscr_folder) return;
-  // The file is the candidate's proof of the review result: its loss must not pass as success.
-  if (std::optional<std::string> failure =
-          Put_Scr(*cscr_folder, params, *second_part, context.now)) {
+}
+
+void WriteCscrFile(const std::string& folder, const RunParams& params, const ResultValues& results,
+                   const RunContext& context) {
+  if (std::optional<std::string> failure = Put_Scr(folder, params, results, context.now)) {
     throw RunFailure(*failure);
   }
 }

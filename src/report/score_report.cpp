@@ -6,6 +6,7 @@
 #include <iterator>
 #include <map>
 
+#include "platform/code_page.h"
 #include "run/run_kind.h"
 #include "scoring/inputs.h"
 
@@ -95,6 +96,12 @@ ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& input
     report.missed.push_back({std::u16string(1, character), count});
   }
   return report;
+}
+
+ScoreReportFiles ScoreReportFilesOf(const RunParams& params, const ScoringOutcome& outcome) {
+  const ScoreReport report =
+      BuildScoreReport(params, outcome.inputs, ScoredPart{outcome.matched, outcome.scores});
+  return {Utf16ToUtf8(ScoreReportHtml(report)), ScoreReportJson(report)};
 }
 
 }  // namespace keyin::report

@@ -59,6 +59,14 @@ void EmptyReports(const std::array<std::string, 3>& reports, bool best_effort) {
   }
 }
 
+// The visual report of an earlier run must not stand beside the reports of this one, whether
+// this run writes one or not.
+void RemoveVisualReport(const std::array<std::string, 2>& files) {
+  for (const std::string& file : files) {
+    if (IsNormalFile(file)) DeleteFile(file);
+  }
+}
+
 }  // namespace
 
 ScoredPart ScorePart(const ScoringInputs& inputs, const RunParams& params) {
@@ -72,7 +80,8 @@ PartReports ScoreAndFormat(const ReferenceLines& reference, const TypedLines& ty
   const RunKind kind = KindOfRun(params);
   const std::u16string TestFileName = TestFileNameOf(params.TestPart);
   PartReports reports;
-  const MatchResult matched = ScrLoop(reference, typed, params.SubtractScore);
+  reports.matched = ScrLoop(reference, typed, params.SubtractScore);
+  const MatchResult& matched = reports.matched;
   for (const ScoredLine& line : matched.lines) {
     for (std::u16string& text : ListingBlock(line)) reports.listing.push_back(std::move(text));
   }
@@ -93,16 +102,23 @@ std::array<std::string, 3> ReportPathsOf(const std::string& base) {
   return {base + ".SCR", base + ".TOT", base + ".CHK"};
 }
 
+std::array<std::string, 2> VisualReportPathsOf(const std::string& base) {
+  return {base + ".html", base + ".json"};
+}
+
 ScoringOutcome ScoreIntoReports(const ReferenceLines& reference,
                                 const std::vector<std::u16string>& answer_lines,
-                                const RunParams& params, const std::array<std::string, 3>& reports,
+                                const RunParams& params, const std::string& base,
                                 const DateTime& now) {
+  const std::array<std::string, 3> reports = ReportPathsOf(base);
   EmptyReports(reports, false);
+  RemoveVisualReport(VisualReportPathsOf(base));
   try {
     TextWriter listing(reports[0]);
     TextWriter summary(reports[1]);
     TextWriter check_file(reports[2]);
-    PartReports part = ScoreAndFormat(reference, LoadTypedLines(answer_lines), params, now);
+    TypedLines typed = LoadTypedLines(answer_lines);
+    PartReports part = ScoreAndFormat(reference, typed, params, now);
     WriteLines(listing, part.listing);
     WriteLines(summary, part.summary);
     WriteLines(check_file, part.check);
@@ -113,6 +129,8 @@ ScoringOutcome ScoreIntoReports(const ReferenceLines& reference,
     outcome.scores = std::move(part.scores);
     outcome.ErrorWords = std::move(part.ErrorWords);
     outcome.reports = reports;
+    outcome.inputs = {reference, std::move(typed)};
+    outcome.matched = std::move(part.matched);
     return outcome;
   } catch (...) {
     EmptyReports(reports, true);  // a report already in place goes with the others
@@ -130,9 +148,8 @@ ScoringOutcome ScoreAnswer(const RunParams& params, const PathTranslator& paths,
   const std::string score_folder = paths(params.ScrPath);
   if (!score_folder.empty() && !IsFolder(score_folder)) CreateFolder(score_folder);
   InputFile answer = ReadAnswerFile(params, paths);
-  ScoringOutcome outcome =
-      ScoreIntoReports(reference, AnswerLinesOf(answer.bytes), params,
-                       ReportPathsOf(paths(params.ScrPath + TestFileName)), now);
+  ScoringOutcome outcome = ScoreIntoReports(reference, AnswerLinesOf(answer.bytes), params,
+                                            paths(params.ScrPath + TestFileName), now);
   outcome.paper = std::move(paper);
   outcome.answer = std::move(answer);
   return outcome;

@@ -17,13 +17,15 @@
 
 namespace keyin {
 
-// What the storage phase and the run log take from the scoring.
+// What the storage phase, the run log and the visual report take from the scoring.
 struct ScoringOutcome {
   Scores scores;
   std::u16string ErrorWords;           // the error-check file's wrong words, at most 250 characters
   InputFile paper;                     // the paper as read; empty for a custom-text practice
   InputFile answer;                    // the typed answer as read
   std::array<std::string, 3> reports;  // the .SCR, .TOT and .CHK files written
+  ScoringInputs inputs;                // the reference and typed lines that were scored
+  MatchResult matched;                 // what the matching made of them
 };
 
 // The three reports of a part and what they show. Pure.
@@ -31,20 +33,24 @@ struct PartReports {
   Scores scores;
   std::u16string ErrorWords;
   std::vector<std::u16string> listing, summary, check;  // lines of .SCR, .TOT and .CHK
+  MatchResult matched;
 };
 PartReports ScoreAndFormat(const ReferenceLines& reference, const TypedLines& typed,
                            const RunParams& params, const DateTime& now);
 
 // The .SCR, .TOT and .CHK files of `base`, a path that ends in the answer's name (CTEST-1).
 std::array<std::string, 3> ReportPathsOf(const std::string& base);
+// The visual report of the part beside them: `base`.html and `base`.json.
+std::array<std::string, 2> VisualReportPathsOf(const std::string& base);
 
-// Empties the three report files, scores the answer's lines and writes the reports, each
-// replacing its empty file when the three are whole: at no moment, not even when the run is
-// killed, does a report of an earlier run stand beside one of this run, and a failure leaves the
-// three empty. Returns the scores, the wrong words and the report paths.
+// Empties the three report files of `base` and removes its visual report, scores the answer's
+// lines and writes the reports, each replacing its empty file when the three are whole: at no
+// moment, not even when the run is killed, does a report of an earlier run stand beside one of
+// this run, and a failure leaves the three empty and no visual report. Returns the scores, the
+// wrong words, the report paths and what was scored.
 ScoringOutcome ScoreIntoReports(const ReferenceLines& reference,
                                 const std::vector<std::u16string>& answer_lines,
-                                const RunParams& params, const std::array<std::string, 3>& reports,
+                                const RunParams& params, const std::string& base,
                                 const DateTime& now);
 
 // The matching and the totals of one test part.
@@ -60,8 +66,8 @@ ScoredPart ScorePart(const ScoringInputs& inputs, const RunParams& params);
 // The scoring run: reads the reference text and the typed answer, writes libtemp (library papers)
 // and the .SCR, .TOT and .CHK reports. libtemp and the score folder are written before the typed
 // answer is read; once it is read the three reports of the part are emptied (byte-order mark
-// only), and any later failure leaves them so: never a report of an earlier run beside one of
-// this run.
+// only) and its visual report removed, and any later failure leaves them so: never a report of
+// an earlier run beside one of this run.
 //
 // Failures while the reference text is loaded (a TestType that is no number included) are shown
 // in Cmd_Scr's message box and end the run (RunEnd); later failures propagate (the run ends with

@@ -4,10 +4,13 @@
 #include <string_view>
 
 #include "audit/run_recorder.h"
+#include "audit/visual_report.h"
 #include "platform/code_page.h"
 #include "platform/file_system.h"
+#include "platform/paths.h"
 #include "records/databases.h"
 #include "run/run_end.h"
+#include "run/run_id.h"
 #include "run/run_kind.h"
 #include "run/run_params.h"
 #include "scoring/read_inputs.h"
@@ -29,7 +32,8 @@ bool IsRunTemporaryName(std::string_view name) {
     return final_name.find_first_not_of("0123456789-", 4) == std::string_view::npos;
   }
   for (const std::string_view report :
-       {"CTEST-1.SCR", "CTEST-1.TOT", "CTEST-1.CHK", "CTEST-2.SCR", "CTEST-2.TOT", "CTEST-2.CHK"}) {
+       {"CTEST-1.SCR", "CTEST-1.TOT", "CTEST-1.CHK", "CTEST-1.html", "CTEST-1.json", "CTEST-2.SCR",
+        "CTEST-2.TOT", "CTEST-2.CHK", "CTEST-2.html", "CTEST-2.json"}) {
     if (final_name == report) return true;
   }
   return false;
@@ -46,8 +50,38 @@ void RemoveLeftovers(const RunParams& params, const PathTranslator& paths) {
   }
 }
 
+// What the caller asks of the run through its environment, read before anything is opened: the
+// run's id and the visual report.
+struct CallerRequests {
+  std::string run_id;
+  bool visual_report = false;
+  std::string refused;  // why the run must not go on; empty when nothing was refused
+};
+
+CallerRequests ReadCallerRequests(const RunContext& context) {
+  CallerRequests requests;
+  const std::optional<std::string> given = GetEnvironment(kRunIdVariable);
+  if (given && IsRunId(*given)) {
+    requests.run_id = *given;
+  } else {
+    // A refused id is not the run's name: its line in the log gets one of its own.
+    requests.run_id = NewRunId(context.now);
+    if (given) {
+      requests.refused = std::string(kRunIdVariable) + " must be 1 to " +
+                         std::to_string(kMaxRunIdLength) +
+                         " letters, digits, \"-\", \"_\", \".\" or \":\"; nothing was stored";
+    }
+  }
+  try {
+    requests.visual_report = VisualReportAsked();
+  } catch (const RunFailure& refused) {
+    if (requests.refused.empty()) requests.refused = refused.what();
+  }
+  return requests;
+}
+
 void StartRun(std::u16string_view argument_text, const PathTranslator& paths, MessageSink& messages,
-              RunRecorder& recorder) {
+              RunRecorder& recorder, bool visual_report) {
   std::unique_ptr<DbConnection> KeyinConn = opendb(paths, messages);
   const std::vector<std::u16string> pieces = SplitArguments(argument_text);
   if (pieces.size() != kRunParamCount) {
@@ -65,7 +99,7 @@ void StartRun(std::u16string_view argument_text, const PathTranslator& paths, Me
     CustomText = CustomTextOf(file.bytes, messages);
     recorder.NotePaper(file);
   }
-  Cmd_Scr(params, paths, std::move(KeyinConn), messages, CustomText, recorder);
+  Cmd_Scr(params, paths, std::move(KeyinConn), messages, CustomText, recorder, visual_report);
 }
 
 // The run's exit status and the line that says why it failed; the reason is also logged.
@@ -81,10 +115,14 @@ int EndRun(RunRecorder& recorder, int exit_status, const std::string& reason, bo
 
 int UserForm_Activate(std::u16string_view argument_text, const std::string& program_folder,
                       MessageSink& messages) {
-  RunRecorder recorder(program_folder, kProgramName, Utf16ToUtf8(argument_text),
-                       CurrentRunContext());
+  const RunContext context = CurrentRunContext();
+  const CallerRequests requests = ReadCallerRequests(context);
+  RunRecorder recorder(program_folder, kProgramName, Utf16ToUtf8(argument_text), context,
+                       requests.run_id);
   try {
-    StartRun(argument_text, PathTranslator(program_folder), messages, recorder);
+    if (!requests.refused.empty()) throw RunFailure(requests.refused);
+    StartRun(argument_text, PathTranslator(program_folder), messages, recorder,
+             requests.visual_report);
     return EndRun(recorder, kExitDone, "", false);
   } catch (const RunEnd& end) {
     // A store that could not be used says why: a message box cannot tell a missing file from a

@@ -19,14 +19,20 @@ int InitDb(bool force) {
   struct Database {
     std::string path;
     const char* password;
-    const std::vector<std::string>& schema;
+    const std::vector<std::string>* schema;
   };
-  const Database databases[] = {
-      {KeyinDatabasePath(paths), kKeyinDatabasePassword, KeyinDatabaseSchema()},
-      {AnswerDatabasePath(paths), kAnswerDatabasePassword, AnswerDatabaseSchema()}};
+  std::vector<Database> databases;
+  if (server) {
+    // A server keeps both databases in one, which holds each table once.
+    databases.push_back({AnswerDatabasePath(paths), kAnswerDatabasePassword, &OneDatabaseSchema()});
+  } else {
+    databases.push_back({KeyinDatabasePath(paths), kKeyinDatabasePassword, &KeyinDatabaseSchema()});
+    databases.push_back(
+        {AnswerDatabasePath(paths), kAnswerDatabasePassword, &AnswerDatabaseSchema()});
+  }
   if (!force) {
     for (const Database& database : databases) {
-      if (StoreExists(database.path, database.password, database.schema)) {
+      if (StoreExists(database.path, database.password, *database.schema)) {
         Complain((server ? "the tables already exist in " : "") + DescribeStore(database.path) +
                  (server ? "" : " already exists") +
                  "; nothing was changed (use --force to replace it)");
@@ -37,15 +43,15 @@ int InitDb(bool force) {
   for (const char* folder : {"lib", "ExamScr", "CAIScr"}) {
     CreateFolders(paths.ProgramFolder() + "/" + folder);
   }
-  const std::string& answer_path = databases[1].path;
+  const std::string answer_path = AnswerDatabasePath(paths);
   if (!server) CreateFolders(answer_path.substr(0, answer_path.rfind('/')));
   for (const Database& database : databases) {
-    CreateStore(database.path, database.password, database.schema, force);
+    CreateStore(database.path, database.password, *database.schema, force);
   }
   if (server) {
     std::cout << "created the tables in " << DescribeStore(answer_path) << "\n";
   } else {
-    std::cout << "created " << databases[0].path << "\ncreated " << answer_path << "\n";
+    std::cout << "created " << KeyinDatabasePath(paths) << "\ncreated " << answer_path << "\n";
   }
   return 0;
 }

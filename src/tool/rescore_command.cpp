@@ -10,6 +10,7 @@
 #include "platform/paths.h"
 #include "platform/terminal.h"
 #include "platform/text_width.h"
+#include "records/results_query.h"
 #include "report/text_table.h"
 #include "run/run_end.h"
 #include "run/run_kind.h"
@@ -74,7 +75,8 @@ int Rescore(const Options& options) {
     Complain("rescore: there is no run log at " + log_path);
     return kExitFailure;
   }
-  const std::vector<SelectedRun> runs = SelectRuns(ParseLog(*log_text), selection);
+  const std::vector<SelectedRun> runs =
+      SelectRuns(ParseLog(*log_text), selection, RecordedAsFinished(program_folder));
   Rescorer rescorer(program_folder, log_path, options.dry_run, options.reports);
 
   const bool progress = StandardErrorIsTerminal();
@@ -160,6 +162,8 @@ void AddRescoreCommand(CLI::App& app) {
   command->add_flag("--dry-run", options->dry_run,
                     "Score and show the table only: nothing is written, stored or logged");
   command->footer(
+      "Only runs that stored their result are replayed: those that exited 0, and those that "
+      "failed after storing it (at the CSCR file), as the table of finished runs records them. "
       "A second part's review result reads its first part, so a selected first part brings the "
       "later second part of the same candidate with it. Exit status: 0 when every run was "
       "replayed, 1 when one failed (it is listed), 3 when a database is missing.");
@@ -169,6 +173,9 @@ void AddRescoreCommand(CLI::App& app) {
     } catch (const RunEnd& end) {
       Complain(std::string("rescore: ") + end.what());
       return end.ExitStatus();
+    } catch (const ResultsStoreMissing& missing) {
+      Complain(std::string("rescore: ") + missing.what());
+      return kExitDatabaseMissing;
     } catch (const CLI::ValidationError& refused) {
       Complain(std::string("rescore: ") + refused.what());
       return kExitWrongArguments;

@@ -80,6 +80,31 @@ TEST(SelectRuns, AFirstPartBringsItsLaterSecondPart) {
   EXPECT_EQ(Ids(SelectRuns(log, nine_only)), (std::vector<std::string>{"part-1", "part-2"}));
 }
 
+// A failed run is replayed only when it stored its result all the same (it failed after, at its
+// CSCR file), and never when a run of its id ended well: an id is stored once. Runs that ended
+// well are replayed without asking.
+TEST(SelectRuns, AFailedRunOnlyWhenItStoredItsResult) {
+  const auto failed = [](std::string id, int hour) {
+    RunLogEntry entry = ScoredRun(std::move(id), "P001", "3", "1", hour);
+    entry.exit_status = 1;
+    return entry;
+  };
+  const std::vector<RunLogEntry> log = {ScoredRun("ended-well", "P001", "3", "1", 8),
+                                        failed("ended-well", 9), failed("stored-then-failed", 10),
+                                        failed("stored-nothing", 11)};
+  std::vector<std::string> asked;
+  const StoredDespiteFailure stored = [&](const RunLogEntry& run, const RunParams& params) {
+    asked.push_back(run.id);
+    EXPECT_EQ(params.UserID, u"S1");
+    return run.id == "stored-then-failed";
+  };
+  EXPECT_EQ(Ids(SelectRuns(log, {}, stored)),
+            (std::vector<std::string>{"ended-well", "stored-then-failed"}));
+  EXPECT_EQ(asked, (std::vector<std::string>{"stored-then-failed", "stored-nothing"}));
+  EXPECT_EQ(Ids(SelectRuns(log, {})), std::vector<std::string>{"ended-well"})
+      << "without the table nothing failed is taken for stored";
+}
+
 // The values a replay is compared with are those of the run's latest replay that scored; a
 // replay line is never replayed itself.
 TEST(SelectRuns, ComparesWithTheLatestReplayThatScored) {

@@ -121,5 +121,48 @@ TEST(Concurrency, BothPartsOfOneCandidateAtOnce) {
   RecordProperty("part_two_first", part_two_first);
 }
 
+// An exam room that reruns a part under the same id while the first run is still storing: of all
+// the runs of one id that store at the same moment, exactly one stores its row and records the
+// id; every other fails saying so and stores nothing. A mock test's first part, which adds a row
+// each time, would otherwise be stored once per run.
+TEST(Concurrency, RunsOfOneIdAtOnceStoreOnce) {
+  constexpr int kRuns = 8;
+  ProgramFolder folder;
+  folder.InstallSamplePaper();
+  for (const char* kind : {"3", "5"}) {
+    SCOPED_TRACE(kind);
+    const RunArgs args = SeatArgs(folder, kind[0] == '3' ? "300" : "301", kind);
+    TypeExactly(args, 1, 6);
+    auto environment = folder.Environment();
+    environment["KEYIN_RUN_ID"] = std::string("seat-") + args.SeatNo + "-part-1";
+    std::vector<pid_t> started;
+    for (int i = 0; i < kRuns; ++i) {
+      started.push_back(StartProgram(KEYIN_SCORER, {args.Join()}, environment, "/dev/null",
+                                     folder.Root() / ("err-" + std::to_string(i))));
+    }
+    int stored = 0;
+    for (int i = 0; i < kRuns; ++i) {
+      const int status = WaitForProgram(started[i]);
+      const std::string err = ReadBytes(folder.Root() / ("err-" + std::to_string(i)));
+      if (status == 0) {
+        ++stored;
+      } else {
+        EXPECT_EQ(status, 1);
+        EXPECT_TRUE(Contains(err, "was stored already")) << err;
+      }
+    }
+    EXPECT_EQ(stored, 1);
+    const bool exam = kind[0] == '5';
+    const std::unique_ptr<DbConnection> db = (exam ? OpenAnswers : OpenKeyin)(folder);
+    EXPECT_EQ(Dump(*db, exam ? "SELECT count(*) FROM Keyin"
+                             : "SELECT count(*) FROM "
+                               "TestScore_Student"),
+              "1");
+    EXPECT_EQ(Dump(*db, "SELECT count(*) FROM FinishedRuns WHERE RunId = '" +
+                            *environment["KEYIN_RUN_ID"] + "'"),
+              "1");
+  }
+}
+
 }  // namespace
 }  // namespace keyin::e2e

@@ -98,19 +98,23 @@ std::vector<std::string> StoredSpeeds(const ProgramFolder& folder, const RunArgs
 }
 
 // Starts a run of every seat at once and kills each at a random moment up to `latest` after the
-// start; their exit statuses (128 + SIGKILL for a run killed before it ended).
+// start; their exit statuses (128 + SIGKILL for a run killed before it ended). `ids`, when given,
+// names each seat's run (KEYIN_RUN_ID).
 std::vector<int> RunKilledAtRandomMoments(const ProgramFolder& folder,
                                           const std::vector<RunArgs>& seats,
-                                          std::chrono::microseconds latest, std::mt19937& random) {
+                                          std::chrono::microseconds latest, std::mt19937& random,
+                                          const std::vector<std::string>& ids = {}) {
   std::uniform_int_distribution<long> moment(0, latest.count());
   std::vector<std::pair<long, std::size_t>> kill_at;
   for (std::size_t s = 0; s < seats.size(); ++s) kill_at.emplace_back(moment(random), s);
   std::sort(kill_at.begin(), kill_at.end());
   std::vector<pid_t> started;
   const Clock::time_point start = Clock::now();
-  for (const RunArgs& args : seats) {
+  for (std::size_t s = 0; s < seats.size(); ++s) {
+    auto environment = folder.Environment();
+    if (s < ids.size()) environment["KEYIN_RUN_ID"] = ids[s];
     started.push_back(
-        StartProgram(KEYIN_SCORER, {args.Join()}, folder.Environment(), "/dev/null", "/dev/null"));
+        StartProgram(KEYIN_SCORER, {seats[s].Join()}, environment, "/dev/null", "/dev/null"));
   }
   for (const auto& [at, s] : kill_at) {
     std::this_thread::sleep_until(start + std::chrono::microseconds(at));
@@ -194,7 +198,8 @@ TEST(KillTest, RunsKilledAtRandomMomentsLeaveWholeDatabasesAndReports) {
 // Runs of candidates of their own, each with an answer of its own, killed at random moments four
 // at a time: no line of the log is torn but perhaps the last, every run that ended well has its
 // line, and every stored row can be traced to its answer in the archive, also the row of a run
-// killed after it stored.
+// killed after it stored. A run's id is recorded exactly when its row is stored, so that whether
+// a run killed before its line stored can be told.
 TEST(KillTest, RunsKilledAtRandomMomentsLeaveNoTornLogLineNorRowWithoutItsAnswer) {
   constexpr int kAtOnce = 4, kRunRounds = 8;  // 32 runs, as many distinct answers
   ProgramFolder folder;
@@ -213,13 +218,16 @@ TEST(KillTest, RunsKilledAtRandomMomentsLeaveNoTornLogLineNorRowWithoutItsAnswer
   std::vector<std::string> ended_well;         // the argument strings
   for (int r = 0; r < kRunRounds; ++r) {
     std::vector<RunArgs> seats;
+    std::vector<std::string> ids;
     for (int s = 0; s < kAtOnce; ++s) {
       const int n = r * kAtOnce + s;
       seats.push_back(SeatArgs(folder, std::to_string(100 + n), s % 2 ? "3" : "5"));
       WriteTypedAnswer(seats.back().ScrPath + "CTEST-1", DistinctAnswer(n));
       answers[seats.back().UserID] = TypedAnswerBytes(DistinctAnswer(n));
+      ids.push_back("run-" + seats.back().UserID);
     }
-    const std::vector<int> statuses = RunKilledAtRandomMoments(folder, seats, run_time * 4, random);
+    const std::vector<int> statuses =
+        RunKilledAtRandomMoments(folder, seats, run_time * 4, random, ids);
     for (int s = 0; s < kAtOnce; ++s) {
       EXPECT_TRUE(statuses[s] == 0 || statuses[s] == 128 + SIGKILL) << statuses[s];
       if (statuses[s] == 0) ended_well.push_back(seats[s].Join());
@@ -240,8 +248,18 @@ TEST(KillTest, RunsKilledAtRandomMomentsLeaveNoTornLogLineNorRowWithoutItsAnswer
   } tables[] = {{OpenAnswers, "SELECT UserID FROM Keyin"},
                 {OpenKeyin, "SELECT Id FROM TestScore_Student"}};
   for (const auto& [open, sql] : tables) {
-    const DbRows rows = open(folder)->Query(sql);
-    for (const DbRow& row : rows.All()) stored.push_back(Shown(row.Values().front()));
+    const std::unique_ptr<DbConnection> db = open(folder);
+    std::set<std::string> rows, recorded;
+    const DbRows stored_rows = db->Query(sql),
+                 finished = db->Query("SELECT RunId FROM FinishedRuns");
+    for (const DbRow& row : stored_rows.All()) rows.insert("run-" + Shown(row.Values()[0]));
+    // The calibration's runs of kind 7 recorded theirs in Vorkeyin.mdb too, under ids made up.
+    for (const DbRow& row : finished.All()) {
+      if (const std::string id = Shown(row.Values()[0]); id.starts_with("run-"))
+        recorded.insert(id);
+    }
+    EXPECT_EQ(rows, recorded) << "a row without its id, or an id without its row";
+    for (const std::string& run : rows) stored.push_back(run.substr(4));
   }
   EXPECT_GE(stored.size(), ended_well.size());
   for (const std::string& candidate : stored) {

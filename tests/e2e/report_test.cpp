@@ -5,6 +5,7 @@
 #include <nlohmann/json.hpp>
 
 #include "harness.h"
+#include "run_log_helpers.h"
 
 namespace keyin::e2e {
 namespace {
@@ -137,6 +138,75 @@ TEST_F(ReportTest, FailsAsTheScorerFailsAndWritesNothing) {
     EXPECT_EQ(report.err, expected) << c.behaviour;
   }
   EXPECT_EQ(ReadBytes(page), "old");
+}
+
+// Asked for it, the scorer writes the score report of the part it has just scored beside its
+// reports, and it is byte for byte what keyin-tool report makes of the same argument string, for
+// a library paper and a custom text alike; the log line lists it with the reports. Not asked, it
+// writes none, and removes one an earlier run left there.
+TEST_F(ReportTest, TheScorerWritesTheToolsReportOfThePartItScoredWhenAsked) {
+  ProgramFolder scored;
+  scored.InstallSamplePaper();
+  ASSERT_EQ(scored
+                .Tool({"make-cus", std::string(KEYIN_SAMPLES) + "/paper-test1.txt",
+                       (scored.Lib() / "P001.cus").string()})
+                .exit_status,
+            0);
+  RunArgs args = DefaultArgs(scored);
+  const struct {
+    const char *TestType, *part, *answer;
+  } runs[] = {
+      {"3", "1", "typed-test1.txt"}, {"5", "2", "typed-test2.txt"}, {"0", "1", "typed-test1.txt"}};
+  for (const auto& run : runs) {
+    SCOPED_TRACE(std::string(run.TestType) + "/" + run.part);
+    args.TestType = run.TestType;
+    args.TestPart = run.part;
+    const fs::path base = scored.Scores() / (std::string("CTEST-") + run.part);
+    WriteTypedAnswer(fs::path(base.string()), Sample(run.answer));
+    const ProcessResult scorer =
+        scored.Scorer(args.Join(), std::nullopt, {{"KEYIN_VISUAL_REPORT", "1"}});
+    ASSERT_EQ(scorer.exit_status, 0) << scorer.err;
+    const ProcessResult html = scored.Tool({"report", "--format", "html", args.Join()});
+    const ProcessResult json = scored.Tool({"report", "--format", "json", args.Join()});
+    ASSERT_EQ(html.exit_status + json.exit_status, 0) << html.err << json.err;
+    EXPECT_EQ(ReadBytes(base.string() + ".html"), html.out);
+    EXPECT_EQ(ReadBytes(base.string() + ".json"), json.out);
+    const nlohmann::json line = LogLines(DefaultRunLog(scored)).back();
+    EXPECT_EQ(line["reports"].size(), 5u) << line.dump();
+    EXPECT_EQ(line["reports"].back(), base.string() + ".json");
+  }
+  ASSERT_EQ(scored.Scorer(args.Join()).exit_status, 0);
+  EXPECT_FALSE(fs::exists(scored.Scores() / "CTEST-1.html"));
+  EXPECT_FALSE(fs::exists(scored.Scores() / "CTEST-1.json"));
+}
+
+// A run that fails once it has read the typed answer leaves the three reports empty and no
+// visual report beside them, so that the page of an earlier run never passes for this one's. A
+// request that is neither 1 nor 0 is refused before anything is stored.
+TEST_F(ReportTest, AFailedRunLeavesNoVisualReportOfAnEarlierRun) {
+  ProgramFolder scored;
+  scored.InstallSamplePaper();
+  RunArgs args = DefaultArgs(scored);
+  WriteTypedAnswer(scored.Scores() / "CTEST-1", Sample("typed-test1.txt"));
+  const std::map<std::string, std::optional<std::string>> asked = {{"KEYIN_VISUAL_REPORT", "1"}};
+  ASSERT_EQ(scored.Scorer(args.Join(), std::nullopt, asked).exit_status, 0);
+  ASSERT_TRUE(fs::exists(scored.Scores() / "CTEST-1.html"));
+  args.UseTime = "abc";
+  EXPECT_EQ(scored.Scorer(args.Join(), std::nullopt, asked).exit_status, 1);
+  for (const char* report : {"CTEST-1.SCR", "CTEST-1.TOT", "CTEST-1.CHK"}) {
+    EXPECT_EQ(ReadBytes(scored.Scores() / report), "\xFF\xFE") << report;
+  }
+  EXPECT_FALSE(fs::exists(scored.Scores() / "CTEST-1.html"));
+  EXPECT_FALSE(fs::exists(scored.Scores() / "CTEST-1.json"));
+
+  args.UseTime = "300";
+  const ProcessResult refused =
+      scored.Scorer(args.Join(), std::nullopt, {{"KEYIN_VISUAL_REPORT", "yes"}});
+  EXPECT_EQ(refused.exit_status, 1);
+  EXPECT_EQ(refused.err,
+            "keyin-scorer: KEYIN_VISUAL_REPORT must be 1 (write the visual report) or 0; nothing "
+            "was stored\n");
+  EXPECT_EQ(ReadBytes(scored.Scores() / "CTEST-1.TOT"), "\xFF\xFE") << "it did not even score";
 }
 
 }  // namespace

@@ -39,7 +39,8 @@ std::vector<std::string> WrongPart1() {
 
 class Rescore : public testing::Test {
  protected:
-  // Scores every seat's two parts in `folder` against the paper it has.
+  // Scores every seat's two parts in `folder` against the paper it has, each run with its visual
+  // report.
   static void SitTheTest(const ProgramFolder& folder) {
     for (const Seat& seat : kSeats) {
       RunArgs args = DefaultArgs(folder);
@@ -57,13 +58,15 @@ class Rescore : public testing::Test {
                                          lines.begin() + static_cast<long>(first + count));
         WriteTypedAnswer(fs::path(args.ScrPath) / ("CTEST-" + std::to_string(part)), lines);
         args.TestPart = std::to_string(part);
-        const ProcessResult run = folder.Scorer(args.Join(), part == 1 ? kPart1Time : kPart2Time);
+        const ProcessResult run = folder.Scorer(args.Join(), part == 1 ? kPart1Time : kPart2Time,
+                                                {{"KEYIN_VISUAL_REPORT", "1"}});
         ASSERT_EQ(run.exit_status, 0) << run.err;
       }
     }
   }
 
-  // Every result row of the folder, and every report and CSCR file by its name under scores/.
+  // Every result row of the folder, and every report (the visual ones too) and CSCR file by its
+  // name under scores/.
   static std::string Rows(const ProgramFolder& folder) {
     return ExamAndMockRows(folder) + "\n" +
            Dump(*OpenKeyin(folder), "SELECT * FROM OfflineScore ORDER BY SessionSeatNo");
@@ -165,35 +168,52 @@ TEST_F(Rescore, ReportsOfAReusedFolderGoElsewhereAndARunWithoutItsAnswerFailsAlo
     if (entry.is_regular_file()) moved.push_back(entry.path().filename());
   }
   std::sort(moved.begin(), moved.end());
-  EXPECT_EQ(moved, (std::vector<fs::path>{"CTEST-1.CHK", "CTEST-1.SCR", "CTEST-1.TOT"}));
+  EXPECT_EQ(moved, (std::vector<fs::path>{"CTEST-1.CHK", "CTEST-1.SCR", "CTEST-1.TOT",
+                                          "CTEST-1.html", "CTEST-1.json"}));
 }
 
-// Replays store in groups that commit together; a replay that the store refuses within a group
-// undoes its own statements only, and the others of its group are stored and logged.
-TEST_F(Rescore, AReplayTheStoreRefusesFailsAloneInItsGroup) {
+// A run that failed is replayed only when it stored its result all the same, as the table of
+// finished runs tells: one that failed at its CSCR file is; a rerun under an id already stored,
+// and a run of no kind, are not, since replaying them would store a result nobody stored. Each
+// replay records its own id.
+TEST_F(Rescore, AFailedRunIsReplayedOnlyWhenItStoredItsResult) {
   wrong.InstallPaper("P001", WrongPart1(), Sample("paper-test2.txt"));
-  right.InstallPaper("P001", CorrectPart1(), Sample("paper-test2.txt"));
   SitTheTest(wrong);
-  SitTheTest(right);
-  fs::remove(wrong.Lib() / "P001.LIB");
-  wrong.InstallPaper("P001", CorrectPart1(), Sample("paper-test2.txt"));
-  {
-    const std::unique_ptr<DbConnection> db = OpenKeyin(wrong);
-    db->Execute("DELETE FROM OfflineScore");  // so its replays must insert, which is refused
-    RefuseInserts(wrong, *db, "OfflineScore");
-  }
+  RunArgs args = DefaultArgs(wrong);
+  args.UserID = "S100000009";
+  args.SeatNo = "19";
+  args.UseTime = "60";
+  args.ScrPath = (wrong.Scores() / "19").string() + "/";
+  fs::create_directories(fs::path(args.ScrPath) / "CSCR0319");  // the CSCR file cannot be written
+  WriteTypedAnswer(fs::path(args.ScrPath) / "CTEST-1", Sample("paper-test1.txt"));
+  WriteTypedAnswer(fs::path(args.ScrPath) / "CTEST-2", Sample("paper-test2.txt"));
+  const auto score = [&](const char* part, const char* TestType, const char* id, const char* time) {
+    args.TestPart = part;
+    args.TestType = TestType;
+    return wrong.Scorer(args.Join(), time, {{"KEYIN_RUN_ID", id}}).exit_status;
+  };
+  ASSERT_EQ(score("1", "3", "seat-19-part-1", "2026-12-07 10:00:00"), 0);
+  // Refused, stored already: replayed, it would add a row of its own time.
+  EXPECT_EQ(score("1", "3", "seat-19-part-1", "2026-12-07 10:01:00"), 1);
+  // Stored all the same, then failed at its CSCR file.
+  EXPECT_EQ(score("2", "3", "seat-19-part-2", "2026-12-07 10:30:00"), 1);
+  EXPECT_EQ(score("2", "6", "seat-19-no-kind", "2026-12-07 10:31:00"), 1);
+  const std::string rows = Rows(wrong);
 
+  const ProcessResult dry = Tool({"rescore", "--dry-run"});
+  ASSERT_EQ(dry.exit_status, 0) << dry.err << dry.out;
+  EXPECT_TRUE(Contains(dry.out, "試算（未寫入任何檔案或資料）：10 筆")) << dry.out;
   const ProcessResult rescore = Tool({"rescore"});
-  EXPECT_EQ(rescore.exit_status, 1);
-  EXPECT_TRUE(Contains(rescore.out, "重新評分：8 筆，變更 2 筆，相同 4 筆，失敗 2 筆"))
-      << rescore.out;
-  EXPECT_TRUE(Contains(rescore.out, "refused")) << rescore.out;
-  EXPECT_EQ(ExamAndMockRows(wrong), ExamAndMockRows(right));
-  std::size_t replays_logged = 0;
-  for (const std::string& line : ReadUtf8Lines(wrong.Root() / "log/runs.jsonl")) {
-    if (Contains(line, "\"replay_of\"")) ++replays_logged;
-  }
-  EXPECT_EQ(replays_logged, 8u);
+  EXPECT_EQ(rescore.exit_status, 1) << rescore.err << rescore.out;
+  EXPECT_TRUE(Contains(rescore.out, "重新評分：10 筆，變更 0 筆，相同 9 筆，失敗 1 筆"))
+      << rescore.out << " (the CSCR file still cannot be written)";
+  EXPECT_EQ(Rows(wrong), rows) << "the same paper: the same rows, and no row added";
+  // Exams record theirs in the answer database; on a server both are one.
+  const std::string replays =
+      "SELECT count(*) FROM FinishedRuns WHERE Program = 'keyin-tool rescore'";
+  const int recorded = std::stoi(Dump(*OpenKeyin(wrong), replays)) +
+                       (wrong.OnServer() ? 0 : std::stoi(Dump(*OpenAnswers(wrong), replays)));
+  EXPECT_EQ(recorded, 10) << "the replay that failed at its CSCR file stored its row too";
 }
 
 }  // namespace

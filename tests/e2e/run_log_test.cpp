@@ -160,6 +160,54 @@ TEST(RunLog, FailedRunsAreLoggedWithTheirExitStatus) {
   }
 }
 
+// A front end may name the run: its id is the log line's. An id that is not one fails the run
+// before anything is opened, with one line saying why; its log line gets an id of its own.
+TEST(RunLog, TheCallersRunIdNamesTheRunOrTheRunFails) {
+  ProgramFolder folder;
+  folder.InstallSamplePaper();
+  RunArgs args = DefaultArgs(folder);
+  args.TestType = "5";
+  WriteTypedAnswer(folder.Scores() / "CTEST-1", Sample("typed-test1.txt"));
+  const std::string longest(64, '9');
+  const struct {
+    const char* name;
+    std::optional<std::string> id;
+    bool taken;
+  } cases[] = {
+      {"an id of the front end", "room1:seat-15.part_1", true},
+      {"the longest", longest, true},
+      {"none: one is made", std::nullopt, true},
+      {"empty", "", false},
+      {"one character too long", longest + "9", false},
+      {"a blank", "seat 15", false},
+      {"a slash", "../15", false},
+      {"a quote", "15\"", false},
+  };
+  std::size_t logged = 0, stored = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const ProcessResult run = folder.Scorer(args.Join(), std::nullopt, {{"KEYIN_RUN_ID", c.id}});
+    const std::vector<json> lines = LogLines(DefaultRunLog(folder));
+    ASSERT_EQ(lines.size(), ++logged);
+    const std::string id = lines.back().value("id", "");
+    if (c.taken) {
+      EXPECT_EQ(run.exit_status, 0) << run.err;
+      EXPECT_EQ(id, c.id.value_or(id));
+      EXPECT_TRUE(id.size() > 16) << id;
+      ++stored;
+    } else {
+      EXPECT_EQ(run.exit_status, 1);
+      EXPECT_EQ(
+          run.err,
+          "keyin-scorer: KEYIN_RUN_ID must be 1 to 64 letters, digits, \"-\", \"_\", \".\" or "
+          "\":\"; nothing was stored\n");
+      EXPECT_NE(id, *c.id);
+      EXPECT_EQ(lines.back().value("failure", ""), run.err.substr(14, run.err.size() - 15));
+    }
+    EXPECT_EQ(Dump(*OpenAnswers(folder), "SELECT count(*) FROM Keyin"), std::to_string(stored > 0));
+  }
+}
+
 // The log, the summary report and the stored row give one speed and one error rate.
 TEST(RunLog, LoggedScoresAreTheReportedAndStoredOnes) {
   ProgramFolder folder;

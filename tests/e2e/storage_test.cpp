@@ -139,10 +139,20 @@ TEST_F(Storage, FaultsFailTheRunAndKeepTheRows) {
     EXPECT_EQ(Score("4", "2"), 1);
     EXPECT_EQ(Rows(kTables[2], "Score1, Score2"), "42x <null>");
   }
+  // The row and the run's id are committed before the CSCR file is written: the run fails, its
+  // result stays stored, and a rerun under its id stores nothing more.
   fs::create_directory(Cscr());
+  environment["KEYIN_RUN_ID"] = "cscr-lost";
   EXPECT_EQ(Score("3", "2"), 1);
   EXPECT_TRUE(Contains(err, "cannot write the CSCR score file " + Cscr().string())) << err;
   EXPECT_EQ(Rows(kTables[1], "Score2"), speed2);
+  EXPECT_EQ(Dump(*OpenKeyin(folder), "SELECT RunId FROM FinishedRuns"), "cscr-lost");
+  fs::remove(Cscr());
+  EXPECT_EQ(Score("3", "2"), 1);
+  EXPECT_TRUE(Contains(err, "run id \"cscr-lost\" was stored already")) << err;
+  EXPECT_EQ(Rows(kTables[1], "Score2"), speed2);
+  EXPECT_FALSE(fs::exists(Cscr()));
+  environment.erase("KEYIN_RUN_ID");
   for (const auto& [db, table, insert] :
        {std::tuple(OpenAnswers(folder), "Keyin",
                    "(ExamPlaceNo, ExamNo, UserID, ExamPaperNo, Score1) "
@@ -236,6 +246,94 @@ TEST_F(Storage, LookupIndexesAreInstalledAndAddedWhenMissing) {
       {u"S123456789", u"315", u"P001", u"2024/03/05"});
   EXPECT_TRUE(Contains(Shown(plan.First()["detail"]), "USING INDEX TestScore_Student_Lookup"))
       << Shown(plan.First()["detail"]);
+}
+
+// The ids of the runs that stored, as the database that holds each kind's rows records them.
+std::string FinishedRuns(const ProgramFolder& folder, bool answers) {
+  return Dump(*(answers ? OpenAnswers : OpenKeyin)(folder),
+              "SELECT RunId, Program, RunTime FROM FinishedRuns ORDER BY RunId");
+}
+
+// Every run that reaches its end records its id beside its row, in the database that holds the
+// row: the answer database for an exam, Vorkeyin.mdb for the other kinds, those that store no row
+// (0, 7, a practice naming nobody) included. A run of no kind stores nothing and records nothing.
+TEST_F(Storage, EveryRunThatEndsRecordsItsIdWhereItsRowIs) {
+  ASSERT_EQ(folder
+                .Tool({"make-cus", std::string(KEYIN_SAMPLES) + "/paper-test1.txt",
+                       (folder.Lib() / "P001.cus").string()})
+                .exit_status,
+            0);
+  TypeExactly(args, 1, 3);
+  TypeExactly(args, 2, 3);
+  const struct {
+    const char *id, *TestType, *part;
+    int exit_status;
+  } runs[] = {
+      {"exam-1", "5", "1", 0},   {"exam-2", "05", "2", 0},     {"mock-1", "3", "1", 0},
+      {"mock-2", "3", "2", 0},   {"offline-1", "4", "1", 0},   {"practice-1", "1", "1", 0},
+      {"custom-1", "0", "1", 0}, {"record-test", "7", "1", 0}, {"no-kind", "6", "1", 1},
+  };
+  for (const auto& run : runs) {
+    environment["KEYIN_RUN_ID"] = run.id;
+    EXPECT_EQ(Score(run.TestType, run.part), run.exit_status) << run.id << ": " << err;
+  }
+  environment["KEYIN_RUN_ID"] = "nobody";
+  args.UserID = args.StuName = "";
+  EXPECT_EQ(Score("2", "1"), 0) << err;
+  const std::string time = " keyin-scorer 2024/03/05 09:07:00";
+  const std::string answers = "exam-1" + time + "; exam-2" + time;
+  const std::string keyin = "custom-1" + time + "; mock-1" + time + "; mock-2" + time + "; nobody" +
+                            time + "; offline-1" + time + "; practice-1" + time + "; record-test" +
+                            time;
+  if (folder.OnServer()) {
+    // One database: ids from both in one table, in the order of their texts.
+    EXPECT_EQ(FinishedRuns(folder, true), "custom-1" + time + "; exam-1" + time + "; exam-2" +
+                                              time + "; mock-1" + time + "; mock-2" + time +
+                                              "; nobody" + time + "; offline-1" + time +
+                                              "; practice-1" + time + "; record-test" + time);
+  } else {
+    EXPECT_EQ(FinishedRuns(folder, true), answers);
+    EXPECT_EQ(FinishedRuns(folder, false), keyin);
+  }
+}
+
+// A part rerun under an id whose run stored its result stores nothing and fails, whatever it
+// scored: the rows stay as the first run left them. A mock test's part 1, which adds a row every
+// time, is the case that would double.
+TEST_F(Storage, ARerunUnderAStoredIdStoresNothing) {
+  environment["KEYIN_RUN_ID"] = "room1:seat-15:part-1";
+  for (const Table& table : {kTables[0], kTables[1], kTables[2], kPractice}) {
+    SCOPED_TRACE(table.name);
+    TypeExactly(args, 1, 3);
+    ASSERT_EQ(Score(table.TestType, "1"), 0) << err;
+    const std::string stored = Rows(table, "*");
+    TypeExactly(args, 1, 5);
+    EXPECT_EQ(Score(table.TestType, "1", kLater), 1);
+    EXPECT_EQ(err,
+              "keyin-scorer: run id \"room1:seat-15:part-1\" was stored already "
+              "(keyin-scorer, 2024/03/05 09:07:00): nothing was stored\n");
+    EXPECT_EQ(Rows(table, "*"), stored);
+    const std::unique_ptr<DbConnection> db = Open(table);
+    db->Execute("DELETE FROM FinishedRuns");
+    db->Execute(std::string("DELETE FROM ") + table.name);
+  }
+}
+
+// A database made before the table of finished runs gets it from the first run that stores
+// there, on the files and on a server.
+TEST_F(Storage, TheTableOfFinishedRunsIsAddedWhenMissing) {
+  for (const bool answers : {true, false}) {
+    const std::unique_ptr<DbConnection> db = (answers ? OpenAnswers : OpenKeyin)(folder);
+    if (!db->HasIndex("FinishedRuns_RunId")) continue;  // one database on a server
+    db->Execute("DROP TABLE FinishedRuns");
+  }
+  TypeExactly(args, 1, 3);
+  for (const Table& table : {kTables[0], kTables[1]}) {
+    environment["KEYIN_RUN_ID"] = std::string("made-before-") + table.name;
+    ASSERT_EQ(Score(table.TestType, "1"), 0) << err;
+    EXPECT_TRUE(Contains(FinishedRuns(folder, table.TestType[0] == '5'),
+                         std::string("made-before-") + table.name));
+  }
 }
 
 // One row per test-taker, seat and paper part, the seat compared by its number. At deduction 0

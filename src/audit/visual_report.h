@@ -1,0 +1,27 @@
+// The visual report of a scored part, written by the scoring run itself beside its three reports
+// (KEYIN_VISUAL_REPORT=1), so that a front end need not score the part a second time with
+// `keyin-tool report`, nor read the numbers back from the .TOT text.
+#pragma once
+
+#include <array>
+#include <string>
+
+#include "run/run_params.h"
+#include "scoring/score_answer.h"
+
+namespace keyin {
+
+inline constexpr char kVisualReportVariable[] = "KEYIN_VISUAL_REPORT";
+
+// Whether the run is asked for the visual report: KEYIN_VISUAL_REPORT is "1". Unset, empty or
+// "0" asks for none; any other value throws RunFailure, so that a misspelt request is not taken
+// for no request.
+bool VisualReportAsked();
+
+// Writes `base`.html and `base`.json (VisualReportPathsOf), the page and the JSON that
+// `keyin-tool report` makes of the same argument string, each replaced whole in one step. When
+// one cannot be written, neither is left and FileError propagates. Returns the two paths.
+std::array<std::string, 2> WriteVisualReport(const RunParams& params, const ScoringOutcome& outcome,
+                                             const std::string& base);
+
+}  // namespace keyin
