@@ -6,7 +6,6 @@
 #include <filesystem>
 
 #include "records/results_query.h"
-#include "records/schema.h"
 
 namespace keyin {
 namespace {
@@ -84,17 +83,6 @@ TEST_F(FinishedRunsTest, AMissingDatabaseCannotTell) {
   fs::remove(folder_ / "drive_c/ANS.VOR/ANS.mdb");
   EXPECT_THROW(Stored(RunKind::kExam, "exam-1"), ResultsStoreMissing);
   EXPECT_FALSE(Stored(RunKind::kMockTest, "exam-1"));
-}
-
-// init-db's databases have the table; a server's one database has it once.
-TEST(FinishedRunsSchema, EveryDatabaseHasTheTableAndOneDatabaseHasItOnce) {
-  for (const auto* schema : {&KeyinDatabaseSchema(), &AnswerDatabaseSchema()}) {
-    EXPECT_NE(std::find(schema->begin(), schema->end(), FinishedRunsSchema()[0]), schema->end());
-  }
-  const std::vector<std::string>& one = OneDatabaseSchema();
-  EXPECT_EQ(std::count(one.begin(), one.end(), FinishedRunsSchema()[0]), 1);
-  EXPECT_EQ(one.size(), KeyinDatabaseSchema().size() + AnswerDatabaseSchema().size() -
-                            FinishedRunsSchema().size());
 }
 
 }  // namespace
