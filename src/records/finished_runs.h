@@ -67,10 +67,10 @@ std::unique_ptr<DbConnection> OpenStoreOfRun(const std::string& program_folder, 
 // Whether a run of the kind under the id stored its result: true once its id is recorded (a run
 // recorded it in the same transaction as its result), false when no run of that id has stored
 // one (it failed, it was killed before its result was committed, or it has not run). Kinds that
-// store no row (0, 7) count as stored once they reached their end. The program folder is
-// KEYIN_HOME's, and KEYIN_DATABASE_URL chooses the store, as for every run. Throws
-// ResultsStoreMissing and DatabaseError as OpenStoreOfRun does, or DatabaseError when the
-// database cannot be read: then it cannot tell.
+// store no row (0, 7) count as stored once they reached their end. `program_folder` is the one
+// the scorer ran with (its KEYIN_HOME), and KEYIN_DATABASE_URL in this process chooses the
+// store, as it does for the scorer. Throws ResultsStoreMissing and DatabaseError as
+// OpenStoreOfRun does, or DatabaseError when the database cannot be read: then it cannot tell.
 //
 //   if (!RunWasStored(home, RunKind::kMockTest, job_id)) rerun the part under job_id
 bool RunWasStored(const std::string& program_folder, RunKind kind, std::string_view run_id);
