@@ -9,7 +9,8 @@ packages=(
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
-  libcpp-httplib-dev libssl-dev openssl
+  libboost-dev libssl-dev openssl
+  libcpp-httplib-dev
   chromium chromium-driver python3-selenium fonts-noto-cjk
   "$@"
 )
