@@ -1,17 +1,17 @@
 #include "server/http_api.h"
 
-#include <httplib.h>
-
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <mutex>
 #include <sstream>
+#include <vector>
 
 #include "platform/database.h"
-#include "platform/socket_options.h"
+#include "platform/http_server.h"
+#include "platform/message_box.h"
 #include "platform/system_services.h"
+#include "server/multipart.h"
 
 namespace keyin::server {
 
@@ -48,6 +48,7 @@ namespace {
 constexpr char kCandidateCookie[] = "keyin_seat";
 constexpr char kProctorCookie[] = "keyin_proctor";
 constexpr std::int64_t kProctorSessionMs = 12LL * 3600 * 1000;
+constexpr char kInternalError[] = "伺服器內部錯誤，請通知監考老師";
 
 // Pages and API: scripts only from the server's own files, nothing inline, nothing external.
 constexpr char kPagePolicy[] =
@@ -93,17 +94,23 @@ std::map<std::string, WebFile> LoadWebFiles(const std::string& folder) {
   return files;
 }
 
-void SendJson(httplib::Response& res, int status, const json& body) {
+void SendJson(http::Response& res, int status, const json& body) {
   res.status = status;
-  res.set_content(body.dump(), "application/json; charset=utf-8");
+  res.SetHeader("Content-Type", "application/json; charset=utf-8");
+  res.body = body.dump();
 }
 
-void SendError(httplib::Response& res, int status, const std::string& message) {
+void SendError(http::Response& res, int status, const std::string& message) {
   SendJson(res, status, {{"error", message}});
 }
 
+void SendHtml(http::Response& res, std::string page) {
+  res.SetHeader("Content-Type", "text/html; charset=utf-8");
+  res.body = std::move(page);
+}
+
 // The request's JSON object; throws RoomError 400 for anything else.
-json BodyObject(const httplib::Request& req) {
+json BodyObject(const http::Request& req) {
   json body = json::parse(req.body, nullptr, false);
   if (body.is_discarded() || !body.is_object()) {
     throw RoomError(400, "請求內容必須是 JSON 物件");
@@ -131,28 +138,122 @@ int PartField(const json& body) {
   return static_cast<int>(part);
 }
 
-}  // namespace
+// A part named in a path: "1" or "2", else there is no such page.
+int PartOfPath(const std::string& segment) {
+  if (segment != "1" && segment != "2") throw RoomError(404, "找不到這一頁");
+  return segment[0] - '0';
+}
 
-// The listening socket is the library's; these give it a longer queue once it listens.
-class PlainServer : public httplib::Server {
+// The protections every answer carries, the server's own refusals included.
+void Protect(const std::string& path, http::Response& res) {
+  if (!res.HasHeader("Content-Security-Policy")) {
+    res.SetHeader("Content-Security-Policy", kPagePolicy);
+  }
+  res.SetHeader("X-Content-Type-Options", "nosniff");
+  res.SetHeader("Referrer-Policy", "no-referrer");
+  res.SetHeader("X-Frame-Options", "SAMEORIGIN");
+  if (path.starts_with("/api/")) res.SetHeader("Cache-Control", "no-store");
+}
+
+// What the server says when it refuses a request before any route sees it.
+http::Response RefusalPage(int status) {
+  http::Response res;
+  switch (status) {
+    case 400:
+      SendError(res, 400, "請求格式不正確");
+      break;
+    case 413:
+      SendError(res, 413, "請求內容太大");
+      break;
+    case 431:
+      SendError(res, 431, "請求標頭太大");
+      break;
+    case 500:
+      SendError(res, 500, kInternalError);
+      break;
+    case 503:
+      SendError(res, 503, "連線太多，請稍候再試");
+      break;
+    default:
+      SendError(res, status, "無法處理這個請求");
+  }
+  Protect("/api/", res);
+  return res;
+}
+
+// Routes by method and path. A pattern's segments are literal, or {name}: one segment, not empty,
+// handed to the route in the order of the pattern. HEAD is answered by the GET route.
+class Router {
  public:
-  int ListeningSocket() const { return svr_sock_; }
+  using Route = std::function<void(const http::Request&, http::Response&,
+                                   const std::vector<std::string>& parameters)>;
+
+  void Add(std::string method, std::string_view pattern, Route route) {
+    entries_.push_back({std::move(method), Segments(pattern), std::move(route)});
+  }
+
+  // False when no route takes the request.
+  bool Dispatch(const http::Request& req, http::Response& res) const {
+    const std::string method = req.method == "HEAD" ? "GET" : req.method;
+    const std::vector<std::string> segments = Segments(req.path);
+    std::vector<std::string> parameters;
+    for (const Entry& entry : entries_) {
+      if (entry.method == method && Matches(entry.segments, segments, parameters)) {
+        entry.route(req, res, parameters);
+        return true;
+      }
+    }
+    return false;
+  }
+
+ private:
+  struct Entry {
+    std::string method;
+    std::vector<std::string> segments;
+    Route route;
+  };
+
+  static std::vector<std::string> Segments(std::string_view path) {
+    std::vector<std::string> segments;
+    if (path.starts_with('/')) path.remove_prefix(1);
+    for (;;) {
+      const std::size_t slash = path.find('/');
+      segments.emplace_back(path.substr(0, slash));
+      if (slash == std::string_view::npos) return segments;
+      path.remove_prefix(slash + 1);
+    }
+  }
+
+  static bool Matches(const std::vector<std::string>& pattern,
+                      const std::vector<std::string>& segments,
+                      std::vector<std::string>& parameters) {
+    if (pattern.size() != segments.size()) return false;
+    parameters.clear();
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+      if (pattern[i].starts_with('{')) {
+        if (segments[i].empty()) return false;
+        parameters.push_back(segments[i]);
+      } else if (pattern[i] != segments[i]) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  std::vector<Entry> entries_;
 };
-class TlsServer : public httplib::SSLServer {
- public:
-  using httplib::SSLServer::SSLServer;
-  int ListeningSocket() const { return svr_sock_; }
-};
+
+}  // namespace
 
 struct HttpFrontEnd::State {
   ExamRoom& room;
   FrontEndOptions options;
-  std::unique_ptr<httplib::Server> server;
-  std::function<int()> listening_socket;
   std::map<std::string, WebFile> files;
   bool secure = false;
+  Router router;
   std::mutex sessions_mutex;
   std::map<std::string, std::int64_t> proctor_sessions;  // token -> expiry
+  std::unique_ptr<http::Server> server;                  // last: it calls on everything above
 
   State(ExamRoom& exam_room, FrontEndOptions front_end_options)
       : room(exam_room), options(std::move(front_end_options)) {}
@@ -164,21 +265,20 @@ struct HttpFrontEnd::State {
     return cookie;
   }
 
-  std::optional<std::string> CandidateSeat(const httplib::Request& req) {
-    std::optional<std::string> token =
-        CookieValue(req.get_header_value("Cookie"), kCandidateCookie);
+  std::optional<std::string> CandidateSeat(const http::Request& req) {
+    std::optional<std::string> token = CookieValue(req.HeaderValue("Cookie"), kCandidateCookie);
     if (!token || token->empty()) return std::nullopt;
     return room.SeatOfToken(*token);
   }
 
-  std::string RequireCandidate(const httplib::Request& req) {
+  std::string RequireCandidate(const http::Request& req) {
     std::optional<std::string> seat = CandidateSeat(req);
     if (!seat) throw RoomError(401, "請先用考生編號登入");
     return *seat;
   }
 
-  bool IsProctor(const httplib::Request& req) {
-    std::optional<std::string> token = CookieValue(req.get_header_value("Cookie"), kProctorCookie);
+  bool IsProctor(const http::Request& req) {
+    std::optional<std::string> token = CookieValue(req.HeaderValue("Cookie"), kProctorCookie);
     if (!token) return false;
     std::lock_guard lock(sessions_mutex);
     auto found = proctor_sessions.find(*token);
@@ -190,243 +290,224 @@ struct HttpFrontEnd::State {
     return true;
   }
 
-  void RequireProctor(const httplib::Request& req) {
+  void RequireProctor(const http::Request& req) {
     if (!IsProctor(req)) throw RoomError(401, "請先以監考密碼登入");
   }
 
-  // Runs a route, turning refusals into their status and message.
-  httplib::Server::Handler Route(
-      std::function<void(const httplib::Request&, httplib::Response&)> f) {
-    return [f = std::move(f)](const httplib::Request& req, httplib::Response& res) {
-      try {
-        f(req, res);
-      } catch (const RoomError& refusal) {
-        SendError(res, refusal.Status(), refusal.what());
-      } catch (const SittingError& refusal) {
-        SendError(res, 400, refusal.what());
-      } catch (const DatabaseError& failure) {
-        SendError(res, 503, std::string("無法讀取成績資料庫：") + failure.what());
-      } catch (const std::exception& failure) {
-        SendError(res, 500, std::string("伺服器內部錯誤：") + failure.what());
-      }
-    };
+  void Log(std::string_view line) const {
+    if (options.log) {
+      options.log(line);
+    } else {
+      ReportFailureLine("keyin-server", line);
+    }
+  }
+
+  // Adds a route whose refusals become their status and message. A failure nobody foresaw is a
+  // 500 with a plain message for the person; its details, which may name files, go to the log.
+  void Add(std::string method, std::string_view pattern, Router::Route route) {
+    router.Add(std::move(method), pattern,
+               [this, route = std::move(route)](const http::Request& req, http::Response& res,
+                                                const std::vector<std::string>& parameters) {
+                 try {
+                   route(req, res, parameters);
+                 } catch (const RoomError& refusal) {
+                   SendError(res, refusal.Status(), refusal.what());
+                 } catch (const SittingError& refusal) {
+                   SendError(res, 400, refusal.what());
+                 } catch (const DatabaseError& failure) {
+                   SendError(res, 503, std::string("無法讀取成績資料庫：") + failure.what());
+                 } catch (const std::exception& failure) {
+                   Log(req.method + " " + req.path + ": " + failure.what());
+                   SendError(res, 500, kInternalError);
+                 }
+               });
   }
 
   void AddRoutes();
+  void Handle(const http::Request& req, http::Response& res);
 };
 
 void HttpFrontEnd::State::AddRoutes() {
-  httplib::Server& s = *server;
+  using Parameters = std::vector<std::string>;
 
   // Candidate.
-  s.Post("/api/candidate/sign-in", Route([this](const auto& req, auto& res) {
-           const json body = BodyObject(req);
-           const std::string user_id = StringField(body, "UserID");
-           if (!IsSafeName(user_id, 20)) {
-             throw RoomError(400, "考生編號只含英文字母、數字、- 或 _");
-           }
-           const std::string token = room.SignIn(user_id);
-           res.set_header("Set-Cookie", SessionCookie(kCandidateCookie, token));
-           SendJson(res, 200, room.CandidateState(*room.SeatOfToken(token)));
-         }));
-  s.Post("/api/candidate/sign-out", Route([this](const auto&, auto& res) {
-           res.set_header("Set-Cookie", SessionCookie(kCandidateCookie, "", true));
-           SendJson(res, 200, json::object());
-         }));
-  s.Get("/api/candidate/state", Route([this](const auto& req, auto& res) {
-          SendJson(res, 200, room.CandidateState(RequireCandidate(req)));
-        }));
-  s.Post("/api/candidate/method", Route([this](const auto& req, auto& res) {
-           const std::string seat = RequireCandidate(req);
-           const json body = BodyObject(req);
-           SendJson(res, 200, room.ChooseMethod(seat, StringField(body, "method")));
-         }));
-  s.Post("/api/candidate/start", Route([this](const auto& req, auto& res) {
-           const std::string seat = RequireCandidate(req);
-           const json body = BodyObject(req);
-           SendJson(res, 200, room.StartPart(seat, PartField(body)));
-         }));
-  s.Put("/api/candidate/draft", Route([this](const auto& req, auto& res) {
-          const std::string seat = RequireCandidate(req);
-          const json body = BodyObject(req);
-          SendJson(res, 200, room.SaveDraft(seat, PartField(body), StringField(body, "text")));
-        }));
-  s.Post("/api/candidate/submit", Route([this](const auto& req, auto& res) {
-           const std::string seat = RequireCandidate(req);
-           const json body = BodyObject(req);
-           std::optional<std::string> text;
-           if (body.contains("text")) text = StringField(body, "text");
-           SendJson(res, 200, room.Submit(seat, PartField(body), text));
-         }));
-  s.Get(R"(/api/candidate/report/([12]))", Route([this](const auto& req, auto& res) {
-          const std::string seat = RequireCandidate(req);
-          res.set_content(room.Report(seat, std::stoi(req.matches[1]), false),
-                          "text/html; charset=utf-8");
-          res.set_header("Content-Security-Policy", kReportPolicy);
-        }));
+  Add("POST", "/api/candidate/sign-in", [this](const auto& req, auto& res, const Parameters&) {
+    const json body = BodyObject(req);
+    const std::string user_id = StringField(body, "UserID");
+    if (!IsSafeName(user_id, 20)) throw RoomError(400, "考生編號只含英文字母、數字、- 或 _");
+    const std::string token = room.SignIn(user_id);
+    res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, token));
+    SendJson(res, 200, room.CandidateState(*room.SeatOfToken(token)));
+  });
+  Add("POST", "/api/candidate/sign-out", [this](const auto&, auto& res, const Parameters&) {
+    res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, "", true));
+    SendJson(res, 200, json::object());
+  });
+  Add("GET", "/api/candidate/state", [this](const auto& req, auto& res, const Parameters&) {
+    SendJson(res, 200, room.CandidateState(RequireCandidate(req)));
+  });
+  Add("POST", "/api/candidate/method", [this](const auto& req, auto& res, const Parameters&) {
+    const std::string seat = RequireCandidate(req);
+    const json body = BodyObject(req);
+    SendJson(res, 200, room.ChooseMethod(seat, StringField(body, "method")));
+  });
+  Add("POST", "/api/candidate/start", [this](const auto& req, auto& res, const Parameters&) {
+    const std::string seat = RequireCandidate(req);
+    const json body = BodyObject(req);
+    SendJson(res, 200, room.StartPart(seat, PartField(body)));
+  });
+  Add("PUT", "/api/candidate/draft", [this](const auto& req, auto& res, const Parameters&) {
+    const std::string seat = RequireCandidate(req);
+    const json body = BodyObject(req);
+    SendJson(res, 200, room.SaveDraft(seat, PartField(body), StringField(body, "text")));
+  });
+  Add("POST", "/api/candidate/submit", [this](const auto& req, auto& res, const Parameters&) {
+    const std::string seat = RequireCandidate(req);
+    const json body = BodyObject(req);
+    std::optional<std::string> text;
+    if (body.contains("text")) text = StringField(body, "text");
+    SendJson(res, 200, room.Submit(seat, PartField(body), text));
+  });
+  Add("GET", "/api/candidate/report/{part}",
+      [this](const auto& req, auto& res, const Parameters& path) {
+        const int part = PartOfPath(path[0]);
+        const std::string seat = RequireCandidate(req);
+        SendHtml(res, room.Report(seat, part, false));
+        res.SetHeader("Content-Security-Policy", kReportPolicy);
+      });
 
   // Proctor.
-  s.Post("/api/proctor/sign-in", Route([this](const auto& req, auto& res) {
-           const json body = BodyObject(req);
-           if (!ConstantTimeEquals(StringField(body, "password"), options.proctor_password)) {
-             throw RoomError(401, "監考密碼不對，請再試一次");
-           }
-           const std::string token = RandomHex(24);
-           {
-             std::lock_guard lock(sessions_mutex);
-             proctor_sessions[token] = UnixMillisNow() + kProctorSessionMs;
-           }
-           res.set_header("Set-Cookie", SessionCookie(kProctorCookie, token));
-           SendJson(res, 200, room.SittingInfo());
-         }));
-  s.Post("/api/proctor/sign-out", Route([this](const auto& req, auto& res) {
-           if (auto token = CookieValue(req.get_header_value("Cookie"), kProctorCookie)) {
-             std::lock_guard lock(sessions_mutex);
-             proctor_sessions.erase(*token);
-           }
-           res.set_header("Set-Cookie", SessionCookie(kProctorCookie, "", true));
-           SendJson(res, 200, json::object());
-         }));
-  s.Get("/api/sitting", Route([this](const auto& req, auto& res) {
-          RequireProctor(req);
-          SendJson(res, 200, room.SittingInfo());
-        }));
-  s.Post(
-      "/api/sitting", Route([this](const auto& req, auto& res) {
-        RequireProctor(req);
-        if (!req.is_multipart_form_data() || !req.has_file("sitting") || !req.has_file("roster")) {
-          throw RoomError(400, "請以 multipart/form-data 送出 sitting（JSON）與 roster（CSV 檔）");
-        }
-        const json sitting_json =
-            json::parse(req.get_file_value("sitting").content, nullptr, false);
-        if (sitting_json.is_discarded()) throw RoomError(400, "場次設定不是正確的 JSON");
-        const Sitting sitting = SittingFromJson(sitting_json);
-        std::vector<Candidate> roster = ParseRoster(req.get_file_value("roster").content);
-        room.OpenSitting(sitting, std::move(roster));
-        SendJson(res, 200, room.SittingInfo());
-      }));
-  s.Post("/api/sitting/end", Route([this](const auto& req, auto& res) {
-           RequireProctor(req);
-           SendJson(res, 200, room.EndSitting());
-         }));
-  s.Get("/api/board", Route([this](const auto& req, auto& res) {
-          RequireProctor(req);
-          SendJson(res, 200, room.Board());
-        }));
-  s.Get(R"(/api/seats/([^/]+))", Route([this](const auto& req, auto& res) {
-          RequireProctor(req);
-          SendJson(res, 200, room.SeatDetail(req.matches[1]));
-        }));
-  s.Post(R"(/api/seats/([^/]+)/add-time)", Route([this](const auto& req, auto& res) {
-           RequireProctor(req);
-           const json body = BodyObject(req);
-           SendJson(res, 200, room.AddTime(req.matches[1], IntegerField(body, "seconds")));
-         }));
-  s.Get(R"(/api/seats/([^/]+)/report/([12]))", Route([this](const auto& req, auto& res) {
-          RequireProctor(req);
-          res.set_content(room.Report(req.matches[1], std::stoi(req.matches[2]), true),
-                          "text/html; charset=utf-8");
-          res.set_header("Content-Security-Policy", kReportPolicy);
-        }));
-  s.Get("/api/results", Route([this](const auto& req, auto& res) {
-          RequireProctor(req);
-          const StoredResults results = room.Results();
-          SendJson(res, 200,
-                   {{"table", results.table},
-                    {"columns", results.columns},
-                    {"rows", results.rows},
-                    {"board", room.Board()}});
-        }));
-  s.Get("/api/results.csv", Route([this](const auto& req, auto& res) {
-          RequireProctor(req);
-          const StoredResults results = room.Results();
-          res.set_header("Content-Disposition", "attachment; filename=\"results.csv\"");
-          res.set_content(ResultsCsv(results), "text/csv; charset=utf-8");
-        }));
-
-  // Pages: only the files of the web folder.
-  s.Get(R"(/.*)", [this](const httplib::Request& req, httplib::Response& res) {
-    std::string path = req.path;
-    if (path.ends_with('/')) path += "index.html";
-    auto found = files.find(path);
-    if (found == files.end() || path.starts_with("/api/")) {
-      SendError(res, 404, "找不到這一頁");
-      return;
+  Add("POST", "/api/proctor/sign-in", [this](const auto& req, auto& res, const Parameters&) {
+    const json body = BodyObject(req);
+    if (!ConstantTimeEquals(StringField(body, "password"), options.proctor_password)) {
+      throw RoomError(401, "監考密碼不對，請再試一次");
     }
-    res.set_content(found->second.content, found->second.type);
+    const std::string token = RandomHex(24);
+    {
+      std::lock_guard lock(sessions_mutex);
+      proctor_sessions[token] = UnixMillisNow() + kProctorSessionMs;
+    }
+    res.SetHeader("Set-Cookie", SessionCookie(kProctorCookie, token));
+    SendJson(res, 200, room.SittingInfo());
   });
+  Add("POST", "/api/proctor/sign-out", [this](const auto& req, auto& res, const Parameters&) {
+    if (auto token = CookieValue(req.HeaderValue("Cookie"), kProctorCookie)) {
+      std::lock_guard lock(sessions_mutex);
+      proctor_sessions.erase(*token);
+    }
+    res.SetHeader("Set-Cookie", SessionCookie(kProctorCookie, "", true));
+    SendJson(res, 200, json::object());
+  });
+  Add("GET", "/api/sitting", [this](const auto& req, auto& res, const Parameters&) {
+    RequireProctor(req);
+    SendJson(res, 200, room.SittingInfo());
+  });
+  Add("POST", "/api/sitting", [this](const auto& req, auto& res, const Parameters&) {
+    RequireProctor(req);
+    const auto form = ParseMultipartForm(req.HeaderValue("Content-Type"), req.body);
+    const FormPart* sitting_part = form ? FindFormPart(*form, "sitting") : nullptr;
+    const FormPart* roster_part = form ? FindFormPart(*form, "roster") : nullptr;
+    if (!sitting_part || !roster_part) {
+      throw RoomError(400, "請以 multipart/form-data 送出 sitting（JSON）與 roster（CSV 檔）");
+    }
+    const json sitting_json = json::parse(sitting_part->content, nullptr, false);
+    if (sitting_json.is_discarded()) throw RoomError(400, "場次設定不是正確的 JSON");
+    const Sitting sitting = SittingFromJson(sitting_json);
+    std::vector<Candidate> roster = ParseRoster(roster_part->content);
+    room.OpenSitting(sitting, std::move(roster));
+    SendJson(res, 200, room.SittingInfo());
+  });
+  Add("POST", "/api/sitting/end", [this](const auto& req, auto& res, const Parameters&) {
+    RequireProctor(req);
+    SendJson(res, 200, room.EndSitting());
+  });
+  Add("GET", "/api/board", [this](const auto& req, auto& res, const Parameters&) {
+    RequireProctor(req);
+    SendJson(res, 200, room.Board());
+  });
+  Add("GET", "/api/seats/{SeatNo}", [this](const auto& req, auto& res, const Parameters& path) {
+    RequireProctor(req);
+    SendJson(res, 200, room.SeatDetail(path[0]));
+  });
+  Add("POST", "/api/seats/{SeatNo}/add-time",
+      [this](const auto& req, auto& res, const Parameters& path) {
+        RequireProctor(req);
+        const json body = BodyObject(req);
+        SendJson(res, 200, room.AddTime(path[0], IntegerField(body, "seconds")));
+      });
+  Add("GET", "/api/seats/{SeatNo}/report/{part}",
+      [this](const auto& req, auto& res, const Parameters& path) {
+        const int part = PartOfPath(path[1]);
+        RequireProctor(req);
+        SendHtml(res, room.Report(path[0], part, true));
+        res.SetHeader("Content-Security-Policy", kReportPolicy);
+      });
+  Add("GET", "/api/results", [this](const auto& req, auto& res, const Parameters&) {
+    RequireProctor(req);
+    const StoredResults results = room.Results();
+    SendJson(res, 200,
+             {{"table", results.table},
+              {"columns", results.columns},
+              {"rows", results.rows},
+              {"board", room.Board()}});
+  });
+  Add("GET", "/api/results.csv", [this](const auto& req, auto& res, const Parameters&) {
+    RequireProctor(req);
+    const StoredResults results = room.Results();
+    res.SetHeader("Content-Disposition", "attachment; filename=\"results.csv\"");
+    res.SetHeader("Content-Type", "text/csv; charset=utf-8");
+    res.body = ResultsCsv(results);
+  });
+}
+
+void HttpFrontEnd::State::Handle(const http::Request& req, http::Response& res) {
+  if (!router.Dispatch(req, res)) {
+    if (req.method == "GET" || req.method == "HEAD") {
+      // Pages: only the files of the web folder.
+      std::string path = req.path;
+      if (path.ends_with('/')) path += "index.html";
+      auto found = files.find(path);
+      if (found == files.end() || path.starts_with("/api/")) {
+        SendError(res, 404, "找不到這一頁");
+      } else {
+        res.SetHeader("Content-Type", found->second.type);
+        res.body = found->second.content;
+      }
+    } else {
+      SendError(res, 404, "無法處理這個請求");
+    }
+  }
+  Protect(req.path, res);
 }
 
 HttpFrontEnd::HttpFrontEnd(ExamRoom& room, FrontEndOptions options)
     : state_(std::make_unique<State>(room, std::move(options))) {
   State& state = *state_;
   state.files = LoadWebFiles(state.options.web_folder);
-  if (!state.options.tls_certificate.empty()) {
-    auto server = std::make_unique<TlsServer>(state.options.tls_certificate.c_str(),
-                                              state.options.tls_key.c_str());
-    if (!server->is_valid()) {
-      throw std::runtime_error("cannot use the TLS certificate " + state.options.tls_certificate +
-                               " with the key " + state.options.tls_key);
-    }
-    TlsServer* tls = server.get();
-    state.listening_socket = [tls] { return tls->ListeningSocket(); };
-    state.server = std::move(server);
-    state.secure = true;
-  } else {
-    auto server = std::make_unique<PlainServer>();
-    PlainServer* plain = server.get();
-    state.listening_socket = [plain] { return plain->ListeningSocket(); };
-    state.server = std::move(server);
-  }
-  httplib::Server& s = *state.server;
-  const int threads = state.options.threads;
-  s.new_task_queue = [threads] { return new httplib::ThreadPool(static_cast<size_t>(threads)); };
-  s.set_payload_max_length(state.options.body_limit);
-  s.set_keep_alive_timeout(2);
-  s.set_keep_alive_max_count(1000);
-  s.set_socket_options([](socket_t socket) {
-    httplib::default_socket_options(socket);
-    SetCloseOnExec(socket);  // the scorer must not inherit the listening socket
-  });
-  s.set_error_handler([](const httplib::Request&, httplib::Response& res) {
-    if (!res.body.empty()) return;
-    if (res.status == 413) {
-      SendError(res, 413, "請求內容太大");
-    } else if (res.status == 400) {
-      SendError(res, 400, "請求格式不正確");
-    } else {
-      SendError(res, res.status, "無法處理這個請求");
-    }
-  });
-  s.set_post_routing_handler([](const httplib::Request& req, httplib::Response& res) {
-    if (!res.has_header("Content-Security-Policy")) {
-      res.set_header("Content-Security-Policy", kPagePolicy);
-    }
-    res.set_header("X-Content-Type-Options", "nosniff");
-    res.set_header("Referrer-Policy", "no-referrer");
-    res.set_header("X-Frame-Options", "SAMEORIGIN");
-    if (req.path.starts_with("/api/")) res.set_header("Cache-Control", "no-store");
-  });
+  state.secure = !state.options.tls_certificate.empty();
   state.AddRoutes();
+
+  http::ServerOptions server;
+  server.body_limit = state.options.body_limit;
+  server.connections_per_address = state.options.connections_per_address;
+  server.worker_threads = state.options.worker_threads;
+  server.tls_certificate = state.options.tls_certificate;
+  server.tls_key = state.options.tls_key;
+  server.error_page = RefusalPage;
+  server.log = [&state](std::string_view line) { state.Log(line); };
+  state.server = std::make_unique<http::Server>(
+      [&state](const http::Request& req, http::Response& res) { state.Handle(req, res); },
+      std::move(server));
 }
 
 HttpFrontEnd::~HttpFrontEnd() = default;
 
 std::optional<int> HttpFrontEnd::Bind(const std::string& host, int port) {
-  httplib::Server& s = *state_->server;
-  int bound = port;
-  if (port == 0) {
-    bound = s.bind_to_any_port(host);
-    if (bound <= 0) return std::nullopt;
-  } else if (!s.bind_to_port(host, port)) {
-    return std::nullopt;
-  }
-  SetListenBacklog(state_->listening_socket(), 1024);
-  return bound;
+  return state_->server->Bind(host, port);
 }
 
-bool HttpFrontEnd::Serve() { return state_->server->listen_after_bind(); }
+bool HttpFrontEnd::Serve() { return state_->server->Serve(); }
 
-void HttpFrontEnd::Stop() { state_->server->stop(); }
+void HttpFrontEnd::Stop() { state_->server->Stop(); }
 
 }  // namespace keyin::server

@@ -3,15 +3,13 @@
 // request's shape, call the room, and turn its answer or refusal into a response.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "server/exam_room.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace keyin::server {
 
@@ -21,12 +19,18 @@ struct FrontEndOptions {
   std::string tls_certificate;  // both empty: plain HTTP
   std::string tls_key;
   std::size_t body_limit = 1 << 20;  // larger requests get 413
-  int threads = 128;
+  // One classroom behind NAT comes from one address: it needs more.
+  std::size_t connections_per_address = 64;
+  int worker_threads = 32;  // requests answered at the same time
+  // Where the details of a failure go (a 500's cause, refused connections), one line at a time.
+  // Default: standard error, "keyin-server: <line>".
+  std::function<void(std::string_view line)> log;
 };
 
 class HttpFrontEnd {
  public:
-  // Throws std::runtime_error when the pages cannot be read or TLS cannot be set up.
+  // Throws std::runtime_error when the pages cannot be read or TLS cannot be set up (naming the
+  // files).
   HttpFrontEnd(ExamRoom& room, FrontEndOptions options);
   ~HttpFrontEnd();
   HttpFrontEnd(const HttpFrontEnd&) = delete;
@@ -34,8 +38,9 @@ class HttpFrontEnd {
 
   // Binds; port 0 picks a free one. Returns the port, or nothing when it cannot bind.
   std::optional<int> Bind(const std::string& host, int port);
-  // Serves until Stop(); returns false when serving failed.
+  // Serves until Stop(); returns false when serving failed (not bound).
   bool Serve();
+  // Thread-safe and sticky: a Stop() before Serve() makes Serve() return at once.
   void Stop();
 
  private:

@@ -11,7 +11,8 @@
 #include <sstream>
 #include <thread>
 
-#include "platform/child_process.h"
+#include "platform/file_lock.h"
+#include "platform/file_system.h"
 #include "platform/paths.h"
 #include "server/exam_room.h"
 #include "server/http_api.h"
@@ -34,12 +35,23 @@ int Fail(const std::string& message, int status = 1) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Before any thread starts (the room's, the server's): every thread blocks the signals that
+  // stop the server, and one thread waits for them, whenever they come. A broken pipe to a
+  // browser or a child must not end the server.
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  ::signal(SIGPIPE, SIG_IGN);
+
   CLI::App app{
       "keyin-server: the exam room in the browser (candidate pages at /, proctor at "
       "/proctor/). The proctor password comes from KEYIN_PROCTOR_PASSWORD."};
   std::string listen = "127.0.0.1:8080", tls_cert, tls_key, sitting_file, roster_file, state;
   std::string web;
   int workers = 2;
+  std::size_t connections_per_address = 64;
   app.add_option("--listen", listen,
                  "ADDR:PORT to listen on; 0.0.0.0:PORT serves the whole network, port 0 picks a "
                  "free port")
@@ -59,6 +71,11 @@ int main(int argc, char** argv) {
   app.add_option("--workers", workers, "Scoring runs at the same time")
       ->capture_default_str()
       ->check(CLI::Range(1, 16));
+  app.add_option("--connections-per-address", connections_per_address,
+                 "Connections one address may hold open; a room behind NAT comes from one "
+                 "address and needs about 6 per candidate")
+      ->capture_default_str()
+      ->check(CLI::Range(1, 100000));
   CLI11_PARSE(app, argc, argv);
 
   const char* password = std::getenv("KEYIN_PROCTOR_PASSWORD");
@@ -83,21 +100,20 @@ int main(int argc, char** argv) {
   }
   const std::string host = listen.substr(0, colon);
 
-  // Scoring runs are children: a broken pipe to a browser must not end the server, and the
-  // signals that stop it are taken by one thread.
-  ::signal(SIGPIPE, SIG_IGN);
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-
   try {
     const std::string program_folder = keyin::ProgramFolder();
     const std::string executables = keyin::ExecutableFolder();
     keyin::server::RoomConfig config;
     config.program_folder = program_folder;
     config.state_folder = state.empty() ? program_folder + "/exam-room" : state;
+    // One server per state folder: two would each write the seats' files over the other's.
+    keyin::CreateFolders(config.state_folder);
+    const std::optional<keyin::FileLock> lock =
+        keyin::FileLock::TryTake(config.state_folder + "/server.lock");
+    if (!lock) {
+      return Fail("another keyin-server is using the state folder " + config.state_folder +
+                  "; stop it, or give this one another --state");
+    }
     config.scorer = executables + "/keyin-scorer";
     config.tool = executables + "/keyin-tool";
     config.scoring_workers = workers;
@@ -113,10 +129,12 @@ int main(int argc, char** argv) {
     options.web_folder = web.empty() ? executables + "/web" : web;
     options.tls_certificate = tls_cert;
     options.tls_key = tls_key;
+    options.connections_per_address = connections_per_address;
     keyin::server::HttpFrontEnd front_end(room, options);
     const std::optional<int> bound = front_end.Bind(host, port);
     if (!bound) return Fail("cannot listen on " + listen);
 
+    // A stop is kept even before Serve(), so the addresses are printed once this thread runs.
     std::thread stopper([&] {
       int signal = 0;
       sigwait(&stop_signals, &signal);

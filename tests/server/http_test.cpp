@@ -1,9 +1,11 @@
 // The HTTP API of keyin-server as a client sees it: the real executable in a temporary program
 // folder, with the sample paper, answering bad and good requests.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <httplib.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -12,6 +14,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <optional>
 #include <sstream>
 #include <thread>
 
@@ -53,11 +56,34 @@ bool HasInlineScript(const std::string& html) {
 
 int Shell(const std::string& command) { return std::system(command.c_str()); }
 
+// Waits for the process to end, at most `limit`; one still running then is killed. Its wait
+// status, or nothing when it had to be killed.
+std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > deadline) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return status;
+}
+
+std::string ServerEnvironment(const fs::path& root) {
+  return "KEYIN_HOME=" + root.string() + " KEYIN_PROCTOR_PASSWORD=" + kPassword + " ";
+}
+
 // A program folder with the databases and the sample paper, and keyin-server serving a sitting
 // of it on a free loopback port.
 class ServerTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The server closes a connection whose request it refuses before reading it all; the client
+    // library writes without MSG_NOSIGNAL.
+    ::signal(SIGPIPE, SIG_IGN);
     std::string pattern = (fs::temp_directory_path() / "keyin-http.XXXXXX").string();
     root_ = ::mkdtemp(pattern.data());
     const std::string env = "KEYIN_HOME=" + root_.string() + " ";
@@ -103,9 +129,13 @@ class ServerTest : public ::testing::Test {
     argv.push_back(nullptr);
     int out[2];
     ASSERT_EQ(::pipe(out), 0);
+    const int err = ::open((root_ / "server.err").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
+    ASSERT_GE(err, 0);
     pid_ = ::fork();
     if (pid_ == 0) {
+      ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test that dies leaves no server behind
       ::dup2(out[1], 1);
+      ::dup2(err, 2);
       ::close(out[0]);
       ::setenv("KEYIN_HOME", root_.c_str(), 1);
       ::setenv("KEYIN_PROCTOR_PASSWORD", kPassword, 1);
@@ -113,6 +143,7 @@ class ServerTest : public ::testing::Test {
       ::_exit(127);
     }
     ::close(out[1]);
+    ::close(err);
     std::string first;
     char c;
     while (::read(out[0], &c, 1) == 1 && c != '\n') first += c;
@@ -125,11 +156,21 @@ class ServerTest : public ::testing::Test {
   void Stop() {
     if (pid_ <= 0) return;
     ::kill(pid_, SIGTERM);
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
+    const std::optional<int> status = WaitForExit(pid_, std::chrono::seconds(20));
     pid_ = -1;
+    ASSERT_TRUE(status) << "the server ignored SIGTERM";
     // An orderly stop ends with 0; a sanitizer's report at exit would not.
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "status " << *status;
+  }
+
+  // Another keyin-server beside the test's, given 20 s to refuse; its exit status and what it
+  // wrote to standard error.
+  std::pair<int, std::string> RunAnotherServer(const std::string& options) {
+    const fs::path err = root_ / "another.err";
+    const int status =
+        Shell("timeout 20 env " + ServerEnvironment(root_) + KEYIN_BIN "/keyin-server " + options +
+              " >/dev/null 2>" + err.string());
+    return {WEXITSTATUS(status), ReadFile(err)};
   }
 
   httplib::Client Client() const {
@@ -393,6 +434,62 @@ TEST_F(ServerTest, ServesHttpsWithSecureCookiesWhenGivenACertificate) {
   // Plain HTTP on the same port gets no page.
   auto plain = Client().Get("/");
   EXPECT_TRUE(!plain || plain->status != 200);
+}
+
+// A stop signal that comes as soon as the server names its address, before it serves, stops it.
+TEST_F(ServerTest, StopsOnSigtermSentAsSoonAsItPrintsItsAddress) {
+  Stop();
+  for (int i = 0; i < 20; ++i) {
+    Start();
+    ::kill(pid_, SIGTERM);
+    const std::optional<int> status = WaitForExit(pid_, std::chrono::seconds(10));
+    pid_ = -1;
+    ASSERT_TRUE(status) << "round " << i << ": still running 10 s after SIGTERM";
+    ASSERT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "round " << i;
+  }
+}
+
+// Two servers on one state folder would write the seats' files over each other's.
+TEST_F(ServerTest, ASecondServerOnTheSameStateFolderRefuses) {
+  const auto [status, message] = RunAnotherServer("--listen 127.0.0.1:0");
+  EXPECT_NE(status, 0);
+  EXPECT_NE(status, 124) << "it served instead of refusing";
+  EXPECT_NE(message.find((root_ / "exam-room").string()), std::string::npos) << message;
+  EXPECT_EQ(Candidate().State()["stage"], "method");  // the first one serves on
+}
+
+TEST_F(ServerTest, ASecondServerOnTheSamePortRefusesToListen) {
+  const std::string listen = "127.0.0.1:" + std::to_string(port_);
+  const auto [status, message] =
+      RunAnotherServer("--listen " + listen + " --state " + (root_ / "other").string());
+  EXPECT_EQ(status, 1);
+  EXPECT_NE(message.find("cannot listen on " + listen), std::string::npos) << message;
+  EXPECT_EQ(Candidate().State()["stage"], "method");
+}
+
+// A failure nobody foresaw: the person reads a plain message, the operator the details.
+TEST_F(ServerTest, AnUnforeseenFailureIsA500WithoutPathsAndOneLineOnStandardError) {
+  const fs::path seats = root_ / "exam-room/seats";
+  fs::rename(seats, root_ / "seats.away");
+  WriteFile(seats, "not a folder");  // the seat's file cannot be written
+  auto res =
+      Client().Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  fs::remove(seats);
+  fs::rename(root_ / "seats.away", seats);
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 500);
+  const std::string error = json::parse(res->body)["error"];
+  EXPECT_EQ(error, "伺服器內部錯誤，請通知監考老師");
+  EXPECT_EQ(res->body.find('/'), std::string::npos) << res->body;
+  std::istringstream log(ReadFile(root_ / "server.err"));
+  int lines = 0;
+  for (std::string line; std::getline(log, line);) {
+    if (line.find("/api/candidate/sign-in") == std::string::npos) continue;
+    ++lines;
+    EXPECT_TRUE(line.starts_with("keyin-server: ")) << line;
+    EXPECT_NE(line.find(seats.string()), std::string::npos) << line;
+  }
+  EXPECT_EQ(lines, 1);
 }
 
 TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {
