@@ -294,7 +294,12 @@ struct HttpFrontEnd::State {
     if (!IsProctor(req)) throw RoomError(401, "請先以監考密碼登入");
   }
 
-  void Log(std::string_view line) const {
+  // One line: a line end in the request's path or in a failure's text cannot forge another.
+  void Log(std::string_view text) const {
+    std::string line(text);
+    for (char& c : line) {
+      if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = ' ';
+    }
     if (options.log) {
       options.log(line);
     } else {
