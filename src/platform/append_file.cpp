@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cassert>
 #include <cerrno>
 
 #include "platform/file_error.h"
@@ -81,6 +82,32 @@ AppendFile::~AppendFile() {
 void AppendFile::Append(std::string_view line) {
   std::string whole(line);
   whole += '\n';
+  AppendLines(whole);
+}
+
+std::int64_t AppendFile::Size() const {
+  struct stat status {};
+  if (::fstat(descriptor_, &status) != 0)
+    throw FileError(DescribeFileError("read the size of", path_));
+  return status.st_size;
+}
+
+bool AppendFile::HoldsAt(std::int64_t offset, std::string_view bytes) const {
+  std::string found(bytes.size(), '\0');
+  std::size_t read = 0;
+  while (read < found.size()) {
+    const ssize_t count = ::pread(descriptor_, found.data() + read, found.size() - read,
+                                  static_cast<off_t>(offset) + static_cast<off_t>(read));
+    if (count < 0 && errno == EINTR) continue;
+    if (count < 0) throw FileError(DescribeFileError("read", path_));
+    if (count == 0) return false;  // the file ends before
+    read += static_cast<std::size_t>(count);
+  }
+  return found == bytes;
+}
+
+void AppendFile::AppendLines(std::string_view whole) {
+  assert(!whole.empty() && whole.back() == '\n');
   const FileLock lock(descriptor_);
   if (!lock.Locked()) throw FileError(DescribeFileError("lock", path_));
   // Under the lock the end of the file is ours. A line that a killed process or a full disk left

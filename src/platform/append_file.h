@@ -1,6 +1,7 @@
-// A file that many processes append whole lines to: the run log.
+// A file that many processes append whole lines to: the run log, the keyin record files.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -22,6 +23,15 @@ class AppendFile {
 
   // Appends the line and its "\n". Throws FileError; the file then holds no part of it.
   void Append(std::string_view line);
+  // Appends whole lines, each ended by "\n", in one write, as Append does.
+  void AppendLines(std::string_view lines);
+
+  // The file's size now. An appender that orders its own appends can learn where its next
+  // lines go, and later whether they are there (HoldsAt). Throws FileError.
+  std::int64_t Size() const;
+  // True when the file holds exactly these bytes from the offset on (a file that ends before
+  // holds them not). Throws FileError.
+  bool HoldsAt(std::int64_t offset, std::string_view bytes) const;
 
   const std::string& Path() const { return path_; }
 

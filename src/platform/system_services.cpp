@@ -17,6 +17,12 @@ std::int64_t UnixMillisNow() {
       .count();
 }
 
+std::int64_t SteadyMillisNow() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
 std::string RandomHex(std::size_t n) {
   std::string bytes(n, '\0');
   std::size_t filled = 0;

@@ -1,6 +1,5 @@
-// What the exam room needs of the system besides files: the wall clock that deadlines are
-// measured on (it survives a restart of the server, unlike a monotonic clock), random session
-// tokens, and strict UTF-8 decoding for files whose encoding must be guessed.
+// What the exam room needs of the system besides files: the clocks, random session tokens, and
+// strict UTF-8 decoding for files whose encoding must be guessed.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +9,12 @@
 
 namespace keyin {
 
-// Milliseconds since 1970-01-01 UTC.
+// Milliseconds since 1970-01-01 UTC: the wall clock, which an operator or NTP may step.
 std::int64_t UnixMillisNow();
+
+// Milliseconds of a clock that only moves forward at a steady rate, from an arbitrary start:
+// what a running server measures durations on.
+std::int64_t SteadyMillisNow();
 
 // n random bytes from the kernel, as 2n lower-case hex digits. Throws std::runtime_error.
 std::string RandomHex(std::size_t n);

@@ -104,6 +104,10 @@ std::u16string KeyinRecordLine(std::u16string_view head, const std::vector<Keyin
   return line;
 }
 
+std::string KeyinRecordFileLine(std::u16string_view head, const std::vector<KeyinEntry>& entries) {
+  return Utf16ToCp950(EncryptLine(KeyinRecordLine(head, entries))) + "\r\n";
+}
+
 void AppendKeyinRecord(const std::string& path, std::u16string_view head,
                        const std::vector<KeyinEntry>& entries) {
   AppendAnsiLine(path, EncryptLine(KeyinRecordLine(head, entries)));

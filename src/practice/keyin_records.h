@@ -80,9 +80,13 @@ std::u16string KeyinEntryText(std::u16string_view typed);
 // method name holds "," or "|" (pass typed texts through KeyinEntryText first).
 std::u16string KeyinRecordLine(std::u16string_view head, const std::vector<KeyinEntry>& entries);
 
-// Appends the line of KeyinRecordLine, enciphered as Decrypt reads it, to the record file at path
-// (created when missing). Throws std::invalid_argument as KeyinRecordLine does, or for a line
-// that cannot be enciphered; FileError when the file cannot be written.
+// The bytes of one line of a record file: the line of KeyinRecordLine, enciphered as Decrypt
+// reads it, in code page 950, with its CR LF. Throws std::invalid_argument as KeyinRecordLine
+// does, or for a line that cannot be enciphered.
+std::string KeyinRecordFileLine(std::u16string_view head, const std::vector<KeyinEntry>& entries);
+
+// Appends the line of KeyinRecordFileLine to the record file at path (created when missing).
+// Throws as KeyinRecordFileLine does; FileError when the file cannot be written.
 void AppendKeyinRecord(const std::string& path, std::u16string_view head,
                        const std::vector<KeyinEntry>& entries);
 
