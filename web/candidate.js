@@ -135,10 +135,14 @@
 
     let composing = false;
     let committed = box.value;      // the box's text when no composition was open
-    let lastSaved = box.value;
     let saving = null;              // the save in flight
     let finished = false;
     let deadline = performance.now() + state.time_left_ms;
+    // Every save names this page and its count, and the version of the saved text it builds on:
+    // the server keeps the newest text of this page and refuses a page that fell behind another.
+    const page = keyin.randomId();
+    let seq = 0;
+    let version = state.version;
 
     const countOf = (text) => Array.from(text.replace(/[\r\n]/g, '')).length;
     const showCount = () => { counter.textContent = '已打 ' + countOf(committed) + ' 字'; };
@@ -163,10 +167,19 @@
 
     // The text to save: never a half-composed syllable.
     const textToSave = () => (composing ? committed : box.value);
+    const saveBody = (text) => ({ part, text, base: version, window: page, seq: ++seq });
 
     async function leave() {
       const next = await loadState();
       if (next) go(next);
+    }
+
+    // Another window saved this part: this one stops and says where to go on.
+    function yieldToOtherWindow(message) {
+      finished = true;
+      box.readOnly = true;
+      submit.disabled = true;
+      setStatus(message, true);
     }
 
     async function save() {
@@ -175,13 +188,16 @@
       const text = textToSave();
       saving = (async () => {
         try {
-          const answer = await keyin.api('PUT', '/api/candidate/draft', { part, text });
-          lastSaved = text;
+          const answer = await keyin.api('PUT', '/api/candidate/draft', saveBody(text));
+          if (answer.ignored) return;
+          version = answer.version;
           deadline = performance.now() + answer.time_left_ms;
           const time = new Date().toLocaleTimeString('zh-TW', { hour12: false });
           setStatus('已儲存（' + time + '）');
         } catch (failure) {
-          if (failure.status === 409) {
+          if (failure.code === 'other-window') {
+            yieldToOtherWindow(failure.message);
+          } else if (failure.status === 409) {
             finished = true;
             setStatus(failure.message, true);
             await leave();
@@ -189,6 +205,8 @@
             finished = true;
             setStatus('你已在別的視窗登入，這個視窗不再儲存。', true);
           } else {
+            // Not saved (no connection, or the server could not write it): the text stays in
+            // the box and the next save, five seconds on, tries again.
             setStatus(failure.message, true);
           }
         } finally {
@@ -206,14 +224,18 @@
       const text = textToSave();
       setStatus('交卷中…');
       if (saving) await saving;
-      // A lost connection retries until the server takes it (it submits on its own at the
-      // deadline from the last save, so nothing waits forever).
+      // A lost connection or a server that cannot write yet is tried again until the server
+      // takes the part (it also submits it on its own at the deadline from the last save).
       for (;;) {
         try {
-          await keyin.api('POST', '/api/candidate/submit', { part, text });
+          await keyin.api('POST', '/api/candidate/submit', saveBody(text));
           break;
         } catch (failure) {
-          if (failure.status !== 0) break;
+          if (failure.code === 'other-window') {
+            yieldToOtherWindow(failure.message);
+            return;
+          }
+          if (failure.status !== 0 && failure.status !== 503) break;
           setStatus(failure.message, true);
           await new Promise((resolve) => setTimeout(resolve, 2000));
         }

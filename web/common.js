@@ -5,11 +5,13 @@
 
 const keyin = {};
 
-// A refusal of the API: the HTTP status and the server's message for the person.
+// A refusal of the API: the HTTP status, the server's message for the person, and the word a
+// page may act on ("other-window", "storage"), when the server gave one.
 keyin.ApiError = class extends Error {
-  constructor(status, message) {
+  constructor(status, message, code) {
     super(message);
     this.status = status;
+    this.code = code || '';
   }
 };
 
@@ -36,12 +38,19 @@ keyin.api = async function (method, path, body) {
     answer = {};
   }
   if (!response.ok) {
-    throw new keyin.ApiError(response.status, answer.error || '伺服器無法處理這個請求（' + response.status + '）');
+    throw new keyin.ApiError(response.status, answer.error || '伺服器無法處理這個請求（' + response.status + '）', answer.code);
   }
   return answer;
 };
 
 keyin.byId = (id) => document.getElementById(id);
+
+// A random name for this page (16 hexadecimal digits).
+keyin.randomId = function () {
+  const bytes = new Uint8Array(8);
+  crypto.getRandomValues(bytes);
+  return Array.from(bytes, (byte) => byte.toString(16).padStart(2, '0')).join('');
+};
 
 // Creates an element with text content (never HTML) and attributes.
 keyin.element = function (tag, text, attributes) {
@@ -93,9 +102,4 @@ keyin.describeSeconds = function (seconds) {
   const rest = seconds % 60;
   if (minutes === 0) return rest + ' 秒';
   return rest === 0 ? minutes + ' 分鐘' : minutes + ' 分 ' + rest + ' 秒';
-};
-
-keyin.kindNames = {
-  '0': '自建題庫練習', '1': '文章練習（單）', '2': '文章練習（雙）', '3': '模擬測驗',
-  '4': '離線測驗', '5': '正式測驗', '7': '測驗',
 };

@@ -60,17 +60,20 @@
       if (!board) return;
       const elapsed = performance.now() - fetchedAt;
       const cards = [];
-      const tally = { typing: 0, waiting: 0, scoring: 0, done: 0, absent: 0, disconnected: 0, flagged: 0 };
+      const tally = { typing: 0, waiting: 0, scoring: 0, done: 0, absent: 0, disconnected: 0, flagged: 0, trouble: 0 };
       for (const seat of board.seats) {
         tally[seat.state] = (tally[seat.state] || 0) + 1;
         if (seat.disconnected) tally.disconnected += 1;
         if (seat.too_fast) tally.flagged += 1;
+        if (seat.storage_trouble) tally.trouble += 1;
         const card = keyin.element('li', null, {
-          class: 'seat ' + seat.state + (seat.disconnected ? ' disconnected' : '') + (seat.too_fast ? ' flagged' : ''),
+          class: 'seat ' + seat.state + (seat.disconnected ? ' disconnected' : '') + (seat.too_fast ? ' flagged' : '') +
+            (seat.storage_trouble ? ' trouble' : ''),
           'data-seat': seat.SeatNo,
           'data-state': seat.state,
           'data-disconnected': String(seat.disconnected),
           'data-too-fast': String(seat.too_fast),
+          'data-storage-trouble': String(seat.storage_trouble),
         });
         card.append(keyin.element('span', seat.SeatNo, { class: 'no' }), document.createTextNode('　'),
           keyin.element('span', seat.StuName, { class: 'name' }), keyin.element('br'),
@@ -82,6 +85,7 @@
         }
         if (seat.disconnected) card.append(keyin.element('span', '⚠ 斷線', { class: 'alert' }));
         if (seat.too_fast) card.append(keyin.element('span', '⚠ 打字速度異常（可能貼上）', { class: 'alert' }));
+        if (seat.storage_trouble) card.append(keyin.element('span', '⚠ 答案無法寫入伺服器磁碟', { class: 'alert' }));
         if (seat.state === 'typing' || seat.state === 'waiting') {
           const add = keyin.element('button', '加時', { type: 'button', class: 'secondary', 'aria-label': '座號 ' + seat.SeatNo + ' 加時' });
           add.addEventListener('click', () => {
@@ -102,10 +106,11 @@
       }
       const counts = '共 ' + board.seats.length + ' 位：作答中 ' + tally.typing + '，等待 ' + tally.waiting +
         '，已交卷 ' + (tally.done + tally.scoring) + '，未作答 ' + tally.absent +
-        (tally.disconnected ? '，斷線 ' + tally.disconnected : '') + (tally.flagged ? '，速度異常 ' + tally.flagged : '');
+        (tally.disconnected ? '，斷線 ' + tally.disconnected : '') + (tally.flagged ? '，速度異常 ' + tally.flagged : '') +
+        (tally.trouble ? '，無法儲存 ' + tally.trouble + '（請檢查伺服器的磁碟）' : '');
       keyin.byId('counts').textContent = counts + (board.ended ? '。考試已結束。' : '');
       keyin.byId('board-title').textContent =
-        (keyin.kindNames[board.sitting.TestType] || '測驗') + '　試卷 ' + board.sitting.ExamPaperNo + '　場次 ' + board.sitting.SessionNo;
+        board.kind_label + '　試卷 ' + board.sitting.ExamPaperNo + '　場次 ' + board.sitting.SessionNo;
       keyin.byId('end-sitting').disabled = board.ended;
     }
 
@@ -141,7 +146,9 @@
         return;
       }
       try {
-        await keyin.api('POST', '/api/seats/' + encodeURIComponent(select.value) + '/add-time', { seconds: value * 60 });
+        const seat = await keyin.api('POST', '/api/seats/' + encodeURIComponent(select.value) + '/add-time', { seconds: value * 60 });
+        const which = board.parts > 1 ? '第 ' + seat.added_to_part + ' 部分' : '作答時間';
+        keyin.byId('add-time-done').textContent = '座號 ' + seat.SeatNo + ' ' + seat.StuName + '：' + which + '加時 ' + value + ' 分鐘。';
         await refresh();
       } catch (failure) {
         handle(failure);
@@ -187,6 +194,10 @@
           ? '上一個場次（試卷 ' + info.sitting.ExamPaperNo + '）已結束，它的檔案會保留。'
           : '目前的場次（試卷 ' + info.sitting.ExamPaperNo + '）還在進行；請先在「座位」頁結束它。';
         notice.classList.remove('hidden');
+      }
+      const kinds = keyin.byId('TestType');
+      kinds.replaceChildren(...info.kinds.map((kind) => keyin.element('option', kind.TestType + ' ' + kind.label, { value: kind.TestType })));
+      if (info.open) {
         for (const name of ['ExamPlaceNo', 'ExamNo', 'ExamPaperNo', 'TestType', 'SessionNo', 'TotTime', 'SubtractScore', 'LibPath', 'ScrPath']) {
           keyin.byId(name).value = info.sitting[name];
         }

@@ -100,8 +100,11 @@ void SendJson(http::Response& res, int status, const json& body) {
   res.body = body.dump();
 }
 
-void SendError(http::Response& res, int status, const std::string& message) {
-  SendJson(res, status, {{"error", message}});
+void SendError(http::Response& res, int status, const std::string& message,
+               const std::string& code = {}) {
+  json body = {{"error", message}};
+  if (!code.empty()) body["code"] = code;
+  SendJson(res, status, body);
 }
 
 void SendHtml(http::Response& res, std::string page) {
@@ -136,6 +139,23 @@ int PartField(const json& body) {
   const std::int64_t part = IntegerField(body, "part");
   if (part != 1 && part != 2) throw RoomError(400, "欄位 part 必須是 1 或 2");
   return static_cast<int>(part);
+}
+
+// A save of the answer box: its text, the version it builds on, and the page that sends it with
+// its count of saves (optional: a client without them must build on the latest version).
+DraftSave DraftSaveOf(const json& body) {
+  DraftSave save;
+  save.text = StringField(body, "text");
+  save.base = IntegerField(body, "base");
+  if (save.base < 0) throw RoomError(400, "欄位 base 不可小於 0");
+  if (body.contains("window")) {
+    save.window = StringField(body, "window");
+    if (!IsSafeName(save.window, 64))
+      throw RoomError(400, "欄位 window 只含英文字母、數字、- 或 _");
+    save.seq = IntegerField(body, "seq");
+    if (save.seq < 1) throw RoomError(400, "欄位 seq 必須大於 0");
+  }
+  return save;
 }
 
 // A part named in a path: "1" or "2", else there is no such page.
@@ -283,7 +303,7 @@ struct HttpFrontEnd::State {
     std::lock_guard lock(sessions_mutex);
     auto found = proctor_sessions.find(*token);
     if (found == proctor_sessions.end()) return false;
-    if (found->second < UnixMillisNow()) {
+    if (found->second < room.Now()) {
       proctor_sessions.erase(found);
       return false;
     }
@@ -316,7 +336,7 @@ struct HttpFrontEnd::State {
                  try {
                    route(req, res, parameters);
                  } catch (const RoomError& refusal) {
-                   SendError(res, refusal.Status(), refusal.what());
+                   SendError(res, refusal.Status(), refusal.what(), refusal.Code());
                  } catch (const SittingError& refusal) {
                    SendError(res, 400, refusal.what());
                  } catch (const DatabaseError& failure) {
@@ -364,14 +384,14 @@ void HttpFrontEnd::State::AddRoutes() {
   Add("PUT", "/api/candidate/draft", [this](const auto& req, auto& res, const Parameters&) {
     const std::string seat = RequireCandidate(req);
     const json body = BodyObject(req);
-    SendJson(res, 200, room.SaveDraft(seat, PartField(body), StringField(body, "text")));
+    SendJson(res, 200, room.SaveDraft(seat, PartField(body), DraftSaveOf(body)));
   });
   Add("POST", "/api/candidate/submit", [this](const auto& req, auto& res, const Parameters&) {
     const std::string seat = RequireCandidate(req);
     const json body = BodyObject(req);
-    std::optional<std::string> text;
-    if (body.contains("text")) text = StringField(body, "text");
-    SendJson(res, 200, room.Submit(seat, PartField(body), text));
+    std::optional<DraftSave> save;
+    if (body.contains("text")) save = DraftSaveOf(body);
+    SendJson(res, 200, room.Submit(seat, PartField(body), save));
   });
   Add("GET", "/api/candidate/report/{part}",
       [this](const auto& req, auto& res, const Parameters& path) {
@@ -390,7 +410,7 @@ void HttpFrontEnd::State::AddRoutes() {
     const std::string token = RandomHex(24);
     {
       std::lock_guard lock(sessions_mutex);
-      proctor_sessions[token] = UnixMillisNow() + kProctorSessionMs;
+      proctor_sessions[token] = room.Now() + kProctorSessionMs;
     }
     res.SetHeader("Set-Cookie", SessionCookie(kProctorCookie, token));
     SendJson(res, 200, room.SittingInfo());

@@ -6,6 +6,7 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -50,6 +51,7 @@ int main(int argc, char** argv) {
       "/proctor/). The proctor password comes from KEYIN_PROCTOR_PASSWORD."};
   std::string listen = "127.0.0.1:8080", tls_cert, tls_key, sitting_file, roster_file, state;
   std::string web;
+  std::vector<std::string> data_roots;
   int workers = 2;
   std::size_t connections_per_address = 64;
   app.add_option("--listen", listen,
@@ -68,6 +70,9 @@ int main(int argc, char** argv) {
                  "Folder of the sitting's state and drafts (default: exam-room/ in the program "
                  "folder)");
   app.add_option("--web", web, "Folder of the pages (default: web/ beside the executable)");
+  app.add_option("--data-root", data_roots,
+                 "A folder a sitting's LibPath and ScrPath may lie in; repeat for several "
+                 "(default: the program folder)");
   app.add_option("--workers", workers, "Scoring runs at the same time")
       ->capture_default_str()
       ->check(CLI::Range(1, 16));
@@ -115,8 +120,10 @@ int main(int argc, char** argv) {
                   "; stop it, or give this one another --state");
     }
     config.scorer = executables + "/keyin-scorer";
-    config.tool = executables + "/keyin-tool";
     config.scoring_workers = workers;
+    for (const std::string& root : data_roots) {
+      config.data_roots.push_back(std::filesystem::absolute(root).lexically_normal().string());
+    }
     keyin::server::ExamRoom room(config);
     if (!sitting_file.empty()) {
       const auto sitting = keyin::server::SittingFromJson(

@@ -45,7 +45,7 @@ void InstallCustomText(const Sitting& sitting, const std::string& program_folder
 
 Paper LoadPaper(const Sitting& sitting, const std::string& program_folder) {
   Paper paper;
-  if (KindOf(sitting) == RunKind::kCustomTextPractice) {
+  if (ScoresCustomText(KindOf(sitting))) {
     const std::string path = CustomTextPath(sitting, program_folder);
     if (!IsNormalFile(path)) throw SittingError("找不到自建文章 " + path);
     RecordingMessageSink messages;

@@ -38,53 +38,31 @@ StoredResults ReadStoredResults(const std::string& program_folder, const Sitting
     results.columns.emplace_back(column);
   }
 
-  std::string list;
-  for (const std::string& column : results.columns) list += (list.empty() ? "" : ", ") + column;
-  std::string where;
-  std::vector<DbValue> values;
+  // The rows of the sitting's paper, since it opened where the table keeps a time (the offline
+  // exam keeps none), read as keyin-tool results reads them.
+  ResultsFilter filter;
+  filter.paper = Utf8ToUtf16(sitting.ExamPaperNo);
+  if (!FilterColumn(*kind, FilterField::kSince).empty()) filter.since = Utf8ToUtf16(opened_at);
   // Which column names the candidate in the row, and what it holds for each of them.
-  std::string key_column;
+  const bool by_seat = *kind == report::ResultKind::kMock || *kind == report::ResultKind::kOffline;
   std::map<std::string, std::size_t> order;  // key value -> roster position
-  const auto u16 = [](const std::string& text) { return DbValue(Utf8ToUtf16(text)); };
-  switch (*kind) {
-    case report::ResultKind::kExam:
-      where = "ExamPlaceNo = ? AND ExamNo = ?";
-      values = {u16(sitting.ExamPlaceNo), u16(sitting.ExamNo)};
-      key_column = "UserID";
-      for (std::size_t i = 0; i < roster.size(); ++i) order[roster[i].UserID] = i;
-      break;
-    case report::ResultKind::kMock:
-      where = "Tno = ? AND TestDay >= ?";
-      values = {u16(sitting.ExamPaperNo), u16(opened_at)};
-      key_column = "TestNum";
-      for (std::size_t i = 0; i < roster.size(); ++i) {
-        order[sitting.SessionNo + roster[i].SeatNo] = i;
-      }
-      break;
-    case report::ResultKind::kOffline:
-      where = "Tno = ?";
-      values = {u16(sitting.ExamPaperNo)};
-      key_column = "SessionSeatNo";
-      for (std::size_t i = 0; i < roster.size(); ++i) {
-        order[sitting.SessionNo + roster[i].SeatNo] = i;
-      }
-      break;
-    case report::ResultKind::kPractice:
-      where = "tno = ? AND TestDate >= ?";
-      values = {u16(sitting.ExamPaperNo), u16(opened_at)};
-      key_column = "id";
-      for (std::size_t i = 0; i < roster.size(); ++i) order[roster[i].UserID] = i;
-      break;
+  for (std::size_t i = 0; i < roster.size(); ++i) {
+    order[by_seat ? sitting.SessionNo + roster[i].SeatNo : roster[i].UserID] = i;
   }
   std::unique_ptr<DbConnection> db = OpenResultsStore(program_folder, *kind);
-  const DbRows rows =
-      db->Query("SELECT " + list + " FROM " + results.table + " WHERE " + where, values);
   std::vector<std::pair<std::size_t, std::vector<std::string>>> kept;
-  for (const DbRow& row : rows.All()) {
-    auto found = order.find(Text(row[key_column]));
+  for (const report::StoredResult& row : ReadResults(*db, *kind, filter)) {
+    const report::StoredValue* key =
+        report::ValueOf(row, by_seat ? report::Role::kSeat : report::Role::kUser);
+    auto found = key == nullptr ? order.end() : order.find(Text(*key));
     if (found == order.end()) continue;
     std::vector<std::string> texts;
-    for (const DbValue& value : row.Values()) texts.push_back(Text(value));
+    for (const report::StoredValue& value : row.values) texts.push_back(Text(value));
+    // An exam's rows are those of its exam place and exam.
+    if (*kind == report::ResultKind::kExam &&
+        (texts[0] != sitting.ExamPlaceNo || texts[1] != sitting.ExamNo)) {
+      continue;
+    }
     kept.emplace_back(found->second, std::move(texts));
   }
   std::stable_sort(kept.begin(), kept.end(),

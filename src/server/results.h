@@ -16,9 +16,11 @@ struct StoredResults {
   std::vector<std::vector<std::string>> rows;
 };
 
-// The rows of the sitting's candidates, in roster order: for an exam the Keyin rows of its exam
-// place and exam; for the other kinds the rows of its paper and seats stored since the sitting
-// opened (opened_at, "yyyy/MM/dd HH:mm:ss") where the table keeps a time. Throws DatabaseError.
+// The rows of the sitting's candidates, in roster order, read through the query of keyin-tool
+// results: the rows of its paper stored since the sitting opened (opened_at, "yyyy/MM/dd
+// HH:mm:ss"; the offline exam's table keeps no time, so all of its paper's), of the roster's
+// candidates (by UserID, or by session and seat where the table keeps those), and for an exam of
+// its exam place and exam. Throws DatabaseError.
 StoredResults ReadStoredResults(const std::string& program_folder, const Sitting& sitting,
                                 const std::vector<Candidate>& roster, const std::string& opened_at);
 

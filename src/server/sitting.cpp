@@ -19,6 +19,26 @@ bool IsSafeName(std::string_view text, std::size_t max_length) {
   });
 }
 
+bool LiesUnder(std::string_view path, std::string_view root) {
+  const auto components = [](std::string_view text) {
+    std::vector<std::string_view> parts;
+    while (!text.empty()) {
+      const std::size_t slash = text.find('/');
+      const std::string_view part = text.substr(0, slash);
+      if (!part.empty() && part != ".") parts.push_back(part);
+      if (slash == std::string_view::npos) break;
+      text.remove_prefix(slash + 1);
+    }
+    return parts;
+  };
+  if (!path.starts_with('/') || !root.starts_with('/')) return false;
+  const std::vector<std::string_view> in = components(path);
+  const std::vector<std::string_view> under = components(root);
+  if (std::find(in.begin(), in.end(), "..") != in.end()) return false;
+  if (std::find(under.begin(), under.end(), "..") != under.end()) return false;
+  return in.size() >= under.size() && std::equal(under.begin(), under.end(), in.begin());
+}
+
 namespace {
 
 bool HasControlCharacter(std::string_view text) {
@@ -104,7 +124,7 @@ Sitting SittingFromJson(const json& object) {
   if (object.contains("CustomText") && !object["CustomText"].is_null()) {
     const json& text = object["CustomText"];
     if (!text.is_string()) throw SittingError("自建文章 CustomText 必須是文字");
-    if (KindOf(sitting) != RunKind::kCustomTextPractice) {
+    if (!ScoresCustomText(KindOf(sitting))) {
       throw SittingError("自建文章只用於測驗種類 0");
     }
     std::string all = text.get<std::string>();

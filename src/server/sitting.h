@@ -78,6 +78,11 @@ std::vector<Candidate> ParseRoster(std::string_view bytes);
 nlohmann::json RosterToJson(const std::vector<Candidate>& roster);
 std::vector<Candidate> RosterFromJson(const nlohmann::json& json);
 
+// True when the absolute path lies in the folder root or below it, by whole path components,
+// and holds no ".." component (a folder named after a sitting's value must not climb out of
+// the folders the administrator allows). Compares the text only: no link is followed.
+bool LiesUnder(std::string_view path, std::string_view root);
+
 // True for 1 to max_length letters, digits, "-" and "_".
 bool IsSafeName(std::string_view text, std::size_t max_length);
 

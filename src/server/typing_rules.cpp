@@ -71,22 +71,4 @@ std::string ArgumentString(const Sitting& sitting, const Candidate& candidate, i
   return joined;
 }
 
-std::optional<PartScore> ReadScoreSummary(const std::vector<std::string>& lines) {
-  if (lines.size() < 3) return std::nullopt;
-  const std::string& first = lines[0];
-  const std::size_t e = first.find(" E=");
-  const std::size_t slash = first.find('/', e);
-  const std::size_t equals = first.find('=', slash);
-  if (e == std::string::npos || slash == std::string::npos || equals == std::string::npos) {
-    return std::nullopt;
-  }
-  PartScore score{lines[1], lines[2], first.substr(e + 3, slash - e - 3),
-                  first.substr(slash + 1, equals - slash - 1)};
-  if (score.speed.empty() || score.error_rate.empty() || score.errors.empty() ||
-      score.typed_chars.empty()) {
-    return std::nullopt;
-  }
-  return score;
-}
-
 }  // namespace keyin::server

@@ -1,10 +1,9 @@
 // The rules of a typed part that do not depend on where it is stored: how characters are
-// counted, when growth is too fast for a person, the seconds used, the argument string handed
-// to the scorer and the score read back from its summary. Pure.
+// counted, when growth is too fast for a person, the seconds used and the argument string handed
+// to the scorer. Pure.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -37,17 +36,5 @@ std::string SeatScrPath(const Sitting& sitting, const Candidate& candidate);
 // passes them: Field3 empty, TotTime the seconds allowed to this seat (added time included).
 std::string ArgumentString(const Sitting& sitting, const Candidate& candidate, int part,
                            int allowed_seconds, int use_time, std::string_view seat_scr_path);
-
-// The numbers of a part's score summary (.TOT), as texts exactly as the file gives them.
-struct PartScore {
-  std::string speed;       // characters per minute
-  std::string error_rate;  // per cent
-  std::string errors;
-  std::string typed_chars;
-  friend bool operator==(const PartScore&, const PartScore&) = default;
-};
-
-// From the three lines "CTEST-1 S=36 E=3/181=1%", "36", "1". Nothing when they do not read so.
-std::optional<PartScore> ReadScoreSummary(const std::vector<std::string>& lines);
 
 }  // namespace keyin::server

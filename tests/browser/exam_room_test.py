@@ -165,7 +165,7 @@ class ReportPage(ExamRoomTest):
         candidate.json("POST", "/api/candidate/method", {"method": "倉頡"})
         for part in (1, 2):
             candidate.json("POST", "/api/candidate/start", {"part": part})
-            candidate.json("POST", "/api/candidate/submit", {"part": part, "text": self.ANSWERS[part]})
+            candidate.json("POST", "/api/candidate/submit", {"part": part, "text": self.ANSWERS[part], "base": 0})
         self.sign_in()
         self.browser.wait_path("/result.html")
         frames = wait_for(lambda: self.page.find_elements("css selector", "iframe.report"),
@@ -278,14 +278,15 @@ class Proctor(ExamRoomTest):
         first = ApiClient(self.server).candidate("S123456789")
         first.json("POST", "/api/candidate/method", {"method": "倉頡"})
         first.json("POST", "/api/candidate/start", {"part": 1})
-        first.json("POST", "/api/candidate/submit", {"part": 1, "text": "晉太元中，武陵人捕魚為業。\n"})
+        first.json("POST", "/api/candidate/submit", {"part": 1, "text": "晉太元中，武陵人捕魚為業。\n", "base": 0})
         first.json("POST", "/api/candidate/start", {"part": 2})
-        first.json("PUT", "/api/candidate/draft", {"part": 2, "text": "嶺南道中"})
+        first.json("PUT", "/api/candidate/draft", {"part": 2, "text": "嶺南道中", "base": 0})
         second = ApiClient(self.server).candidate("S223456789")
         second.json("POST", "/api/candidate/method", {"method": "注音"})
         second.json("POST", "/api/candidate/start", {"part": 1})
         status, _ = second.json("PUT", "/api/candidate/draft",
-                                {"part": 1, "text": "晉太元中，武陵人捕魚為業。緣溪行，忘路之遠近。" * 10})
+                                {"part": 1, "text": "晉太元中，武陵人捕魚為業。緣溪行，忘路之遠近。" * 10,
+                                 "base": 0})
         self.assertEqual(status, 200)
 
         self.sign_in_proctor()
@@ -367,7 +368,7 @@ class WhoMayDoWhat(ExamRoomTest):
         first = ApiClient(self.server).candidate("S123456789")
         first.json("POST", "/api/candidate/method", {"method": "倉頡"})
         first.json("POST", "/api/candidate/start", {"part": 1})
-        first.json("PUT", "/api/candidate/draft", {"part": 1, "text": "祕密的草稿"})
+        first.json("PUT", "/api/candidate/draft", {"part": 1, "text": "祕密的草稿", "base": 0})
 
         self.sign_in("S223456789")
         self.browser.wait_path("/method.html")

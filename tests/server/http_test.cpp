@@ -1,40 +1,11 @@
 // The HTTP API of keyin-server as a client sees it: the real executable in a temporary program
 // folder, with the sample paper, answering bad and good requests.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <httplib.h>
-#include <signal.h>
-#include <stdlib.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <chrono>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <nlohmann/json.hpp>
-#include <optional>
-#include <sstream>
-#include <thread>
+#include "server_fixture.h"
 
+namespace keyin::server_test {
 namespace {
-
-namespace fs = std::filesystem;
-using nlohmann::json;
-
-constexpr char kPassword[] = "proctor-pw";
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& bytes) {
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 // A <script> element with content of its own, or an on...= handler attribute.
 bool HasInlineScript(const std::string& html) {
@@ -53,166 +24,6 @@ bool HasInlineScript(const std::string& html) {
   }
   return false;
 }
-
-int Shell(const std::string& command) { return std::system(command.c_str()); }
-
-// Waits for the process to end, at most `limit`; one still running then is killed. Its wait
-// status, or nothing when it had to be killed.
-std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > deadline) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  return status;
-}
-
-std::string ServerEnvironment(const fs::path& root) {
-  return "KEYIN_HOME=" + root.string() + " KEYIN_PROCTOR_PASSWORD=" + kPassword + " ";
-}
-
-// A program folder with the databases and the sample paper, and keyin-server serving a sitting
-// of it on a free loopback port.
-class ServerTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    // The server closes a connection whose request it refuses before reading it all; the client
-    // library writes without MSG_NOSIGNAL.
-    ::signal(SIGPIPE, SIG_IGN);
-    std::string pattern = (fs::temp_directory_path() / "keyin-http.XXXXXX").string();
-    root_ = ::mkdtemp(pattern.data());
-    const std::string env = "KEYIN_HOME=" + root_.string() + " ";
-    ASSERT_EQ(Shell(env + KEYIN_BIN "/keyin-tool init-db >/dev/null"), 0);
-    ASSERT_EQ(Shell(env +
-                    KEYIN_BIN "/keyin-tool make-lib --part1 " KEYIN_SAMPLES
-                              "/paper-test1.txt --part2 " KEYIN_SAMPLES "/paper-test2.txt " +
-                    (root_ / "lib/P001.LIB").string()),
-              0);
-    WriteFile(root_ / "sitting.json", SittingJson().dump());
-    Start();
-  }
-
-  void TearDown() override {
-    Stop();
-    fs::remove_all(root_);
-  }
-
-  json SittingJson() const {
-    return {{"ExamPlaceNo", "A01"},
-            {"ExamNo", "E01"},
-            {"ExamPaperNo", "P001"},
-            {"TestType", "3"},
-            {"SessionNo", "3"},
-            {"TotTime", 600},
-            {"SubtractScore", 0},
-            {"LibPath", (root_ / "lib").string() + "/"},
-            {"ScrPath", (root_ / "scores").string() + "/"},
-            {"ShowResults", true}};
-  }
-
-  void Start(const std::vector<std::string>& extra = {}) {
-    std::vector<std::string> arguments = {"keyin-server",
-                                          "--listen",
-                                          "127.0.0.1:0",
-                                          "--sitting",
-                                          (root_ / "sitting.json").string(),
-                                          "--roster",
-                                          KEYIN_SAMPLES "/roster.csv"};
-    arguments.insert(arguments.end(), extra.begin(), extra.end());
-    std::vector<char*> argv;
-    for (std::string& argument : arguments) argv.push_back(argument.data());
-    argv.push_back(nullptr);
-    int out[2];
-    ASSERT_EQ(::pipe(out), 0);
-    const int err = ::open((root_ / "server.err").c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
-    ASSERT_GE(err, 0);
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::prctl(PR_SET_PDEATHSIG, SIGKILL);  // a test that dies leaves no server behind
-      ::dup2(out[1], 1);
-      ::dup2(err, 2);
-      ::close(out[0]);
-      ::setenv("KEYIN_HOME", root_.c_str(), 1);
-      ::setenv("KEYIN_PROCTOR_PASSWORD", kPassword, 1);
-      ::execv(KEYIN_BIN "/keyin-server", argv.data());
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    ::close(err);
-    std::string first;
-    char c;
-    while (::read(out[0], &c, 1) == 1 && c != '\n') first += c;
-    ::close(out[0]);
-    const std::size_t at = first.find("127.0.0.1:");
-    ASSERT_NE(at, std::string::npos) << first;
-    port_ = std::stoi(first.substr(at + 10));
-  }
-
-  void Stop() {
-    if (pid_ <= 0) return;
-    ::kill(pid_, SIGTERM);
-    const std::optional<int> status = WaitForExit(pid_, std::chrono::seconds(20));
-    pid_ = -1;
-    ASSERT_TRUE(status) << "the server ignored SIGTERM";
-    // An orderly stop ends with 0; a sanitizer's report at exit would not.
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0) << "status " << *status;
-  }
-
-  // Another keyin-server beside the test's, given 20 s to refuse; its exit status and what it
-  // wrote to standard error.
-  std::pair<int, std::string> RunAnotherServer(const std::string& options) {
-    const fs::path err = root_ / "another.err";
-    const int status =
-        Shell("timeout 20 env " + ServerEnvironment(root_) + KEYIN_BIN "/keyin-server " + options +
-              " >/dev/null 2>" + err.string());
-    return {WEXITSTATUS(status), ReadFile(err)};
-  }
-
-  httplib::Client Client() const {
-    httplib::Client client("127.0.0.1", port_);
-    client.set_read_timeout(30, 0);
-    return client;
-  }
-
-  // A client signed in as the candidate; its cookie goes with every call.
-  struct Session {
-    httplib::Client client;
-    httplib::Headers headers;
-    httplib::Result Post(const std::string& path, const std::string& body) {
-      return client.Post(path.c_str(), headers, body, "application/json");
-    }
-    httplib::Result Put(const std::string& path, const std::string& body) {
-      return client.Put(path.c_str(), headers, body, "application/json");
-    }
-    httplib::Result Get(const std::string& path) { return client.Get(path.c_str(), headers); }
-    json State() { return json::parse(Get("/api/candidate/state")->body); }
-  };
-
-  Session SignIn(const std::string& path, const json& body) {
-    httplib::Client client = Client();
-    auto res = client.Post(path.c_str(), body.dump(), "application/json");
-    EXPECT_TRUE(res && res->status == 200) << (res ? res->body : "no answer");
-    std::string cookie = res->get_header_value("Set-Cookie");
-    return {Client(), {{"Cookie", cookie.substr(0, cookie.find(';'))}}};
-  }
-  Session Candidate(const std::string& user_id = "S123456789") {
-    return SignIn("/api/candidate/sign-in", {{"UserID", user_id}});
-  }
-  Session Proctor() { return SignIn("/api/proctor/sign-in", {{"password", kPassword}}); }
-
-  json SeatFile(const std::string& seat) {
-    return json::parse(ReadFile(root_ / "exam-room/seats" / (seat + ".json")));
-  }
-
-  fs::path root_;
-  pid_t pid_ = -1;
-  int port_ = 0;
-};
 
 TEST_F(ServerTest, MalformedRequestsGet400AndChangeNothing) {
   Session candidate = Candidate();
@@ -246,11 +57,14 @@ TEST_F(ServerTest, OversizedBodiesGet413AndTheDraftStays) {
   Session candidate = Candidate();
   candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
   candidate.Post("/api/candidate/start", R"({"part":1})");
-  ASSERT_EQ(candidate.Put("/api/candidate/draft", R"({"part":1,"text":"晉太元中"})")->status, 200);
+  ASSERT_EQ(
+      candidate.Put("/api/candidate/draft", R"({"part":1,"text":"晉太元中","base":0})")->status,
+      200);
   // Beyond the server's body limit, and within it but beyond what an answer may hold.
   for (std::size_t size : {std::size_t{2} << 20, std::size_t{300000}}) {
     const std::string text(size, 'a');
-    auto res = candidate.Put("/api/candidate/draft", json{{"part", 1}, {"text", text}}.dump());
+    auto res = candidate.Put("/api/candidate/draft",
+                             json{{"part", 1}, {"text", text}, {"base", 1}}.dump());
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 413) << size;
   }
@@ -336,8 +150,10 @@ TEST_F(ServerTest, SubmittingTwiceScoresOnce) {
   Session candidate = Candidate();
   candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
   candidate.Post("/api/candidate/start", R"({"part":1})");
-  const std::string body =
-      json{{"part", 1}, {"text", "晉太元中，武陵人捕魚為業。\n緣溪行，忘路之遠近。\n"}}.dump();
+  const std::string body = json{
+      {"part", 1},
+      {"text", "晉太元中，武陵人捕魚為業。\n緣溪行，忘路之遠近。\n"},
+      {"base", 0}}.dump();
   std::vector<std::thread> clicks;
   std::vector<int> statuses(4);
   for (int i = 0; i < 4; ++i) {
@@ -368,8 +184,9 @@ TEST_F(ServerTest, AFailingScoringRunDoesNotTakeTheServerDown) {
   candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
   candidate.Post("/api/candidate/start", R"({"part":1})");
   fs::remove(root_ / "Vorkeyin.mdb");  // the scorer ends with "database missing"
-  ASSERT_EQ(candidate.Post("/api/candidate/submit", R"({"part":1,"text":"晉太元中\n"})")->status,
-            200);
+  ASSERT_EQ(
+      candidate.Post("/api/candidate/submit", R"({"part":1,"text":"晉太元中\n","base":0})")->status,
+      200);
   for (int i = 0; i < 200 && SeatFile("1")["parts"][0]["scoring"] != "failed"; ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
@@ -467,29 +284,33 @@ TEST_F(ServerTest, ASecondServerOnTheSamePortRefusesToListen) {
   EXPECT_EQ(Candidate().State()["stage"], "method");
 }
 
-// A failure nobody foresaw: the person reads a plain message, the operator the details.
-TEST_F(ServerTest, AnUnforeseenFailureIsA500WithoutPathsAndOneLineOnStandardError) {
+// A write the disk refuses: the person reads a plain message, the operator the details, once.
+TEST_F(ServerTest, ARefusedWriteIsA503WithoutPathsAndOneLineOnStandardError) {
   const fs::path seats = root_ / "exam-room/seats";
   fs::rename(seats, root_ / "seats.away");
   WriteFile(seats, "not a folder");  // the seat's file cannot be written
+  httplib::Client client = Client();
   auto res =
-      Client().Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  auto again =
+      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
   fs::remove(seats);
   fs::rename(root_ / "seats.away", seats);
-  ASSERT_TRUE(res);
-  EXPECT_EQ(res->status, 500);
-  const std::string error = json::parse(res->body)["error"];
-  EXPECT_EQ(error, "伺服器內部錯誤，請通知監考老師");
+  ASSERT_TRUE(res && again);
+  EXPECT_EQ(res->status, 503);
+  EXPECT_EQ(json::parse(res->body)["code"], "storage");
   EXPECT_EQ(res->body.find('/'), std::string::npos) << res->body;
+  EXPECT_FALSE(res->has_header("Set-Cookie")) << "no session that was not kept";
   std::istringstream log(ReadFile(root_ / "server.err"));
   int lines = 0;
   for (std::string line; std::getline(log, line);) {
-    if (line.find("/api/candidate/sign-in") == std::string::npos) continue;
+    if (line.find("cannot write") == std::string::npos) continue;
     ++lines;
     EXPECT_TRUE(line.starts_with("keyin-server: ")) << line;
     EXPECT_NE(line.find(seats.string()), std::string::npos) << line;
   }
-  EXPECT_EQ(lines, 1);
+  EXPECT_EQ(lines, 1) << "one line while the trouble lasts, not one per request";
+  EXPECT_EQ(Candidate().State()["stage"], "method") << "and the seat goes on once it can";
 }
 
 TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {
@@ -499,3 +320,4 @@ TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {
 }
 
 }  // namespace
+}  // namespace keyin::server_test

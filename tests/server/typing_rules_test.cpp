@@ -64,13 +64,6 @@ TEST(ArgumentString, JoinsTheSixteenRunParametersAsAFrontEndDoes) {
             "A01,E01,P001,,5,S123456789,王小明,3,15,2,660,301,0,C:\\lib\\,C:\\scores\\3-15\\,甲班");
 }
 
-TEST(ReadScoreSummary, TakesTheNumbersAsTheFileGivesThem) {
-  EXPECT_EQ(ReadScoreSummary({"CTEST-1 S=36 E=3/181=1%", "36", "1"}),
-            (PartScore{"36", "1", "3", "181"}));
-  EXPECT_EQ(ReadScoreSummary({"CTEST-1 S=36", "36", "1"}), std::nullopt);
-  EXPECT_EQ(ReadScoreSummary({"CTEST-1 S=36 E=3/181=1%"}), std::nullopt);
-}
-
 TEST(ResultsCsv, StartsWithAByteOrderMarkAndQuotesWhatNeedsIt) {
   StoredResults results{"Keyin", {"UserID", "ErWords"}, {{"S1", "a,b"}, {"S2", "say \"x\"\r\n"}}};
   EXPECT_EQ(ResultsCsv(results),
