@@ -93,6 +93,9 @@ JobResult ScoringJobs::Run(const ScoringTask& task,
       throw JobDeferred(std::string("cannot ask the result store about run ") + task.run_id + ": " +
                         failure.what());
     }
+    Log(task, "run " + task.run_id +
+                  (stored ? " was stored before the server stopped: taken from its report"
+                          : " was not stored before the server stopped: run again"));
     if (stored) return StoredResult(task, "");
   }
   return RunScorer(task);

@@ -1,0 +1,282 @@
+// The exam room under the faults of a real room: a disk that refuses writes for a while, clock
+// steps, two tabs, sittings that name folders they may not use; and the results of every kind.
+#include <gtest/gtest.h>
+
+#include "server_fixture.h"
+
+namespace keyin::server_test {
+namespace {
+
+constexpr char kTwoLines[] = "晉太元中，武陵人捕魚為業。\n緣溪行，忘路之遠近。\n";
+
+class RoomTest : public ServerTest {
+ protected:
+  // A candidate in part 1 of the sitting, its method chosen.
+  Session Typing() {
+    Session candidate = Candidate();
+    EXPECT_EQ(candidate.Post("/api/candidate/method", R"({"method":"倉頡"})")->status, 200);
+    EXPECT_EQ(candidate.Post("/api/candidate/start", R"({"part":1})")->status, 200);
+    return candidate;
+  }
+
+  static json Draft(const std::string& text, std::int64_t base, std::int64_t seq,
+                    const std::string& window = "page-a") {
+    return {{"part", 1}, {"text", text}, {"base", base}, {"window", window}, {"seq", seq}};
+  }
+
+  // The seats folder is a file for a while: every write of a seat fails, for root too.
+  void BreakTheDisk() {
+    fs::rename(root_ / "exam-room/seats", root_ / "seats.away");
+    WriteFile(root_ / "exam-room/seats", "not a folder");
+  }
+  void MendTheDisk() {
+    fs::remove(root_ / "exam-room/seats");
+    fs::rename(root_ / "seats.away", root_ / "exam-room/seats");
+  }
+
+  json StoredPart(int part) { return SeatFile("1")["parts"][part - 1]; }
+
+  bool WaitUntil(const std::function<bool()>& done, int seconds = 20) {
+    for (int i = 0; i < seconds * 20; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return done();
+  }
+
+  json BoardSeat(Session& proctor, const std::string& seat) {
+    const json board = json::parse(proctor.Get("/api/board")->body);
+    for (const json& entry : board["seats"]) {
+      if (entry["SeatNo"] == seat) return entry;
+    }
+    return {};
+  }
+};
+
+TEST_F(RoomTest, AnUnwritableStateFolderLosesNothingAndEverySeatGoesOn) {
+  Session candidate = Typing();
+  Session proctor = Proctor();
+  ASSERT_EQ(candidate.Put("/api/candidate/draft", Draft("晉", 0, 1).dump())->status, 200);
+
+  BreakTheDisk();
+  // The page's save and its retry of the same text: neither is taken, neither says so.
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    auto res = candidate.Put("/api/candidate/draft", Draft("晉太", 1, 2 + attempt).dump());
+    EXPECT_EQ(res->status, 503) << attempt;
+    EXPECT_EQ(json::parse(res->body)["code"], "storage");
+  }
+  EXPECT_EQ(BoardSeat(proctor, "1")["storage_trouble"], true);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    EXPECT_EQ(
+        candidate.Post("/api/candidate/submit", Draft(kTwoLines, 1, 4 + attempt).dump())->status,
+        503)
+        << attempt;
+  }
+  EXPECT_EQ(candidate.State()["stage"], "typing") << "the part was not submitted";
+  EXPECT_EQ(candidate.State()["text"], "晉") << "what the page reads is what is on disk";
+
+  MendTheDisk();
+  ASSERT_EQ(candidate.Post("/api/candidate/submit", Draft(kTwoLines, 1, 6).dump())->status, 200);
+  EXPECT_TRUE(WaitUntil([&] { return StoredPart(1)["scoring"] == "scored"; }));
+  EXPECT_EQ(BoardSeat(proctor, "1")["storage_trouble"], false);
+
+  Stop();
+  Start();
+  EXPECT_EQ(StoredPart(1)["text"], kTwoLines);
+  EXPECT_EQ(Candidate().State()["stage"], "ready") << "part 2 is next";
+  // The session token itself is nowhere on disk.
+  const std::string cookie = candidate.headers.begin()->second;
+  const std::string token = cookie.substr(cookie.find('=') + 1);
+  EXPECT_EQ(ReadFile(root_ / "exam-room/seats/1.json").find(token), std::string::npos);
+}
+
+class ShortPartTest : public RoomTest {
+ protected:
+  json SittingJson() const override {
+    json sitting = RoomTest::SittingJson();
+    sitting["TotTime"] = 1;
+    return sitting;
+  }
+};
+
+// The deadline passes while the disk refuses writes: the part is submitted once it can be.
+TEST_F(ShortPartTest, APartDueWhileTheDiskRefusesIsSubmittedOnceItTakesWrites) {
+  Session candidate = Typing();
+  ASSERT_EQ(candidate.Put("/api/candidate/draft", Draft("晉太元中\n", 0, 1).dump())->status, 200);
+  BreakTheDisk();
+  std::this_thread::sleep_for(std::chrono::milliseconds(1000 + 3000 + 1000));
+  EXPECT_EQ(json::parse(ReadFile(root_ / "seats.away/1.json"))["parts"][0]["submitted_ms"], 0);
+  MendTheDisk();
+  EXPECT_TRUE(WaitUntil([&] { return StoredPart(1)["scoring"] == "scored"; }));
+  EXPECT_EQ(StoredPart(1)["text"], "晉太元中\n");
+}
+
+TEST_F(RoomTest, AnOlderSaveNeverOverwritesANewerOneAndASecondTabStops) {
+  Session candidate = Typing();
+  ASSERT_EQ(candidate.Put("/api/candidate/draft", Draft("晉太", 0, 2).dump())->status, 200);
+  auto late = candidate.Put("/api/candidate/draft", Draft("晉", 0, 1).dump());
+  EXPECT_EQ(late->status, 200);
+  EXPECT_TRUE(json::parse(late->body)["ignored"]);
+  EXPECT_EQ(StoredPart(1)["text"], "晉太");
+
+  // A second tab, opened before the first saved, types on its own text.
+  auto second = candidate.Put("/api/candidate/draft", Draft("武陵人", 0, 1, "page-b").dump());
+  EXPECT_EQ(second->status, 409);
+  EXPECT_EQ(json::parse(second->body)["code"], "other-window");
+  EXPECT_EQ(candidate.Post("/api/candidate/submit", Draft("武陵人", 0, 2, "page-b").dump())->status,
+            409)
+      << "nor may it end the part";
+  // A reload builds on what is saved and goes on from there.
+  const json state = candidate.State();
+  EXPECT_EQ(state["version"], 1);
+  EXPECT_EQ(candidate.Put("/api/candidate/draft", Draft("晉太元", 1, 1, "page-c").dump())->status,
+            200);
+  EXPECT_EQ(StoredPart(1)["text"], "晉太元");
+}
+
+TEST_F(RoomTest, AddedTimeSaysWhichPartGotIt) {
+  Session candidate = Typing();
+  Session proctor = Proctor();
+  auto added = proctor.Post("/api/seats/1/add-time", R"({"seconds":60})");
+  EXPECT_EQ(json::parse(added->body)["added_to_part"], 1);
+  ASSERT_EQ(candidate.Post("/api/candidate/submit", R"({"part":1})")->status, 200);
+  added = proctor.Post("/api/seats/1/add-time", R"({"seconds":120})");
+  const json entry = json::parse(added->body);
+  EXPECT_EQ(entry["added_to_part"], 2) << "part 1 was submitted a moment before";
+  EXPECT_EQ(entry["parts"][1]["added_seconds"], 120);
+}
+
+TEST_F(RoomTest, ASittingMayUseOnlyTheFoldersTheAdministratorAllows) {
+  Session proctor = Proctor();
+  ASSERT_EQ(proctor.Post("/api/sitting/end", "{}")->status, 200);
+  const fs::path outside =
+      fs::temp_directory_path() / ("keyin-outside-" + root_.filename().string());
+  struct Case {
+    const char* behaviour;
+    std::string scr_path;
+    int status;
+  };
+  const Case cases[] = {
+      {"a drive path that climbs out of drive_c", "C:\\..\\..\\..\\..\\tmp\\x\\", 400},
+      {"an absolute path elsewhere", outside.string() + "/", 400},
+      {"a path that climbs out of the program folder", (root_ / "scores/../../x").string(), 400},
+      {"a relative path", "scores/", 400},
+      {"a drive path inside the program folder", "C:\\scores\\", 200},
+  };
+  for (const Case& c : cases) {
+    json sitting = SittingJson();
+    sitting["ScrPath"] = c.scr_path;
+    httplib::MultipartFormDataItems form = {
+        {"sitting", sitting.dump(), "sitting.json", "application/json"},
+        {"roster", ReadFile(KEYIN_SAMPLES "/roster.csv"), "roster.csv", "text/csv"}};
+    auto res = proctor.client.Post("/api/sitting", proctor.headers, form);
+    EXPECT_EQ(res->status, c.status) << c.behaviour << ": " << res->body;
+    if (res->status == 200) proctor.Post("/api/sitting/end", "{}");
+  }
+  EXPECT_FALSE(fs::exists(outside));
+
+  // The administrator allows the folder: then it may be used, from the command line too.
+  Stop();
+  json sitting = SittingJson();
+  sitting["ScrPath"] = outside.string() + "/";
+  WriteFile(root_ / "sitting.json", sitting.dump());
+  const auto [refused, message] =
+      RunAnotherServer("--listen 127.0.0.1:0 --sitting " + (root_ / "sitting.json").string() +
+                       " --roster " + KEYIN_SAMPLES "/roster.csv");
+  EXPECT_EQ(refused, 1);
+  EXPECT_NE(message.find("ScrPath"), std::string::npos) << message;
+  Start({"--data-root", root_.string(), "--data-root", outside.string()});
+  EXPECT_EQ(Candidate().State()["stage"], "method");
+  fs::remove_all(outside);
+}
+
+class PracticeTest : public RoomTest {
+ protected:
+  json SittingJson() const override {
+    json sitting = RoomTest::SittingJson();
+    sitting["TestType"] = "1";  // single article practice: one part, a TempScore row
+    return sitting;
+  }
+};
+
+TEST_F(PracticeTest, APracticeSittingShowsItsStoredRows) {
+  Session candidate = Typing();
+  ASSERT_EQ(candidate.Post("/api/candidate/submit", Draft(kTwoLines, 0, 1).dump())->status, 200);
+  ASSERT_TRUE(WaitUntil([&] { return StoredPart(1)["scoring"] == "scored"; }));
+  const json results = json::parse(Proctor().Get("/api/results")->body);
+  EXPECT_EQ(results["table"], "TempScore");
+  ASSERT_EQ(results["rows"].size(), 1u);
+  EXPECT_EQ(results["rows"][0][0], "S123456789");
+}
+
+// A roster name that a spreadsheet would run: the stored row keeps it, the export does not run it.
+TEST_F(RoomTest, FormulasOfTheRosterGoOutOfTheExportAsText) {
+  Stop();
+  roster_ = (root_ / "roster.csv").string();
+  WriteFile(roster_, "UserID,StuName,ClassName,SeatNo\nS1,=cmd|'/C calc'!A0,甲班,1\n");
+  fs::remove_all(root_ / "exam-room");
+  Start();
+  Session candidate = SignIn("/api/candidate/sign-in", {{"UserID", "S1"}});
+  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  candidate.Post("/api/candidate/start", R"({"part":1})");
+  ASSERT_EQ(candidate.Post("/api/candidate/submit", Draft(kTwoLines, 0, 1).dump())->status, 200);
+  ASSERT_TRUE(WaitUntil([&] { return StoredPart(1)["scoring"] == "scored"; }));
+  Session proctor = Proctor();
+  const std::string csv = proctor.Get("/api/results.csv")->body;
+  EXPECT_NE(csv.find(",'=cmd|'/C calc'!A0,"), std::string::npos) << csv;
+  const json rows = json::parse(proctor.Get("/api/results")->body)["rows"];
+  EXPECT_EQ(rows[0][1], "=cmd|'/C calc'!A0") << "the stored row keeps the name";
+}
+
+// The wall clock steps while parts are typed (NTP, an operator): no deadline moves.
+class ClockStepTest : public RoomTest {
+ protected:
+  void SetUp() override {
+    const char* library = "/usr/lib/x86_64-linux-gnu/faketime/libfaketime.so.1";
+    if (!fs::exists(library)) GTEST_SKIP() << "faketime is not installed";
+    step_file_ = fs::temp_directory_path() / ("keyin-clock-" + std::to_string(::getpid()));
+    WriteFile(step_file_, "+0\n");
+    environment_["LD_PRELOAD"] = library;
+    environment_["FAKETIME_TIMESTAMP_FILE"] = step_file_.string();
+    environment_["FAKETIME_NO_CACHE"] = "1";
+    environment_["FAKETIME_DONT_FAKE_MONOTONIC"] = "1";
+    // Under AddressSanitizer its runtime must come first; faketime comes before it here.
+    const char* asan = std::getenv("ASAN_OPTIONS");
+    environment_["ASAN_OPTIONS"] =
+        std::string(asan != nullptr ? asan : "") + ":verify_asan_link_order=0";
+    RoomTest::SetUp();
+  }
+  void TearDown() override {
+    RoomTest::TearDown();
+    fs::remove(step_file_);
+  }
+  json SittingJson() const override {
+    json sitting = RoomTest::SittingJson();
+    sitting["TotTime"] = 300;
+    return sitting;
+  }
+  void StepTheClock(const std::string& offset) {
+    WriteFile(step_file_, offset + "\n");
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  }
+  fs::path step_file_;
+};
+
+TEST_F(ClockStepTest, AStepOfTheWallClockMovesNoDeadline) {
+  Session candidate = Typing();
+  Session proctor = Proctor();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  for (const char* step : {"+600", "-3600", "+0"}) {
+    StepTheClock(step);
+    const json state = candidate.State();
+    ASSERT_EQ(state["stage"], "typing") << "after a step of " << step << " s";
+    const std::int64_t left = state["time_left_ms"];
+    EXPECT_LT(left, 300'000) << step;
+    EXPECT_GT(left, 280'000) << step;
+    EXPECT_FALSE(BoardSeat(proctor, "1")["disconnected"]) << step;
+    EXPECT_EQ(proctor.Get("/api/board")->status, 200) << "the proctor's session holds";
+  }
+}
+
+}  // namespace
+}  // namespace keyin::server_test
