@@ -26,8 +26,10 @@ struct ChildOptions {
 
 // Runs program with the arguments and waits for it, at most options.time_limit; then it is
 // killed. Standard input is /dev/null; the child inherits no other descriptor of this process
-// (no listening or client socket, whether or not it was opened close-on-exec). The child is
-// always reaped before this returns. Throws std::runtime_error when it cannot be started.
+// (no listening or client socket, whether or not it was opened close-on-exec), no blocked signal
+// and no ignored SIGPIPE. The child is always reaped before this returns. A program that cannot
+// be started ends with 127 and the reason in `err`, as a shell reports it; throws
+// std::runtime_error when its output pipes cannot be made.
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
                      const ChildOptions& options);
 

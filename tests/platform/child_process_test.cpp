@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <unistd.h>
 
@@ -47,6 +48,24 @@ TEST(RunChild, ChildInheritsNoDescriptorBeyondTheStandardThree) {
   ::close(leaked);
   // 0, 1, 2 and the descriptor ls opens to read the folder.
   EXPECT_EQ(result.out, "0\n1\n2\n3\n");
+}
+
+// The server blocks the signals that stop it and ignores SIGPIPE; its children must not: a
+// scoring run that the service manager stops, or whose reader went away, ends as any program.
+TEST(RunChild, ChildBlocksNoSignalAndLeavesSigpipeToItsDefault) {
+  sigset_t stop, before;
+  sigemptyset(&stop);
+  sigaddset(&stop, SIGTERM);
+  ::pthread_sigmask(SIG_BLOCK, &stop, &before);
+  const auto old_pipe = ::signal(SIGPIPE, SIG_IGN);
+  const ChildResult result = RunChild("/bin/cat", {"/proc/self/status"}, {});
+  ::signal(SIGPIPE, old_pipe);
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  EXPECT_NE(result.out.find("SigBlk:\t0000000000000000\n"), std::string::npos) << result.out;
+  const std::size_t ignored = result.out.find("SigIgn:\t");
+  ASSERT_NE(ignored, std::string::npos);
+  const unsigned long mask = std::stoul(result.out.substr(ignored + 8, 16), nullptr, 16);
+  EXPECT_EQ(mask & (1UL << (SIGPIPE - 1)), 0u) << result.out.substr(ignored, 24);
 }
 
 TEST(RunChild, StdinIsEmpty) { EXPECT_EQ(Shell("cat").out, ""); }
