@@ -50,6 +50,8 @@ constexpr int kListenBacklog = 1024;
 // client closes, for at most this long and this much.
 constexpr std::chrono::milliseconds kCloseDeadline{2000};
 constexpr std::size_t kDrainLimit = 4 << 20;
+// What an idle connection reads at once when its next request begins.
+constexpr std::size_t kFirstBytes = 4096;
 // Accepting again after running out of descriptors or memory: the connection waits in the
 // queue meanwhile, where accepting it at once would fail again and spin.
 constexpr std::chrono::milliseconds kAcceptBackoff{100};
@@ -350,15 +352,15 @@ class Connection final : public ConnectionBase {
 
   void RequestStop() override {
     net::post(executor_, [self = Self()] {
-      if (self->step_ == Step::kHandshake || self->step_ == Step::kHead ||
-          self->step_ == Step::kBody) {
+      if (self->step_ == Step::kHandshake || self->step_ == Step::kIdle ||
+          self->step_ == Step::kHead || self->step_ == Step::kBody) {
         self->Close();
       }
     });
   }
 
  private:
-  enum class Step { kStart, kHandshake, kHead, kBody, kHandler, kWrite, kClosing, kClosed };
+  enum class Step { kStart, kHandshake, kIdle, kHead, kBody, kHandler, kWrite, kClosing, kClosed };
 
   static Stream MakeStream(tcp::socket socket, ServerCore& server) {
     if constexpr (kIsTls<Stream>) {
@@ -495,9 +497,26 @@ class Connection final : public ConnectionBase {
       const bool keep_alive = self->answer_->keep_alive();
       self->answer_.reset();
       if (!keep_alive || self->server_.stopping) return self->CloseGracefully();
-      self->Tcp().expires_after(self->server_.options.head_deadline);
-      self->ReadHead();
+      self->AwaitNextRequest();
     });
+  }
+
+  // A kept-alive connection waits for the first bytes of its next request at most the idle
+  // deadline (a pipelined request is there already); then its head has the head deadline.
+  void AwaitNextRequest() {
+    if (buffer_.size() > 0) {
+      Tcp().expires_after(server_.options.head_deadline);
+      return ReadHead();
+    }
+    step_ = Step::kIdle;
+    Tcp().expires_after(server_.options.idle_deadline);
+    stream_.async_read_some(buffer_.prepare(kFirstBytes),
+                            [self = Self()](error_code error, std::size_t count) {
+                              if (error) return self->Close();
+                              self->buffer_.commit(count);
+                              self->Tcp().expires_after(self->server_.options.head_deadline);
+                              self->ReadHead();
+                            });
   }
 
   // The answer is out; the client gets an orderly end of the stream.

@@ -2,9 +2,12 @@
 // event-driven; handlers run on a separate pool of workers and see a whole request, so a client
 // that sends slowly, or sits idle, holds its connection and nothing else. The bounds, with their
 // defaults (ServerOptions):
+//   - idle:  a kept-alive connection whose next request has not begun 2 s after its last
+//            answer is closed: well before a page's next save every 5 s, which then opens a new
+//            connection instead of meeting this one as it closes.
 //   - head:  the request head (and before it the TLS handshake) must be in within 5 s of the
-//            server starting to wait for it, so an idle kept-alive connection is closed after
-//            5 s too; at most 16 KiB, else 431. A malformed head gets 400.
+//            server starting to wait for it (on a kept-alive connection, of its first bytes); at
+//            most 16 KiB, else 431. A malformed head gets 400.
 //   - body:  in within 30 s; over 1 MiB gets 413 as soon as its length says so, or for a chunked
 //            body as soon as it passes the limit, and the connection is closed.
 //   - connections: 64 per remote address, 4,096 in all (never more than the descriptor limit
@@ -71,6 +74,7 @@ using ErrorPage = std::function<Response(int status)>;
 using LogLine = std::function<void(std::string_view line)>;
 
 struct ServerOptions {
+  std::chrono::milliseconds idle_deadline{2000};
   std::chrono::milliseconds head_deadline{5000};
   std::chrono::milliseconds body_deadline{30000};
   std::chrono::milliseconds write_deadline{30000};  // a client that does not read its answer

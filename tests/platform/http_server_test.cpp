@@ -314,8 +314,9 @@ TEST_F(HttpServerTest, SlowClientsHoldNoWorkerAndAreCutAtTheHeadDeadline) {
   EXPECT_LT(Clock::now() - started, 8s);
 }
 
-TEST_F(HttpServerTest, AnIdleKeptAliveConnectionIsClosedAtTheHeadDeadline) {
+TEST_F(HttpServerTest, AnIdleKeptAliveConnectionIsClosedAtTheIdleDeadline) {
   ServerOptions options = QuickOptions();
+  options.idle_deadline = 500ms;
   options.head_deadline = 500ms;
   Start(options);
   Client silent(port_);
@@ -328,10 +329,29 @@ TEST_F(HttpServerTest, AnIdleKeptAliveConnectionIsClosedAtTheHeadDeadline) {
   EXPECT_TRUE(silent.ClosedWithin(1s));
 }
 
+// The idle wait ends with the first bytes of the next request: its head then has the whole head
+// deadline, however long the connection sat idle before.
+TEST_F(HttpServerTest, TheNextRequestOfAKeptAliveConnectionHasTheWholeHeadDeadline) {
+  ServerOptions options = QuickOptions();
+  options.idle_deadline = 1s;
+  options.head_deadline = 2s;
+  Start(options);
+  Client kept(port_);
+  ASSERT_TRUE(kept.Send(Get("/")));
+  ASSERT_TRUE(kept.Read());
+  std::this_thread::sleep_for(800ms);
+  const std::string next = Get("/");
+  ASSERT_TRUE(kept.Send(next.substr(0, 5)));
+  std::this_thread::sleep_for(1500ms);  // past the idle deadline, within the head's
+  ASSERT_TRUE(kept.Send(next.substr(5)));
+  EXPECT_TRUE(kept.Read());
+}
+
 TEST_F(HttpServerTest, ConnectionsPerAddressAreBounded) {
   ServerOptions options = QuickOptions();
   options.connections_per_address = 3;
   options.head_deadline = 20s;
+  options.idle_deadline = 20s;
   Start(options);
   std::vector<std::unique_ptr<Client>> held;
   for (int i = 0; i < 3; ++i) held.push_back(std::make_unique<Client>(port_, "127.0.0.5"));
@@ -372,6 +392,7 @@ TEST_F(HttpServerTest, AllConnectionsTogetherAreBounded) {
   ServerOptions options = QuickOptions();
   options.connection_limit = 2;
   options.head_deadline = 20s;
+  options.idle_deadline = 20s;
   Start(options);
   Client first(port_, "127.0.0.7"), second(port_, "127.0.0.8");
   ASSERT_TRUE(second.Send(Get("/")));
