@@ -1,5 +1,7 @@
 #include "platform/paths.h"
 
+#include <filesystem>
+
 #include <unistd.h>
 
 #include <cctype>
@@ -56,6 +58,13 @@ std::string ProgramFolder() {
     return *home;
   }
   return ExecutableFolder();
+}
+
+std::string AbsolutePath(const std::string& path) {
+  if (path.starts_with('/')) return path;
+  std::error_code error;
+  const std::filesystem::path here = std::filesystem::current_path(error);
+  return error ? path : (here / path).string();
 }
 
 std::string PathTranslator::operator()(std::u16string_view path) const {

@@ -24,6 +24,10 @@ std::string ExecutableFolder();
 // KEYIN_HOME when set and not empty, otherwise the folder of the running executable.
 std::string ProgramFolder();
 
+// The path as the process reaches it: a relative path joined to the working folder, an absolute
+// one unchanged. Nothing is resolved or removed ("..", links), so a check can still see them.
+std::string AbsolutePath(const std::string& path);
+
 // The process environment, for TranslatePath.
 std::optional<std::string> GetEnvironment(const std::string& name);
 

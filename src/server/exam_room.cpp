@@ -43,6 +43,7 @@ ExamRoom::ExamRoom(RoomConfig config)
       store_(MakeFileSeatStore(config_.state_folder)),
       jobs_({config_.program_folder, config_.scorer, config_.run_time_limit}) {
   if (config_.data_roots.empty()) config_.data_roots.push_back(config_.program_folder);
+  for (std::string& root : config_.data_roots) root = AbsolutePath(root);
   if (std::optional<StoredRoom> stored = store_->Load()) {
     CheckDataRoots(stored->sitting.sitting);
     Paper paper = LoadPaper(stored->sitting.sitting, config_.program_folder);
@@ -101,7 +102,7 @@ void ExamRoom::CheckDataRoots(const Sitting& sitting) const {
   const PathTranslator translate(config_.program_folder);
   for (const auto& [name, path] :
        {std::pair{"LibPath", &sitting.LibPath}, std::pair{"ScrPath", &sitting.ScrPath}}) {
-    const std::string translated = translate(*path);
+    const std::string translated = AbsolutePath(translate(*path));
     const bool allowed =
         std::any_of(config_.data_roots.begin(), config_.data_roots.end(),
                     [&](const std::string& root) { return LiesUnder(translated, root); });

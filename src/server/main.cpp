@@ -6,7 +6,6 @@
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <sstream>
@@ -121,9 +120,7 @@ int main(int argc, char** argv) {
     }
     config.scorer = executables + "/keyin-scorer";
     config.scoring_workers = workers;
-    for (const std::string& root : data_roots) {
-      config.data_roots.push_back(std::filesystem::absolute(root).lexically_normal().string());
-    }
+    config.data_roots = data_roots;
     keyin::server::ExamRoom room(config);
     if (!sitting_file.empty()) {
       const auto sitting = keyin::server::SittingFromJson(
