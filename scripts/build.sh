@@ -4,5 +4,9 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-"$root/build"}
 shift || true
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYIN_WERROR=ON "$@" >/dev/null
+# Ninja for a new folder: it keeps both cores busy to the last link; a folder keeps its generator.
+generator=()
+[[ -f "$build/CMakeCache.txt" ]] || ! command -v ninja >/dev/null || generator=(-G Ninja)
+cmake -S "$root" -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKEYIN_WERROR=ON \
+  "$@" >/dev/null
 cmake --build "$build" -j"$(nproc)"

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  g++ cmake make pkg-config
+  g++ cmake make ninja-build pkg-config
   libicu-dev libsqlcipher-dev sqlcipher libcli11-dev nlohmann-json3-dev
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
