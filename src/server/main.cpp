@@ -5,6 +5,7 @@
 #include <signal.h>
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
@@ -51,7 +52,9 @@ int main(int argc, char** argv) {
   std::string listen = "127.0.0.1:8080", tls_cert, tls_key, sitting_file, roster_file, state;
   std::string web;
   std::vector<std::string> data_roots;
-  int workers = 2;
+  // A scoring run waits for the disk (its answer, its row, its record line) about as long as it
+  // computes, so twice as many runs as cores keep the cores busy (bench/README.md).
+  int workers = static_cast<int>(std::clamp(2u * std::thread::hardware_concurrency(), 2u, 16u));
   std::size_t connections_per_address = 64;
   app.add_option("--listen", listen,
                  "ADDR:PORT to listen on; 0.0.0.0:PORT serves the whole network, port 0 picks a "
@@ -72,7 +75,7 @@ int main(int argc, char** argv) {
   app.add_option("--data-root", data_roots,
                  "A folder a sitting's LibPath and ScrPath may lie in; repeat for several "
                  "(default: the program folder)");
-  app.add_option("--workers", workers, "Scoring runs at the same time")
+  app.add_option("--workers", workers, "Scoring runs at the same time (default: twice the cores)")
       ->capture_default_str()
       ->check(CLI::Range(1, 16));
   app.add_option("--connections-per-address", connections_per_address,
