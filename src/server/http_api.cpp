@@ -12,6 +12,7 @@
 #include "platform/message_box.h"
 #include "platform/system_services.h"
 #include "server/multipart.h"
+#include "server/sign_in_throttle.h"
 
 namespace keyin::server {
 
@@ -273,7 +274,9 @@ struct HttpFrontEnd::State {
   Router router;
   std::mutex sessions_mutex;
   std::map<std::string, std::int64_t> proctor_sessions;  // token -> expiry
-  std::unique_ptr<http::Server> server;                  // last: it calls on everything above
+  std::mutex throttle_mutex;
+  SignInThrottle throttle;
+  std::unique_ptr<http::Server> server;  // last: it calls on everything above
 
   State(ExamRoom& exam_room, FrontEndOptions front_end_options)
       : room(exam_room), options(std::move(front_end_options)) {}
@@ -327,6 +330,33 @@ struct HttpFrontEnd::State {
     }
   }
 
+  // A sign-in for this name from the request's address waits while wrong ones went before it:
+  // 429 with the seconds to wait, and a log line (never the password or the code).
+  void CheckThrottle(const std::string& name, const http::Request& req, http::Response& res) {
+    std::int64_t wait_ms = 0;
+    {
+      std::lock_guard lock(throttle_mutex);
+      wait_ms = throttle.WaitMs(name, req.remote_address, room.Now());
+    }
+    if (wait_ms == 0) return;
+    Log("sign-in refused, too many tries: " + name + " from " + req.remote_address);
+    res.SetHeader("Retry-After", std::to_string((wait_ms + 999) / 1000));
+    throw RoomError(429, "嘗試太多次，請稍候再試");
+  }
+
+  void SignInFailed(const std::string& name, const http::Request& req) {
+    {
+      std::lock_guard lock(throttle_mutex);
+      throttle.Failed(name, req.remote_address, room.Now());
+    }
+    Log("sign-in refused: " + name + " from " + req.remote_address);
+  }
+
+  void SignInSucceeded(const std::string& name) {
+    std::lock_guard lock(throttle_mutex);
+    throttle.Succeeded(name);
+  }
+
   // Adds a route whose refusals become their status and message. A failure nobody foresaw is a
   // 500 with a plain message for the person; its details, which may name files, go to the log.
   void Add(std::string method, std::string_view pattern, Router::Route route) {
@@ -360,7 +390,16 @@ void HttpFrontEnd::State::AddRoutes() {
     const json body = BodyObject(req);
     const std::string user_id = StringField(body, "UserID");
     if (!IsSafeName(user_id, 20)) throw RoomError(400, "考生編號只含英文字母、數字、- 或 _");
-    const std::string token = room.SignIn(user_id);
+    const std::string name = "UserID " + user_id;
+    CheckThrottle(name, req, res);
+    std::string token;
+    try {
+      token = room.SignIn(user_id);
+    } catch (const RoomError& refusal) {
+      if (refusal.Status() == 401) SignInFailed(name, req);
+      throw;
+    }
+    SignInSucceeded(name);
     res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, token));
     SendJson(res, 200, room.CandidateState(*room.SeatOfToken(token)));
   });
@@ -404,9 +443,13 @@ void HttpFrontEnd::State::AddRoutes() {
   // Proctor.
   Add("POST", "/api/proctor/sign-in", [this](const auto& req, auto& res, const Parameters&) {
     const json body = BodyObject(req);
+    const std::string name = "proctor";
+    CheckThrottle(name, req, res);
     if (!ConstantTimeEquals(StringField(body, "password"), options.proctor_password)) {
+      SignInFailed(name, req);
       throw RoomError(401, "監考密碼不對，請再試一次");
     }
+    SignInSucceeded(name);
     const std::string token = RandomHex(24);
     {
       std::lock_guard lock(sessions_mutex);

@@ -2,6 +2,8 @@
 // folder, with the sample paper, answering bad and good requests.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "server_fixture.h"
 
 namespace keyin::server_test {
@@ -314,6 +316,38 @@ TEST_F(ServerTest, ARefusedWriteIsA503WithoutPathsAndOneLineOnStandardError) {
   }
   EXPECT_EQ(lines, 1) << "one line while the trouble lasts, not one per request";
   EXPECT_EQ(Candidate().State()["stage"], "method") << "and the seat goes on once it can";
+}
+
+// A burst of wrong passwords: a few are answered, then the door closes (429 with the seconds to
+// wait) without the password being checked; once the wait is over the right one works.
+TEST_F(ServerTest, WrongSignInsAreSlowedThen429AndLoggedWithoutTheSecret) {
+  httplib::Client client = Client();
+  const auto proctor = [&](const std::string& password) {
+    return client.Post("/api/proctor/sign-in", json{{"password", password}}.dump(),
+                       "application/json");
+  };
+  std::vector<int> statuses;
+  for (int i = 0; i < 8; ++i) statuses.push_back(proctor("guess-" + std::to_string(i))->status);
+  EXPECT_EQ(statuses, (std::vector<int>{401, 401, 401, 401, 401, 401, 429, 429}));
+  auto closed = proctor(kPassword);
+  ASSERT_TRUE(closed);
+  EXPECT_EQ(closed->status, 429) << "the right password is not checked while the door is closed";
+  EXPECT_EQ(closed->get_header_value("Retry-After"), "1");
+  std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+  EXPECT_EQ(proctor(kPassword)->status, 200);
+
+  // Candidates: an unknown UserID counts against the name and the address alike.
+  for (int i = 0; i < 6; ++i) {
+    client.Post("/api/candidate/sign-in", R"({"UserID":"X0000000"})", "application/json");
+  }
+  EXPECT_EQ(
+      client.Post("/api/candidate/sign-in", R"({"UserID":"X0000000"})", "application/json")->status,
+      429);
+  const std::string log = ReadFile(root_ / "server.err");
+  EXPECT_NE(log.find("sign-in refused: proctor from 127.0.0.1"), std::string::npos) << log;
+  EXPECT_NE(log.find("sign-in refused: UserID X0000000 from 127.0.0.1"), std::string::npos);
+  EXPECT_EQ(log.find("guess-"), std::string::npos) << "never a password";
+  EXPECT_EQ(log.find(kPassword), std::string::npos);
 }
 
 TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {
