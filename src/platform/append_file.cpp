@@ -128,4 +128,8 @@ void AppendFile::AppendLines(std::string_view whole) {
   throw FileError(DescribeFileError("append to", path_));
 }
 
+void AppendFile::Sync() {
+  if (::fdatasync(descriptor_) != 0) throw FileError(DescribeFileError("flush", path_));
+}
+
 }  // namespace keyin

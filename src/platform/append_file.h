@@ -26,6 +26,9 @@ class AppendFile {
   // Appends whole lines, each ended by "\n", in one write, as Append does.
   void AppendLines(std::string_view lines);
 
+  // Waits until what was appended is on the disk. Throws FileError.
+  void Sync();
+
   // The file's size now. An appender that orders its own appends can learn where its next
   // lines go, and later whether they are there (HoldsAt). Throws FileError.
   std::int64_t Size() const;
