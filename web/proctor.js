@@ -86,6 +86,9 @@
         if (seat.disconnected) card.append(keyin.element('span', '⚠ 斷線', { class: 'alert' }));
         if (seat.too_fast) card.append(keyin.element('span', '⚠ 打字速度異常（可能貼上）', { class: 'alert' }));
         if (seat.storage_trouble) card.append(keyin.element('span', '⚠ 答案無法寫入伺服器磁碟', { class: 'alert' }));
+        if (seat.actions && seat.actions.length > 0) {
+          card.append(keyin.element('br'), keyin.element('span', seat.actions.join('；'), { class: 'actions', 'data-field': 'actions' }));
+        }
         if (seat.state === 'typing' || seat.state === 'waiting') {
           const add = keyin.element('button', '加時', { type: 'button', class: 'secondary', 'aria-label': '座號 ' + seat.SeatNo + ' 加時' });
           add.addEventListener('click', () => {
@@ -145,8 +148,16 @@
         keyin.showError('加時請填 1 到 60 的整數分鐘');
         return;
       }
+      const reason = keyin.byId('add-time-reason');
+      if (reason.value.trim() === '') {
+        keyin.showError('請寫下加時的原因，它會記入監考紀錄', 'add-time-reason');
+        reason.focus();
+        return;
+      }
       try {
-        const seat = await keyin.api('POST', '/api/seats/' + encodeURIComponent(select.value) + '/add-time', { seconds: value * 60 });
+        const seat = await keyin.api('POST', '/api/seats/' + encodeURIComponent(select.value) + '/add-time',
+          { seconds: value * 60, reason: reason.value });
+        reason.value = '';
         const which = board.parts > 1 ? '第 ' + seat.added_to_part + ' 部分' : '作答時間';
         keyin.byId('add-time-done').textContent = '座號 ' + seat.SeatNo + ' ' + seat.StuName + '：' + which + '加時 ' + value + ' 分鐘。';
         await refresh();
@@ -172,7 +183,7 @@
       confirm.classList.add('hidden');
       cancel.classList.add('hidden');
       try {
-        await keyin.api('POST', '/api/sitting/end');
+        await keyin.api('POST', '/api/sitting/end', { reason: keyin.byId('end-reason').value });
         await refresh();
       } catch (failure) {
         handle(failure);

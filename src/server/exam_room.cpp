@@ -47,7 +47,7 @@ ExamRoom::ExamRoom(RoomConfig config)
   if (std::optional<StoredRoom> stored = store_->Load()) {
     CheckDataRoots(stored->sitting.sitting);
     Paper paper = LoadPaper(stored->sitting.sitting, config_.program_folder);
-    Install(stored->sitting, std::move(paper), stored->seats);
+    Install(stored->sitting, std::move(paper), stored->seats, store_->Actions(stored->sitting.id));
   }
   StartThreads();
 }
@@ -62,8 +62,10 @@ ExamRoom::~ExamRoom() {
 }
 
 // Makes the record the room's sitting with these seats, and queues what waits to be scored.
-void ExamRoom::Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats) {
+void ExamRoom::Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats,
+                       std::vector<Action> actions) {
   std::lock_guard lock(mutex_);
+  actions_ = std::move(actions);
   for (auto& [number, slot] : slots_) slot->retired = true;
   record_ = record;
   paper_ = std::move(paper);
@@ -114,7 +116,8 @@ void ExamRoom::CheckDataRoots(const Sitting& sitting) const {
   }
 }
 
-void ExamRoom::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster) {
+void ExamRoom::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster,
+                           const std::string& who) {
   std::lock_guard sitting_lock(sitting_change_);
   std::vector<std::shared_ptr<Slot>> before;
   {
@@ -143,13 +146,14 @@ void ExamRoom::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster
   // No write of the sitting before may land among this one's files.
   std::vector<std::unique_lock<std::mutex>> held;
   for (const auto& slot : before) held.emplace_back(slot->change);
+  const Action opened = LogAction(record.id, {.who = who, .action = "open"});
   try {
     store_->Open(record);
   } catch (const StoreError& failure) {
     Log("cannot open a sitting: " + std::string(failure.what()));
     throw RoomError(503, "無法寫入場次資料，請檢查伺服器的磁碟後再試", "storage");
   }
-  Install(record, std::move(paper), seats);
+  Install(record, std::move(paper), seats, {opened});
 }
 
 void ExamRoom::OpenOrResume(const Sitting& sitting, std::vector<Candidate> roster) {
@@ -167,7 +171,7 @@ void ExamRoom::OpenOrResume(const Sitting& sitting, std::vector<Candidate> roste
   OpenSitting(sitting, std::move(roster));
 }
 
-json ExamRoom::EndSitting() {
+json ExamRoom::EndSitting(const std::string& who, const std::string& reason) {
   {
     std::lock_guard sitting_lock(sitting_change_);
     SittingRecord ended;
@@ -177,6 +181,7 @@ json ExamRoom::EndSitting() {
       ended = record_;
     }
     if (!ended.ended) {
+      LogAction(ended.id, {.who = who, .action = "end", .reason = CleanReason(reason)});
       ended.ended = true;
       try {
         store_->SaveSitting(ended);
@@ -228,7 +233,8 @@ std::shared_ptr<ExamRoom::Slot> ExamRoom::SlotOf(const std::string& seat) const 
   return found->second;
 }
 
-Seat ExamRoom::Change(const std::string& number, const Rule& rule) {
+Seat ExamRoom::Change(const std::string& number, const Rule& rule,
+                      const BeforeStore& before_store) {
   std::shared_ptr<Slot> slot;
   {
     std::lock_guard lock(mutex_);
@@ -248,6 +254,7 @@ Seat ExamRoom::Change(const std::string& number, const Rule& rule) {
   if (!rule(next, terms, clock_.Now())) return next;
   // A rule changes a seat's records, never whose seat it is or how many parts it has.
   assert(next.candidate == candidate && next.parts.size() == parts);
+  if (before_store) before_store(next);
   try {
     store_->SaveSeat(next);
   } catch (const StoreError& failure) {
@@ -383,11 +390,15 @@ json ExamRoom::Board() {
   const std::int64_t now = clock_.Now();
   const SeatTerms terms = TermsLocked();
   const SittingView view{record_.sitting, paper_.parts, terms};
+  const auto actions = ActionTextsBySeat(actions_);
   json seats = json::array();
   for (const std::string& number : seat_order_) {
     const Slot& slot = *slots_.at(number);
-    seats.push_back(BoardEntry(slot.seat, view, {slot.last_seen_ms, slot.storage_trouble}, now,
-                               config_.disconnected_after_ms));
+    json entry = BoardEntry(slot.seat, view, {slot.last_seen_ms, slot.storage_trouble}, now,
+                            config_.disconnected_after_ms);
+    auto found = actions.find(number);
+    entry["actions"] = found == actions.end() ? json::array() : json(found->second);
+    seats.push_back(std::move(entry));
   }
   return {{"ended", record_.ended},
           {"id", record_.id},
@@ -407,33 +418,89 @@ json ExamRoom::SeatDetail(const std::string& number) {
   json texts = json::array();
   for (const PartRecord& part : slot.seat.parts) texts.push_back(part.text);
   detail["texts"] = texts;
+  json actions = json::array();
+  for (const Action& action : actions_) {
+    if (action.seat == number) actions.push_back(ActionToJson(action));
+  }
+  detail["actions"] = actions;
   return detail;
 }
 
-json ExamRoom::AddTime(const std::string& number, std::int64_t seconds) {
+json ExamRoom::AddTime(const std::string& number, std::int64_t seconds, const std::string& who,
+                       const std::string& reason) {
+  const std::string why = CleanReason(reason);
+  if (why.empty()) throw RoomError(400, "請寫下加時的原因");
   int part = 0;
-  Change(number, [&](Seat& seat, const SeatTerms& terms, std::int64_t) {
-    part = server::AddTime(seat, seconds, terms);
-    return true;
-  });
+  std::string sitting_id;
+  Change(
+      number,
+      [&](Seat& seat, const SeatTerms& terms, std::int64_t) {
+        part = server::AddTime(seat, seconds, terms);
+        sitting_id = terms.sitting_id;
+        return true;
+      },
+      [&](const Seat&) {
+        LogAction(sitting_id, {.who = who,
+                               .seat = number,
+                               .action = "add-time",
+                               .reason = why,
+                               .seconds = seconds,
+                               .part = part});
+      });
   json entry = SeatDetail(number);
   entry.erase("texts");
   entry["added_to_part"] = part;
   return entry;
 }
 
+Action ExamRoom::LogAction(const std::string& sitting_id, Action action) {
+  action.at = LocalNowText();
+  try {
+    store_->AppendAction(sitting_id, action);
+  } catch (const StoreError& failure) {
+    Log("cannot log an act (" + action.action + "): " + failure.what());
+    throw RoomError(503, "無法寫入監考紀錄，這個動作沒有完成；請檢查伺服器的磁碟後再試", "storage");
+  }
+  std::lock_guard lock(mutex_);
+  if (open_ && record_.id == sitting_id) actions_.push_back(action);
+  return action;
+}
+
+std::vector<Action> ExamRoom::Actions() {
+  std::lock_guard lock(mutex_);
+  RequireOpenLocked();
+  return actions_;
+}
+
 StoredResults ExamRoom::Results() {
   Sitting sitting;
   std::vector<Candidate> roster;
   std::string opened_at;
+  std::vector<Action> actions;
   {
     std::lock_guard lock(mutex_);
     RequireOpenLocked();
     sitting = record_.sitting;
     opened_at = record_.opened_at;
     roster = record_.roster;
+    actions = actions_;
   }
-  return ReadStoredResults(config_.program_folder, sitting, roster, opened_at);
+  StoredResults results = ReadStoredResults(config_.program_folder, sitting, roster, opened_at);
+  // What was done at each seat, and why, beside its row.
+  if (!results.columns.empty()) {
+    const auto texts = ActionTextsBySeat(actions);
+    results.columns.emplace_back(kActionsColumn);
+    for (std::size_t i = 0; i < results.rows.size(); ++i) {
+      std::string joined;
+      if (auto found = texts.find(results.seats[i]); found != texts.end()) {
+        for (const std::string& text : found->second) {
+          joined += (joined.empty() ? "" : "；") + text;
+        }
+      }
+      results.rows[i].push_back(std::move(joined));
+    }
+  }
+  return results;
 }
 
 // Submits every part whose time is up, or every part being typed once the sitting has ended. A

@@ -63,13 +63,16 @@ class ExamRoom {
 
   // Opens a sitting. A sitting already open and not ended, or one still being scored: 409.
   // Throws SittingError for a sitting, paper or roster that cannot be used.
-  void OpenSitting(const Sitting& sitting, std::vector<Candidate> roster);
+  // who: the account that opened it, first in the sitting's action log.
+  void OpenSitting(const Sitting& sitting, std::vector<Candidate> roster,
+                   const std::string& who = "command line");
   // For the command line: resumes the stored sitting when it is this one (same parameters and
   // roster), opens it when none is open or the stored one has ended; a different sitting still
   // open throws RoomError.
   void OpenOrResume(const Sitting& sitting, std::vector<Candidate> roster);
   // Ends the sitting: every part being typed is submitted from its last save; none starts after.
-  nlohmann::json EndSitting();
+  // The act is logged (who, why) before it is stored.
+  nlohmann::json EndSitting(const std::string& who, const std::string& reason);
   nlohmann::json SittingInfo() const;
 
   // Candidate calls; seat is the SeatNo a session is bound to.
@@ -88,7 +91,11 @@ class ExamRoom {
   // Proctor calls.
   nlohmann::json Board();
   nlohmann::json SeatDetail(const std::string& seat);
-  nlohmann::json AddTime(const std::string& seat, std::int64_t seconds);
+  // Adds time for a reason (400 without one), logged before it is stored.
+  nlohmann::json AddTime(const std::string& seat, std::int64_t seconds, const std::string& who,
+                         const std::string& reason);
+  // The open sitting's action log, oldest first; 409 when none is open.
+  std::vector<Action> Actions();
   StoredResults Results();
 
   // The room's clock, for whatever else of the server measures time (sessions).
@@ -102,15 +109,21 @@ class ExamRoom {
     std::int64_t not_before_ms = 0;  // a job that could not go on waits a little
   };
   using Rule = std::function<bool(Seat&, const SeatTerms&, std::int64_t now)>;
+  using BeforeStore = std::function<void(const Seat&)>;
 
   // Applies the rule to a copy of the seat, has the store write it, then makes it the seat; the
   // seat as it now is. Throws the rule's RoomError, 404 for no such seat, 503 when the store
   // refused the write (nothing changed).
-  Seat Change(const std::string& seat, const Rule& rule);
+  // before_store, when given, runs once the rule has changed the copy and before the store
+  // writes it (an act's log line); what it throws stops the change.
+  Seat Change(const std::string& seat, const Rule& rule, const BeforeStore& before_store = {});
+  // Logs an act of the open sitting (or of the one being opened); 503 when the disk refuses.
+  Action LogAction(const std::string& sitting_id, Action action);
   std::shared_ptr<Slot> SlotOf(const std::string& seat) const;  // under mutex_
   SeatTerms TermsLocked() const;
   void RequireOpenLocked() const;
-  void Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats);
+  void Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats,
+               std::vector<Action> actions);
   void CheckDataRoots(const Sitting& sitting) const;
 
   void StartThreads();
@@ -135,6 +148,7 @@ class ExamRoom {
   std::vector<std::string> seat_order_;
   std::map<std::string, std::shared_ptr<Slot>> slots_;
   std::map<std::string, std::string> seat_of_token_hash_;
+  std::vector<Action> actions_;  // the open sitting's, as its log holds them
   std::deque<Job> queue_;
   int jobs_in_flight_ = 0;
   std::vector<std::thread> threads_;

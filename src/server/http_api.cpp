@@ -48,6 +48,8 @@ namespace {
 
 constexpr char kCandidateCookie[] = "keyin_seat";
 constexpr char kProctorCookie[] = "keyin_proctor";
+// Who the action log names for the one proctor password.
+constexpr char kProctorName[] = "proctor";
 constexpr std::int64_t kProctorSessionMs = 12LL * 3600 * 1000;
 constexpr char kInternalError[] = "伺服器內部錯誤，請通知監考老師";
 
@@ -127,6 +129,12 @@ std::string StringField(const json& body, const char* name) {
     throw RoomError(400, std::string("欄位 ") + name + " 必須是文字");
   }
   return body[name].get<std::string>();
+}
+
+// A text field that may be left out ("" then); any other kind of value is 400.
+std::string OptionalStringField(const json& body, const char* name) {
+  if (!body.contains(name)) return {};
+  return StringField(body, name);
 }
 
 std::int64_t IntegerField(const json& body, const char* name) {
@@ -482,12 +490,13 @@ void HttpFrontEnd::State::AddRoutes() {
     if (sitting_json.is_discarded()) throw RoomError(400, "場次設定不是正確的 JSON");
     const Sitting sitting = SittingFromJson(sitting_json);
     std::vector<Candidate> roster = ParseRoster(roster_part->content);
-    room.OpenSitting(sitting, std::move(roster));
+    room.OpenSitting(sitting, std::move(roster), kProctorName);
     SendJson(res, 200, room.SittingInfo());
   });
   Add("POST", "/api/sitting/end", [this](const auto& req, auto& res, const Parameters&) {
     RequireProctor(req);
-    SendJson(res, 200, room.EndSitting());
+    const json body = req.body.empty() ? json::object() : BodyObject(req);
+    SendJson(res, 200, room.EndSitting(kProctorName, OptionalStringField(body, "reason")));
   });
   Add("GET", "/api/board", [this](const auto& req, auto& res, const Parameters&) {
     RequireProctor(req);
@@ -501,8 +510,16 @@ void HttpFrontEnd::State::AddRoutes() {
       [this](const auto& req, auto& res, const Parameters& path) {
         RequireProctor(req);
         const json body = BodyObject(req);
-        SendJson(res, 200, room.AddTime(path[0], IntegerField(body, "seconds")));
+        SendJson(res, 200,
+                 room.AddTime(path[0], IntegerField(body, "seconds"), kProctorName,
+                              OptionalStringField(body, "reason")));
       });
+  Add("GET", "/api/actions", [this](const auto& req, auto& res, const Parameters&) {
+    RequireProctor(req);
+    json actions = json::array();
+    for (const Action& action : room.Actions()) actions.push_back(ActionToJson(action));
+    SendJson(res, 200, actions);
+  });
   Add("GET", "/api/seats/{SeatNo}/report/{part}",
       [this](const auto& req, auto& res, const Parameters& path) {
         const int part = PartOfPath(path[1]);

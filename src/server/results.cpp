@@ -67,7 +67,10 @@ StoredResults ReadStoredResults(const std::string& program_folder, const Sitting
   }
   std::stable_sort(kept.begin(), kept.end(),
                    [](const auto& a, const auto& b) { return a.first < b.first; });
-  for (auto& [position, texts] : kept) results.rows.push_back(std::move(texts));
+  for (auto& [position, texts] : kept) {
+    results.rows.push_back(std::move(texts));
+    results.seats.push_back(roster[position].SeatNo);
+  }
   return results;
 }
 

@@ -14,7 +14,11 @@ struct StoredResults {
   std::string table;  // empty when the kind of run stores no row
   std::vector<std::string> columns;
   std::vector<std::vector<std::string>> rows;
+  std::vector<std::string> seats;  // the SeatNo of each row
 };
+
+// The column the room adds to its results: what was done at the seat, and why.
+inline constexpr char kActionsColumn[] = "監考紀錄";
 
 // The rows of the sitting's candidates, in roster order, read through the query of keyin-tool
 // results: the rows of its paper stored since the sitting opened (opened_at, "yyyy/MM/dd

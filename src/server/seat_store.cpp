@@ -1,5 +1,6 @@
 #include "server/seat_store.h"
 
+#include "platform/append_file.h"
 #include "platform/clock.h"
 #include "platform/digest.h"
 #include "platform/durable_file.h"
@@ -123,6 +124,25 @@ class FileSeatStore : public SeatStore {
     Write(SeatPath(seat.candidate.SeatNo), SeatToJson(seat).dump());
   }
 
+  void AppendAction(const std::string& sitting_id, const Action& action) override {
+    try {
+      AppendFile log(ActionsPath(sitting_id));
+      log.Append(ActionToJson(action).dump());
+      log.Sync();
+    } catch (const FileError& failure) {
+      throw StoreError(failure.what());
+    }
+  }
+
+  std::vector<Action> Actions(const std::string& sitting_id) override {
+    const std::optional<std::string> log = Read(ActionsPath(sitting_id));
+    try {
+      return log ? ParseActions(*log) : std::vector<Action>{};
+    } catch (const std::runtime_error& failure) {
+      throw StoredStateError(ActionsPath(sitting_id) + ": " + failure.what());
+    }
+  }
+
  private:
   std::string SittingPath() const { return folder_ + "/sitting.json"; }
   std::string SeatsFolder() const { return folder_ + "/seats"; }
@@ -130,6 +150,9 @@ class FileSeatStore : public SeatStore {
     return SeatsFolder() + "/" + seat + ".json";
   }
   std::string EndedFolder(const std::string& id) const { return folder_ + "/ended-" + id; }
+  std::string ActionsPath(const std::string& id) const {
+    return folder_ + "/actions-" + id + ".jsonl";
+  }
 
   static std::optional<std::string> Read(const std::string& path) {
     try {

@@ -8,6 +8,8 @@
 //   sitting.json          the sitting: id, when it opened, whether it ended, parameters, roster
 //   seats/<SeatNo>.json   one seat: session token hash, method, its parts (seat_rules.h)
 //   ended-<id>/           an ended sitting's files, moved aside when the next one opens
+//   actions-<id>.jsonl    the acts of people with authority over sitting <id> (actions.h), a
+//                         line each, appended and flushed before the act is stored
 //
 // Every write goes to a temporary file that is flushed and renamed over the old one, so a crash
 // leaves the old or the new state.
@@ -20,6 +22,7 @@
 #include <string>
 #include <vector>
 
+#include "server/actions.h"
 #include "server/seat_rules.h"
 #include "server/sitting.h"
 
@@ -64,6 +67,11 @@ class SeatStore {
   // Each throws StoreError; what was stored before stays.
   virtual void SaveSitting(const SittingRecord& sitting) = 0;
   virtual void SaveSeat(const Seat& seat) = 0;
+  // Appends an act to the log of the sitting with this id; on the disk when it returns. Throws
+  // StoreError; the log then holds no part of it.
+  virtual void AppendAction(const std::string& sitting_id, const Action& action) = 0;
+  // The acts of that sitting, oldest first. Throws StoredStateError.
+  virtual std::vector<Action> Actions(const std::string& sitting_id) = 0;
 };
 
 std::unique_ptr<SeatStore> MakeFileSeatStore(const std::string& state_folder);

@@ -306,8 +306,13 @@ class Proctor(ExamRoomTest):
         minutes = self.browser.by_testid("add-time-minutes")
         minutes.clear()
         minutes.send_keys("5\n")
+        # Not without a reason: it goes into the action log.
+        wait_for(lambda: "原因" in self.page.find_element("id", "error-text").text, message="reason asked")
+        self.browser.by_testid("add-time-reason").send_keys("電腦當機重開\n")
         wait_for(lambda: first.json("GET", "/api/candidate/state")[1]["time_left_ms"] > left_before + 290000,
                  message="time added")
+        wait_for(lambda: "加時 5 分鐘：電腦當機重開" in self.seat_card("1").text, message="act on the board")
+        self.browser.screenshot("proctor-board-actions")
 
         # End the sitting: every open part is submitted from its last save.
         self.browser.by_testid("end-sitting").click()
@@ -329,9 +334,11 @@ class Proctor(ExamRoomTest):
                                    "SELECT * FROM TestScore_Student ORDER BY TestNum, TestDay;")
         self.assertEqual(exported[0], ["Id", "Stuname", "TestNum", "Tno", "Score1", "Err1", "Score2",
                                        "Err2", "Score", "Err", "SubtractScore", "ErWords1",
-                                       "ErWords2", "Keyin", "TestDay", "LocalHostName"])
+                                       "ErWords2", "Keyin", "TestDay", "LocalHostName", "監考紀錄"])
         self.assertEqual(len(exported) - 1, 2)
-        self.assertEqual(sorted(exported[1:]), sorted(stored))
+        # The stored rows, and beside each what the proctor did at the seat.
+        self.assertEqual(sorted(row[:-1] for row in exported[1:]), sorted(stored))
+        self.assertEqual(sorted(row[-1] for row in exported[1:]), ["", "加時 5 分鐘：電腦當機重開"])
 
         self.browser.open(self.server.url + "/proctor/results.html")
         wait_for(lambda: len(self.page.find_elements("css selector", "#stored-rows tbody tr")) == 2)

@@ -109,8 +109,8 @@ TEST_F(ServerTest, UnknownSeatsAre404ForTheProctor) {
     ASSERT_TRUE(res) << path;
     EXPECT_EQ(res->status, 404) << path;
   }
-  EXPECT_EQ(proctor.Post("/api/seats/99/add-time", R"({"seconds":60})")->status, 404);
-  EXPECT_EQ(proctor.Post("/api/seats/1/add-time", R"({"seconds":-5})")->status, 400);
+  EXPECT_EQ(proctor.Post("/api/seats/99/add-time", R"({"seconds":60,"reason":"x"})")->status, 404);
+  EXPECT_EQ(proctor.Post("/api/seats/1/add-time", R"({"seconds":-5,"reason":"x"})")->status, 400);
 }
 
 TEST_F(ServerTest, SessionsAreHttpOnlyStrictCookiesAndPagesForbidInlineScript) {

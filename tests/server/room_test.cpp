@@ -171,13 +171,64 @@ TEST_F(RoomTest, AnOlderSaveNeverOverwritesANewerOneAndASecondTabStops) {
 TEST_F(RoomTest, AddedTimeSaysWhichPartGotIt) {
   Session candidate = Typing();
   Session proctor = Proctor();
-  auto added = proctor.Post("/api/seats/1/add-time", R"({"seconds":60})");
+  auto added = proctor.Post("/api/seats/1/add-time", R"({"seconds":60,"reason":"電腦當機重開"})");
   EXPECT_EQ(json::parse(added->body)["added_to_part"], 1);
   ASSERT_EQ(candidate.Post("/api/candidate/submit", R"({"part":1})")->status, 200);
-  added = proctor.Post("/api/seats/1/add-time", R"({"seconds":120})");
+  added = proctor.Post("/api/seats/1/add-time", R"({"seconds":120,"reason":"停電"})");
   const json entry = json::parse(added->body);
   EXPECT_EQ(entry["added_to_part"], 2) << "part 1 was submitted a moment before";
   EXPECT_EQ(entry["parts"][1]["added_seconds"], 120);
+}
+
+// Every act of the proctor is logged once, with who and why, before it is done; one without the
+// reason it needs, or that the disk refuses to log, is not done at all.
+TEST_F(RoomTest, EveryActIsLoggedOnceWithItsReasonAndShownBesideItsSeat) {
+  Typing();
+  Session proctor = Proctor();
+  const auto add = [&](const std::string& body) {
+    return proctor.Post("/api/seats/1/add-time", body)->status;
+  };
+  EXPECT_EQ(add(R"({"seconds":60})"), 400);
+  EXPECT_EQ(add(R"({"seconds":60,"reason":"  \n "})"), 400) << "blanks are no reason";
+  EXPECT_EQ(add(R"({"seconds":120,"reason":"電腦當機\n重開"})"), 200);
+  fs::path log;
+  for (const auto& entry : fs::directory_iterator(root_ / "exam-room")) {
+    if (entry.path().filename().string().starts_with("actions-")) log = entry.path();
+  }
+  ASSERT_FALSE(log.empty());
+  fs::rename(log, root_ / "actions.away");
+  fs::create_directory(log);  // the log cannot be appended to
+  EXPECT_EQ(add(R"({"seconds":60,"reason":"再加一分鐘"})"), 503);
+  fs::remove(log);
+  fs::rename(root_ / "actions.away", log);
+  EXPECT_EQ(json::parse(proctor.Get("/api/seats/1")->body)["parts"][0]["added_seconds"], 120)
+      << "an act that could not be logged was not done";
+  ASSERT_EQ(proctor.Post("/api/sitting/end", R"({"reason":"全班提早交卷"})")->status, 200);
+
+  const json actions = json::parse(proctor.Get("/api/actions")->body);
+  ASSERT_EQ(actions.size(), 3u) << actions.dump();
+  const std::tuple<const char*, const char*, const char*> expected[] = {
+      {"open", "", ""}, {"add-time", "1", "電腦當機 重開"}, {"end", "", "全班提早交卷"}};
+  for (std::size_t i = 0; i < actions.size(); ++i) {
+    const auto& [action, seat, reason] = expected[i];
+    EXPECT_EQ(actions[i]["action"], action);
+    EXPECT_EQ(actions[i]["seat"], seat);
+    EXPECT_EQ(actions[i]["reason"], reason);
+    EXPECT_EQ(actions[i]["who"], i == 0 ? "command line" : "proctor");
+    EXPECT_EQ(actions[i]["at"].get<std::string>().size(), 19u);
+  }
+  EXPECT_EQ(actions[1]["seconds"], 120);
+  const json board = json::parse(proctor.Get("/api/board")->body);
+  EXPECT_EQ(board["seats"][0]["actions"], json::array({"加時 2 分鐘：電腦當機 重開"}));
+
+  // The export carries them beside the candidate's row.
+  ASSERT_TRUE(WaitUntil([&] { return StoredPart(1)["scoring"] == "scored"; }));
+  ASSERT_TRUE(WaitUntil([&] { return StoredPart(2)["scoring"] != "waiting"; }));
+  const std::string csv = proctor.Get("/api/results.csv")->body;
+  const std::size_t header_end = csv.find("\r\n");
+  EXPECT_TRUE(csv.substr(0, header_end).ends_with(",監考紀錄")) << csv;
+  EXPECT_NE(csv.find("S123456789"), std::string::npos) << csv;
+  EXPECT_TRUE(csv.ends_with(",加時 2 分鐘：電腦當機 重開\r\n")) << csv;
 }
 
 TEST_F(RoomTest, ASittingMayUseOnlyTheFoldersTheAdministratorAllows) {

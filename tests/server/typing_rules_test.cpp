@@ -65,7 +65,8 @@ TEST(ArgumentString, JoinsTheSixteenRunParametersAsAFrontEndDoes) {
 }
 
 TEST(ResultsCsv, StartsWithAByteOrderMarkAndQuotesWhatNeedsIt) {
-  StoredResults results{"Keyin", {"UserID", "ErWords"}, {{"S1", "a,b"}, {"S2", "say \"x\"\r\n"}}};
+  StoredResults results{
+      "Keyin", {"UserID", "ErWords"}, {{"S1", "a,b"}, {"S2", "say \"x\"\r\n"}}, {"1", "2"}};
   EXPECT_EQ(ResultsCsv(results),
             "\xEF\xBB\xBFUserID,ErWords\r\nS1,\"a,b\"\r\nS2,\"say \"\"x\"\"\r\n\"\r\n");
 }
