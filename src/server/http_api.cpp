@@ -546,7 +546,13 @@ void HttpFrontEnd::State::AddRoutes() {
 }
 
 void HttpFrontEnd::State::Handle(const http::Request& req, http::Response& res) {
-  if (!router.Dispatch(req, res)) {
+  const bool candidate = req.path.starts_with("/api/candidate/");
+  if (req.path.starts_with("/api/") &&
+      !(candidate ? options.candidates_from : options.proctors_from).Allows(req.remote_address)) {
+    SendError(res, 403,
+              candidate ? "這台電腦不在考場的網路內，不能從這裡作答；請通知監考老師"
+                        : "這台電腦不在允許監考的網路內");
+  } else if (!router.Dispatch(req, res)) {
     if (req.method == "GET" || req.method == "HEAD") {
       // Pages: only the files of the web folder.
       std::string path = req.path;

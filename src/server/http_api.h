@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "server/exam_room.h"
+#include "server/network_rule.h"
 
 namespace keyin::server {
 
@@ -22,6 +23,10 @@ struct FrontEndOptions {
   // One classroom behind NAT comes from one address: it needs more.
   std::size_t connections_per_address = 64;
   int worker_threads = 32;  // requests answered at the same time
+  // Who may call: /api/candidate/ from candidates_from, the rest of /api/ from proctors_from
+  // (403 otherwise; empty: everyone). The pages themselves hold no data and are served to all.
+  NetworkRule candidates_from;
+  NetworkRule proctors_from;
   // Where the details of a failure go (a 500's cause, refused connections), one line at a time.
   // Default: standard error, "keyin-server: <line>".
   std::function<void(std::string_view line)> log;

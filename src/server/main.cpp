@@ -17,6 +17,7 @@
 #include "platform/paths.h"
 #include "server/exam_room.h"
 #include "server/http_api.h"
+#include "server/network_rule.h"
 
 namespace {
 
@@ -83,7 +84,22 @@ int main(int argc, char** argv) {
                  "address and needs about 6 per candidate")
       ->capture_default_str()
       ->check(CLI::Range(1, 100000));
+  std::string candidates_from, proctors_from;
+  app.add_option("--candidates-from", candidates_from,
+                 "CIDR[,CIDR...]: candidates' calls only from these addresses (the room's "
+                 "network); others get 403");
+  app.add_option("--proctors-from", proctors_from,
+                 "CIDR[,CIDR...]: the proctor's calls only from these addresses");
   CLI11_PARSE(app, argc, argv);
+  keyin::server::NetworkRule candidates_rule, proctors_rule;
+  try {
+    candidates_rule = keyin::server::NetworkRule::Parse(candidates_from);
+    proctors_rule = keyin::server::NetworkRule::Parse(proctors_from);
+  } catch (const std::invalid_argument& failure) {
+    return Fail(
+        std::string("--candidates-from and --proctors-from take CIDR ranges: ") + failure.what(),
+        2);
+  }
 
   const char* password = std::getenv("KEYIN_PROCTOR_PASSWORD");
   if (password == nullptr || *password == '\0') {
@@ -137,6 +153,8 @@ int main(int argc, char** argv) {
     options.tls_certificate = tls_cert;
     options.tls_key = tls_key;
     options.connections_per_address = connections_per_address;
+    options.candidates_from = candidates_rule;
+    options.proctors_from = proctors_rule;
     keyin::server::HttpFrontEnd front_end(room, options);
     const std::optional<int> bound = front_end.Bind(host, port);
     if (!bound) return Fail("cannot listen on " + listen);

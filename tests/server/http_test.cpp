@@ -350,6 +350,33 @@ TEST_F(ServerTest, WrongSignInsAreSlowedThen429AndLoggedWithoutTheSecret) {
   EXPECT_EQ(log.find(kPassword), std::string::npos);
 }
 
+// An exam centre keeps candidates' calls to the room's network and the proctor's to its staff's;
+// the pages, which hold no data, are served to every address.
+TEST_F(ServerTest, CallsFromOutsideTheirNetworkAre403) {
+  const auto calls = [&] {
+    httplib::Client client = Client();
+    return std::tuple(
+        client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json")
+            ->status,
+        client
+            .Post("/api/proctor/sign-in", json{{"password", kPassword}}.dump(), "application/json")
+            ->status,
+        client.Get("/")->status);
+  };
+  Stop();
+  Start({"--candidates-from", "10.0.0.0/8, 192.168.0.0/16", "--proctors-from", "127.0.0.0/8"});
+  EXPECT_EQ(calls(), std::tuple(403, 200, 200));
+  Stop();
+  Start({"--candidates-from", "127.0.0.1", "--proctors-from", "::1/128"});
+  EXPECT_EQ(calls(), std::tuple(200, 403, 200));
+
+  const int status = std::system((ServerEnvironment(root_) + KEYIN_BIN
+                                  "/keyin-server --listen 127.0.0.1:0 --candidates-from "
+                                  "10.1.2.3/24 >/dev/null 2>&1")
+                                     .c_str());
+  EXPECT_EQ(WEXITSTATUS(status), 2) << "a range with bits past its prefix is a mistake";
+}
+
 TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {
   const int status = std::system("env -u KEYIN_PROCTOR_PASSWORD " KEYIN_BIN
                                  "/keyin-server --listen 127.0.0.1:0 >/dev/null 2>&1");
