@@ -6,7 +6,7 @@
 # resumes its sitting (drafts, deadlines and scores included).
 #
 #   PORT (default 8080)                     the loopback port
-#   KEYIN_PROCTOR_PASSWORD (default "demo")  the proctor's password
+#   KEYIN_PROCTOR_PASSWORD (default: a new random one, printed)  the proctor's password
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh"
@@ -27,7 +27,9 @@ if [[ "${1:-}" != "--resume" || ! -f "$KEYIN_HOME/Vorkeyin.mdb" ]]; then
 JSON
 fi
 
-export KEYIN_PROCTOR_PASSWORD=${KEYIN_PROCTOR_PASSWORD:-demo}
+# A password anyone could guess would open the demo's proctor pages to the whole loopback: a
+# fresh one each run from the OpenSSL random generator.
+export KEYIN_PROCTOR_PASSWORD=${KEYIN_PROCTOR_PASSWORD:-$(openssl rand -base64 12 | tr -d '/+=')}
 echo "exam room: mock test of the sample paper P001, two parts of 5 minutes each"
 echo "candidates sign in with S123456789, S223456789 or S323456789 (samples/roster.csv)"
 echo "proctor password: $KEYIN_PROCTOR_PASSWORD"
