@@ -156,6 +156,34 @@ class CandidateSitsBothParts(ExamRoomTest):
         self.assertIn("不能貼上", self.page.find_element("id", "save-status").text)
 
 
+class TooFast(ExamRoomTest):
+    """The "too fast" flag is for pasted text, never for an input method: single characters at a
+    typist's pace, and phrases of four to six characters committed at once (新注音, 嘸蝦米)."""
+
+    def flagged(self):
+        return harness.seat_state(self.folder, "1")["parts"][0]["too_fast"]
+
+    def test_an_input_method_at_a_typists_pace_is_never_flagged_and_a_burst_is(self):
+        self.sign_in()
+        self.choose_method()
+        self.start_part()
+        text = "晉太元中武陵人捕魚為業緣溪行忘路之遠近忽逢桃花林夾岸數百步中無雜樹芳草鮮美"
+        chunks = list(text[:8]) + [text[8:13], text[13:19], text[19:23], text[23:29], text[29:34],
+                                   text[34:]]
+        typed = ""
+        for chunk in chunks:
+            self.browser.compose("ㄓㄨˋ", chunk)
+            typed += chunk
+            time.sleep(len(chunk) / 2.5)  # two and a half characters a second
+        self.assertEqual(self.answer_value(), typed)
+        self.wait_saved(typed)
+        self.assertFalse(self.flagged())
+
+        burst = "桃花源記" * 40
+        self.page.execute_cdp_cmd("Input.insertText", {"text": burst})
+        wait_for(self.flagged, timeout=15, message="a burst of 160 characters flagged")
+
+
 class ReportPage(ExamRoomTest):
     ANSWERS = {1: "晉太元中，武陵人捕漁為業。\n緣溪行，忘路之遠近。\n",
                2: "水陸草木之花，可愛者甚甚蕃。\n晉陶淵明獨愛菊。\n"}
