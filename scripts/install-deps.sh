@@ -9,7 +9,7 @@ packages=(
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
-  libboost-dev libssl-dev openssl
+  libboost-dev libssl-dev openssl libsodium-dev
   libcpp-httplib-dev
   chromium chromium-driver python3-selenium fonts-noto-cjk
   "$@"

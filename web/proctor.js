@@ -29,8 +29,10 @@
       event.preventDefault();
       keyin.clearError();
       try {
-        const sitting = await keyin.api('POST', '/api/proctor/sign-in', { password: keyin.byId('password').value });
-        location.replace(sitting.open ? '/proctor/board.html' : '/proctor/new.html');
+        const sitting = await keyin.api('POST', '/api/proctor/sign-in',
+          { account: keyin.byId('account').value.trim(), password: keyin.byId('password').value });
+        if (sitting.role === 'teacher') location.replace('/proctor/results.html');
+        else location.replace(sitting.open ? '/proctor/board.html' : '/proctor/new.html');
       } catch (failure) {
         keyin.showError(failure.message, 'password');
       }

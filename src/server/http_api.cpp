@@ -8,9 +8,12 @@
 #include <vector>
 
 #include "platform/database.h"
+#include "platform/durable_file.h"
 #include "platform/http_server.h"
 #include "platform/message_box.h"
+#include "platform/password_hash.h"
 #include "platform/system_services.h"
+#include "server/accounts.h"
 #include "server/multipart.h"
 #include "server/sign_in_throttle.h"
 
@@ -48,8 +51,8 @@ namespace {
 
 constexpr char kCandidateCookie[] = "keyin_seat";
 constexpr char kProctorCookie[] = "keyin_proctor";
-// Who the action log names for the one proctor password.
-constexpr char kProctorName[] = "proctor";
+// The account of KEYIN_PROCTOR_PASSWORD, who signs in with the password alone.
+const std::string kFirstAdministrator = "administrator";
 constexpr std::int64_t kProctorSessionMs = 12LL * 3600 * 1000;
 constexpr char kInternalError[] = "伺服器內部錯誤，請通知監考老師";
 
@@ -281,7 +284,12 @@ struct HttpFrontEnd::State {
   bool secure = false;
   Router router;
   std::mutex sessions_mutex;
-  std::map<std::string, std::int64_t> proctor_sessions;  // token -> expiry
+  struct StaffSession {
+    std::int64_t expiry = 0;
+    std::string who;
+    Role role = Role::kProctor;
+  };
+  std::map<std::string, StaffSession> proctor_sessions;  // by token
   std::mutex throttle_mutex;
   SignInThrottle throttle;
   std::unique_ptr<http::Server> server;  // last: it calls on everything above
@@ -308,21 +316,52 @@ struct HttpFrontEnd::State {
     return *seat;
   }
 
-  bool IsProctor(const http::Request& req) {
+  std::optional<StaffSession> StaffOf(const http::Request& req) {
     std::optional<std::string> token = CookieValue(req.HeaderValue("Cookie"), kProctorCookie);
-    if (!token) return false;
+    if (!token) return std::nullopt;
     std::lock_guard lock(sessions_mutex);
     auto found = proctor_sessions.find(*token);
-    if (found == proctor_sessions.end()) return false;
-    if (found->second < room.Now()) {
+    if (found == proctor_sessions.end()) return std::nullopt;
+    if (found->second.expiry < room.Now()) {
       proctor_sessions.erase(found);
-      return false;
+      return std::nullopt;
     }
-    return true;
+    return found->second;
   }
 
-  void RequireProctor(const http::Request& req) {
-    if (!IsProctor(req)) throw RoomError(401, "請先以監考密碼登入");
+  // The signed-in account, when its role has the power: 401 without a session, 403 without it.
+  StaffSession RequireStaff(const http::Request& req, Power power) {
+    std::optional<StaffSession> staff = StaffOf(req);
+    if (!staff) throw RoomError(401, "請先以監考帳號登入");
+    if (!RoleMay(staff->role, power)) throw RoomError(403, "這個帳號不能做這件事");
+    return *staff;
+  }
+
+  // The account and role of a sign-in, when its password is right. Without an account the
+  // password is the first administrator's (KEYIN_PROCTOR_PASSWORD).
+  std::optional<StaffSession> CheckPassword(const std::string& account,
+                                            const std::string& password) {
+    if (account.empty()) {
+      if (options.proctor_password.empty() ||
+          !ConstantTimeEquals(password, options.proctor_password)) {
+        return std::nullopt;
+      }
+      return StaffSession{0, kFirstAdministrator, Role::kAdministrator};
+    }
+    std::vector<Account> accounts;
+    if (std::optional<std::string> file = ReadFileIfAny(options.accounts_file)) {
+      accounts = AccountsFromJson(*file);
+    }
+    for (const Account& known : accounts) {
+      if (known.name == account) {
+        if (!PasswordMatches(known.password_hash, password)) return std::nullopt;
+        return StaffSession{0, known.name, known.role};
+      }
+    }
+    // As long as a wrong password, so the time taken does not tell which names exist.
+    static const std::string nobody = HashPassword(RandomHex(16));
+    PasswordMatches(nobody, password);
+    return std::nullopt;
   }
 
   // One line: a line end in the request's path or in a failure's text cannot forge another.
@@ -451,20 +490,29 @@ void HttpFrontEnd::State::AddRoutes() {
   // Proctor.
   Add("POST", "/api/proctor/sign-in", [this](const auto& req, auto& res, const Parameters&) {
     const json body = BodyObject(req);
-    const std::string name = "proctor";
+    const std::string account = OptionalStringField(body, "account");
+    if (!account.empty() && !IsAccountName(account)) {
+      throw RoomError(400, "帳號只含英文字母、數字、.、- 或 _，最多 32 字");
+    }
+    const std::string name = "account " + (account.empty() ? kFirstAdministrator : account);
     CheckThrottle(name, req, res);
-    if (!ConstantTimeEquals(StringField(body, "password"), options.proctor_password)) {
+    std::optional<StaffSession> staff = CheckPassword(account, StringField(body, "password"));
+    if (!staff) {
       SignInFailed(name, req);
-      throw RoomError(401, "監考密碼不對，請再試一次");
+      throw RoomError(401, "帳號或密碼不對，請再試一次");
     }
     SignInSucceeded(name);
     const std::string token = RandomHex(24);
+    staff->expiry = room.Now() + kProctorSessionMs;
     {
       std::lock_guard lock(sessions_mutex);
-      proctor_sessions[token] = room.Now() + kProctorSessionMs;
+      proctor_sessions[token] = *staff;
     }
     res.SetHeader("Set-Cookie", SessionCookie(kProctorCookie, token));
-    SendJson(res, 200, room.SittingInfo());
+    json info = room.SittingInfo();
+    info["who"] = staff->who;
+    info["role"] = RoleName(staff->role);
+    SendJson(res, 200, info);
   });
   Add("POST", "/api/proctor/sign-out", [this](const auto& req, auto& res, const Parameters&) {
     if (auto token = CookieValue(req.HeaderValue("Cookie"), kProctorCookie)) {
@@ -475,11 +523,11 @@ void HttpFrontEnd::State::AddRoutes() {
     SendJson(res, 200, json::object());
   });
   Add("GET", "/api/sitting", [this](const auto& req, auto& res, const Parameters&) {
-    RequireProctor(req);
+    RequireStaff(req, Power::kRead);
     SendJson(res, 200, room.SittingInfo());
   });
   Add("POST", "/api/sitting", [this](const auto& req, auto& res, const Parameters&) {
-    RequireProctor(req);
+    const StaffSession staff = RequireStaff(req, Power::kRun);
     const auto form = ParseMultipartForm(req.HeaderValue("Content-Type"), req.body);
     const FormPart* sitting_part = form ? FindFormPart(*form, "sitting") : nullptr;
     const FormPart* roster_part = form ? FindFormPart(*form, "roster") : nullptr;
@@ -490,32 +538,32 @@ void HttpFrontEnd::State::AddRoutes() {
     if (sitting_json.is_discarded()) throw RoomError(400, "場次設定不是正確的 JSON");
     const Sitting sitting = SittingFromJson(sitting_json);
     std::vector<Candidate> roster = ParseRoster(roster_part->content);
-    room.OpenSitting(sitting, std::move(roster), kProctorName);
+    room.OpenSitting(sitting, std::move(roster), staff.who);
     SendJson(res, 200, room.SittingInfo());
   });
   Add("POST", "/api/sitting/end", [this](const auto& req, auto& res, const Parameters&) {
-    RequireProctor(req);
+    const StaffSession staff = RequireStaff(req, Power::kRun);
     const json body = req.body.empty() ? json::object() : BodyObject(req);
-    SendJson(res, 200, room.EndSitting(kProctorName, OptionalStringField(body, "reason")));
+    SendJson(res, 200, room.EndSitting(staff.who, OptionalStringField(body, "reason")));
   });
   Add("GET", "/api/board", [this](const auto& req, auto& res, const Parameters&) {
-    RequireProctor(req);
+    RequireStaff(req, Power::kRun);
     SendJson(res, 200, room.Board());
   });
   Add("GET", "/api/seats/{SeatNo}", [this](const auto& req, auto& res, const Parameters& path) {
-    RequireProctor(req);
+    RequireStaff(req, Power::kRun);
     SendJson(res, 200, room.SeatDetail(path[0]));
   });
   Add("POST", "/api/seats/{SeatNo}/add-time",
       [this](const auto& req, auto& res, const Parameters& path) {
-        RequireProctor(req);
+        const StaffSession staff = RequireStaff(req, Power::kRun);
         const json body = BodyObject(req);
         SendJson(res, 200,
-                 room.AddTime(path[0], IntegerField(body, "seconds"), kProctorName,
+                 room.AddTime(path[0], IntegerField(body, "seconds"), staff.who,
                               OptionalStringField(body, "reason")));
       });
   Add("GET", "/api/actions", [this](const auto& req, auto& res, const Parameters&) {
-    RequireProctor(req);
+    RequireStaff(req, Power::kRead);
     json actions = json::array();
     for (const Action& action : room.Actions()) actions.push_back(ActionToJson(action));
     SendJson(res, 200, actions);
@@ -523,12 +571,12 @@ void HttpFrontEnd::State::AddRoutes() {
   Add("GET", "/api/seats/{SeatNo}/report/{part}",
       [this](const auto& req, auto& res, const Parameters& path) {
         const int part = PartOfPath(path[1]);
-        RequireProctor(req);
+        RequireStaff(req, Power::kRead);
         SendHtml(res, room.Report(path[0], part, true));
         res.SetHeader("Content-Security-Policy", kReportPolicy);
       });
   Add("GET", "/api/results", [this](const auto& req, auto& res, const Parameters&) {
-    RequireProctor(req);
+    RequireStaff(req, Power::kRead);
     const StoredResults results = room.Results();
     SendJson(res, 200,
              {{"table", results.table},
@@ -537,7 +585,7 @@ void HttpFrontEnd::State::AddRoutes() {
               {"board", room.Board()}});
   });
   Add("GET", "/api/results.csv", [this](const auto& req, auto& res, const Parameters&) {
-    RequireProctor(req);
+    RequireStaff(req, Power::kRead);
     const StoredResults results = room.Results();
     res.SetHeader("Content-Disposition", "attachment; filename=\"results.csv\"");
     res.SetHeader("Content-Type", "text/csv; charset=utf-8");

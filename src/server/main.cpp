@@ -15,6 +15,7 @@
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "server/accounts.h"
 #include "server/exam_room.h"
 #include "server/http_api.h"
 #include "server/network_rule.h"
@@ -102,10 +103,11 @@ int main(int argc, char** argv) {
   }
 
   const char* password = std::getenv("KEYIN_PROCTOR_PASSWORD");
-  if (password == nullptr || *password == '\0') {
+  const std::string accounts_file = keyin::server::AccountsPath(keyin::ProgramFolder());
+  if ((password == nullptr || *password == '\0') && !keyin::IsNormalFile(accounts_file)) {
     return Fail(
-        "set KEYIN_PROCTOR_PASSWORD to the proctor's password; refusing to start "
-        "without one",
+        "set KEYIN_PROCTOR_PASSWORD to the first administrator's password, or add accounts "
+        "with keyin-tool accounts add; refusing to start without a way to sign in",
         2);
   }
   if (tls_cert.empty() != tls_key.empty()) return Fail("--tls-cert and --tls-key go together", 2);
@@ -148,7 +150,8 @@ int main(int argc, char** argv) {
     }
 
     keyin::server::FrontEndOptions options;
-    options.proctor_password = password;
+    options.proctor_password = password == nullptr ? "" : password;
+    options.accounts_file = accounts_file;
     options.web_folder = web.empty() ? executables + "/web" : web;
     options.tls_certificate = tls_cert;
     options.tls_key = tls_key;

@@ -20,5 +20,6 @@ void AddCopyResultsCommand(CLI::App& app);
 void AddResultsCommand(CLI::App& app);
 void AddReportCommand(CLI::App& app);
 void AddRescoreCommand(CLI::App& app);
+void AddAccountsCommand(CLI::App& app);
 
 }  // namespace keyin::tool

@@ -19,6 +19,7 @@ int main(int argc, char** argv) {
   keyin::tool::AddResultsCommand(app);
   keyin::tool::AddReportCommand(app);
   keyin::tool::AddRescoreCommand(app);
+  keyin::tool::AddAccountsCommand(app);
   CLI11_PARSE(app, argc, argv);
   return 0;
 }

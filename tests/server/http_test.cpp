@@ -344,7 +344,8 @@ TEST_F(ServerTest, WrongSignInsAreSlowedThen429AndLoggedWithoutTheSecret) {
       client.Post("/api/candidate/sign-in", R"({"UserID":"X0000000"})", "application/json")->status,
       429);
   const std::string log = ReadFile(root_ / "server.err");
-  EXPECT_NE(log.find("sign-in refused: proctor from 127.0.0.1"), std::string::npos) << log;
+  EXPECT_NE(log.find("sign-in refused: account administrator from 127.0.0.1"), std::string::npos)
+      << log;
   EXPECT_NE(log.find("sign-in refused: UserID X0000000 from 127.0.0.1"), std::string::npos);
   EXPECT_EQ(log.find("guess-"), std::string::npos) << "never a password";
   EXPECT_EQ(log.find(kPassword), std::string::npos);
@@ -375,6 +376,80 @@ TEST_F(ServerTest, CallsFromOutsideTheirNetworkAre403) {
                                   "10.1.2.3/24 >/dev/null 2>&1")
                                      .c_str());
   EXPECT_EQ(WEXITSTATUS(status), 2) << "a range with bits past its prefix is a mistake";
+}
+
+// Every call of every role: a teacher reads, a proctor and an administrator run the sitting, and
+// nobody without a session does anything. Accounts are made with keyin-tool, as a centre would.
+TEST_F(ServerTest, EachRoleMayDoWhatItsRoleAllowsAndNothingElse) {
+  for (const auto& [name, role] : {std::pair{"ada", "administrator"}, std::pair{"pat", "proctor"},
+                                   std::pair{"tea", "teacher"}}) {
+    ASSERT_EQ(
+        Shell("echo " + std::string(name) + "-password | " + ServerEnvironment(root_) +
+              KEYIN_BIN "/keyin-tool accounts add " + name + " --role " + role + " >/dev/null"),
+        0);
+  }
+  enum class Who { kNobody, kTeacher, kProctor, kAdministrator, kFirstAdministrator };
+  std::map<Who, Session> sessions;
+  sessions.emplace(Who::kNobody, Session{Client(), {}});
+  sessions.emplace(Who::kTeacher, SignIn("/api/proctor/sign-in",
+                                         {{"account", "tea"}, {"password", "tea-password"}}));
+  sessions.emplace(Who::kProctor, SignIn("/api/proctor/sign-in",
+                                         {{"account", "pat"}, {"password", "pat-password"}}));
+  sessions.emplace(Who::kAdministrator, SignIn("/api/proctor/sign-in",
+                                               {{"account", "ada"}, {"password", "ada-password"}}));
+  sessions.emplace(Who::kFirstAdministrator, Proctor());
+
+  struct Call {
+    const char* method;
+    const char* path;
+    const char* body;
+    bool runs;  // runs the sitting rather than reads it
+  };
+  const Call calls[] = {
+      {"GET", "/api/sitting", "", false},
+      {"GET", "/api/results", "", false},
+      {"GET", "/api/results.csv", "", false},
+      {"GET", "/api/actions", "", false},
+      {"GET", "/api/seats/1/report/1", "", false},
+      {"GET", "/api/board", "", true},
+      {"GET", "/api/seats/1", "", true},
+      {"POST", "/api/seats/1/add-time", R"({"seconds":60,"reason":"測試"})", true},
+      {"POST", "/api/sitting", "{}", true},
+      {"POST", "/api/sitting/end", "{}", true},
+  };
+  for (const Call& call : calls) {
+    for (auto& [who, session] : sessions) {
+      auto res = std::string(call.method) == "GET" ? session.Get(call.path)
+                                                   : session.Post(call.path, call.body);
+      ASSERT_TRUE(res) << call.path;
+      const int status = res->status;
+      if (who == Who::kNobody) {
+        EXPECT_EQ(status, 401) << call.path;
+      } else if (who == Who::kTeacher && call.runs) {
+        EXPECT_EQ(status, 403) << call.path;
+      } else {
+        EXPECT_NE(status, 401) << call.path << " as " << static_cast<int>(who);
+        EXPECT_NE(status, 403) << call.path << " as " << static_cast<int>(who);
+      }
+    }
+  }
+  // The action log names the account that acted.
+  const json actions = json::parse(sessions.at(Who::kTeacher).Get("/api/actions")->body);
+  std::vector<std::string> who_added;
+  for (const json& action : actions) {
+    if (action["action"] == "add-time") who_added.push_back(action["who"]);
+  }
+  EXPECT_EQ(who_added, (std::vector<std::string>{"pat", "ada", "administrator"}));
+
+  // A wrong password and an unknown account are refused alike.
+  httplib::Client client = Client();
+  for (const json& body : {json{{"account", "pat"}, {"password", "wrong-password"}},
+                           json{{"account", "nobody"}, {"password", "pat-password"}}}) {
+    auto res = client.Post("/api/proctor/sign-in", body.dump(), "application/json");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 401);
+    EXPECT_EQ(json::parse(res->body)["error"], "帳號或密碼不對，請再試一次");
+  }
 }
 
 TEST(ServerStart, RefusesToStartWithoutAProctorPassword) {

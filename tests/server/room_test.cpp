@@ -214,7 +214,7 @@ TEST_F(RoomTest, EveryActIsLoggedOnceWithItsReasonAndShownBesideItsSeat) {
     EXPECT_EQ(actions[i]["action"], action);
     EXPECT_EQ(actions[i]["seat"], seat);
     EXPECT_EQ(actions[i]["reason"], reason);
-    EXPECT_EQ(actions[i]["who"], i == 0 ? "command line" : "proctor");
+    EXPECT_EQ(actions[i]["who"], i == 0 ? "command line" : "administrator");
     EXPECT_EQ(actions[i]["at"].get<std::string>().size(), 19u);
   }
   EXPECT_EQ(actions[1]["seconds"], 120);

@@ -1,0 +1,114 @@
+// accounts: the named accounts of keyin-server (administrator, proctor, teacher). Passwords are
+// read from standard input (at a terminal without being shown) and kept only as Argon2id hashes.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <iostream>
+
+#include "platform/durable_file.h"
+#include "platform/password_hash.h"
+#include "platform/paths.h"
+#include "platform/terminal.h"
+#include "run/run_end.h"
+#include "server/accounts.h"
+#include "tool/command_support.h"
+#include "tool/commands.h"
+
+namespace keyin::tool {
+namespace {
+
+using server::Account;
+
+std::vector<Account> LoadAccounts(const std::string& path) {
+  const std::optional<std::string> file = ReadFileIfAny(path);
+  if (!file) return {};
+  try {
+    return server::AccountsFromJson(*file);
+  } catch (const std::runtime_error& failure) {
+    throw std::runtime_error(path + ": " + failure.what());
+  }
+}
+
+// A new password, twice at a terminal; 8 characters at least.
+std::string NewPassword() {
+  const std::optional<std::string> password = ReadSecretLine("new password: ");
+  if (!password) throw std::runtime_error("no password given on standard input");
+  if (password->size() < 8) throw std::runtime_error("a password has 8 characters at least");
+  if (StandardInputIsTerminal()) {
+    if (ReadSecretLine("the same again: ") != password) {
+      throw std::runtime_error("the two passwords differ; nothing was changed");
+    }
+  }
+  return *password;
+}
+
+auto Find(std::vector<Account>& accounts, const std::string& name) {
+  return std::find_if(accounts.begin(), accounts.end(),
+                      [&](const Account& account) { return account.name == name; });
+}
+
+}  // namespace
+
+void AddAccountsCommand(CLI::App& app) {
+  CLI::App* accounts =
+      app.add_subcommand("accounts",
+                         "The accounts of keyin-server's proctor pages (accounts.json in the "
+                         "program folder): administrator, proctor or teacher");
+  accounts->require_subcommand(1);
+  static std::string name, role = "proctor";
+
+  CLI::App* add =
+      accounts->add_subcommand("add", "Add an account; its password is read from standard input");
+  add->add_option("NAME", name, "1 to 32 letters, digits, '.', '-' or '_'")->required();
+  add->add_option("--role", role, "administrator, proctor or teacher")->capture_default_str();
+  OnRun(add, [] {
+    const std::string path = server::AccountsPath(ProgramFolder());
+    std::vector<Account> list = LoadAccounts(path);
+    const std::optional<server::Role> parsed = server::RoleNamed(role);
+    if (!server::IsAccountName(name)) {
+      throw std::runtime_error("an account name has 1 to 32 letters, digits, '.', '-' or '_'");
+    }
+    if (!parsed) throw std::runtime_error("the role is administrator, proctor or teacher");
+    if (Find(list, name) != list.end()) throw std::runtime_error("account " + name + " exists");
+    list.push_back({name, *parsed, HashPassword(NewPassword())});
+    WriteFileDurably(path, server::AccountsToJson(list));
+    std::cout << "added " << name << " (" << role << ")\n";
+    return kExitDone;
+  });
+
+  CLI::App* passwd = accounts->add_subcommand(
+      "passwd", "Give an account a new password, read from standard input");
+  passwd->add_option("NAME", name, "The account")->required();
+  OnRun(passwd, [] {
+    const std::string path = server::AccountsPath(ProgramFolder());
+    std::vector<Account> list = LoadAccounts(path);
+    auto found = Find(list, name);
+    if (found == list.end()) throw std::runtime_error("no account " + name);
+    found->password_hash = HashPassword(NewPassword());
+    WriteFileDurably(path, server::AccountsToJson(list));
+    std::cout << "new password for " << name << "\n";
+    return kExitDone;
+  });
+
+  CLI::App* remove = accounts->add_subcommand("remove", "Remove an account");
+  remove->add_option("NAME", name, "The account")->required();
+  OnRun(remove, [] {
+    const std::string path = server::AccountsPath(ProgramFolder());
+    std::vector<Account> list = LoadAccounts(path);
+    auto found = Find(list, name);
+    if (found == list.end()) throw std::runtime_error("no account " + name);
+    list.erase(found);
+    WriteFileDurably(path, server::AccountsToJson(list));
+    std::cout << "removed " << name << "\n";
+    return kExitDone;
+  });
+
+  CLI::App* list = accounts->add_subcommand("list", "List the accounts and their roles");
+  OnRun(list, [] {
+    for (const Account& account : LoadAccounts(server::AccountsPath(ProgramFolder()))) {
+      std::cout << account.name << "\t" << server::RoleName(account.role) << "\n";
+    }
+    return kExitDone;
+  });
+}
+
+}  // namespace keyin::tool
