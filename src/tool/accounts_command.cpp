@@ -2,6 +2,7 @@
 // read from standard input (at a terminal without being shown) and kept only as Argon2id hashes.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <functional>
 #include <iostream>
 
 #include "platform/durable_file.h"
@@ -46,6 +47,22 @@ auto Find(std::vector<Account>& accounts, const std::string& name) {
                       [&](const Account& account) { return account.name == name; });
 }
 
+auto Existing(std::vector<Account>& accounts, const std::string& name) {
+  auto found = Find(accounts, name);
+  if (found == accounts.end()) throw std::runtime_error("no account " + name);
+  return found;
+}
+
+// Reads the accounts, lets the change have them, writes them back whole and says what was done.
+int ChangeAccounts(const std::function<std::string(std::vector<Account>&)>& change) {
+  const std::string path = server::AccountsPath(ProgramFolder());
+  std::vector<Account> accounts = LoadAccounts(path);
+  const std::string done = change(accounts);
+  WriteFileDurably(path, server::AccountsToJson(accounts));
+  std::cout << done << "\n";
+  return kExitDone;
+}
+
 }  // namespace
 
 void AddAccountsCommand(CLI::App& app) {
@@ -61,45 +78,37 @@ void AddAccountsCommand(CLI::App& app) {
   add->add_option("NAME", name, "1 to 32 letters, digits, '.', '-' or '_'")->required();
   add->add_option("--role", role, "administrator, proctor or teacher")->capture_default_str();
   OnRun(add, [] {
-    const std::string path = server::AccountsPath(ProgramFolder());
-    std::vector<Account> list = LoadAccounts(path);
-    const std::optional<server::Role> parsed = server::RoleNamed(role);
-    if (!server::IsAccountName(name)) {
-      throw std::runtime_error("an account name has 1 to 32 letters, digits, '.', '-' or '_'");
-    }
-    if (!parsed) throw std::runtime_error("the role is administrator, proctor or teacher");
-    if (Find(list, name) != list.end()) throw std::runtime_error("account " + name + " exists");
-    list.push_back({name, *parsed, HashPassword(NewPassword())});
-    WriteFileDurably(path, server::AccountsToJson(list));
-    std::cout << "added " << name << " (" << role << ")\n";
-    return kExitDone;
+    return ChangeAccounts([](std::vector<Account>& accounts) {
+      const std::optional<server::Role> parsed = server::RoleNamed(role);
+      if (!server::IsAccountName(name)) {
+        throw std::runtime_error("an account name has 1 to 32 letters, digits, '.', '-' or '_'");
+      }
+      if (!parsed) throw std::runtime_error("the role is administrator, proctor or teacher");
+      if (Find(accounts, name) != accounts.end()) {
+        throw std::runtime_error("account " + name + " exists");
+      }
+      accounts.push_back({name, *parsed, HashPassword(NewPassword())});
+      return "added " + name + " (" + role + ")";
+    });
   });
 
   CLI::App* passwd = accounts->add_subcommand(
       "passwd", "Give an account a new password, read from standard input");
   passwd->add_option("NAME", name, "The account")->required();
   OnRun(passwd, [] {
-    const std::string path = server::AccountsPath(ProgramFolder());
-    std::vector<Account> list = LoadAccounts(path);
-    auto found = Find(list, name);
-    if (found == list.end()) throw std::runtime_error("no account " + name);
-    found->password_hash = HashPassword(NewPassword());
-    WriteFileDurably(path, server::AccountsToJson(list));
-    std::cout << "new password for " << name << "\n";
-    return kExitDone;
+    return ChangeAccounts([](std::vector<Account>& accounts) {
+      Existing(accounts, name)->password_hash = HashPassword(NewPassword());
+      return "new password for " + name;
+    });
   });
 
   CLI::App* remove = accounts->add_subcommand("remove", "Remove an account");
   remove->add_option("NAME", name, "The account")->required();
   OnRun(remove, [] {
-    const std::string path = server::AccountsPath(ProgramFolder());
-    std::vector<Account> list = LoadAccounts(path);
-    auto found = Find(list, name);
-    if (found == list.end()) throw std::runtime_error("no account " + name);
-    list.erase(found);
-    WriteFileDurably(path, server::AccountsToJson(list));
-    std::cout << "removed " << name << "\n";
-    return kExitDone;
+    return ChangeAccounts([](std::vector<Account>& accounts) {
+      accounts.erase(Existing(accounts, name));
+      return "removed " + name;
+    });
   });
 
   CLI::App* list = accounts->add_subcommand("list", "List the accounts and their roles");
