@@ -23,7 +23,9 @@ std::int64_t SteadyMillisNow() {
       .count();
 }
 
-std::string RandomHex(std::size_t n) {
+namespace {
+
+std::string RandomBytes(std::size_t n) {
   std::string bytes(n, '\0');
   std::size_t filled = 0;
   while (filled < n) {
@@ -32,6 +34,26 @@ std::string RandomHex(std::size_t n) {
     if (count < 0) throw std::runtime_error(std::string("getrandom: ") + std::strerror(errno));
     filled += static_cast<std::size_t>(count);
   }
+  return bytes;
+}
+
+}  // namespace
+
+std::string RandomCode(std::string_view alphabet, std::size_t length) {
+  if (alphabet.empty() || alphabet.size() > 256) throw std::runtime_error("RandomCode: alphabet");
+  // Bytes at or above the largest multiple of the alphabet's size are drawn again: no bias.
+  const unsigned limit = 256 - 256 % static_cast<unsigned>(alphabet.size());
+  std::string code;
+  while (code.size() < length) {
+    for (unsigned char byte : RandomBytes(length - code.size())) {
+      if (byte < limit) code += alphabet[byte % alphabet.size()];
+    }
+  }
+  return code;
+}
+
+std::string RandomHex(std::size_t n) {
+  const std::string bytes = RandomBytes(n);
   static constexpr char kDigits[] = "0123456789abcdef";
   std::string hex;
   for (unsigned char byte : bytes) {

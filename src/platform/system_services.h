@@ -19,6 +19,10 @@ std::int64_t SteadyMillisNow();
 // n random bytes from the kernel, as 2n lower-case hex digits. Throws std::runtime_error.
 std::string RandomHex(std::size_t n);
 
+// `length` characters drawn uniformly and independently from the alphabet (at most 256
+// characters, ASCII), from the kernel's random bytes. Throws std::runtime_error.
+std::string RandomCode(std::string_view alphabet, std::size_t length);
+
 // UTF-8 -> UTF-16, or nothing when the bytes are not well-formed UTF-8.
 std::optional<std::u16string> Utf8ToUtf16Strict(std::string_view bytes);
 

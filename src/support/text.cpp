@@ -2,6 +2,8 @@
 // full-width blanks are part of the text (they indent typed lines and fill the listing).
 #include "support/text.h"
 
+#include <algorithm>
+
 namespace keyin {
 
 std::u16string TrimBlanks(std::u16string_view text) {
@@ -34,6 +36,17 @@ std::vector<std::u16string> SplitText(std::u16string_view text, std::u16string_v
   }
   pieces.emplace_back(text.substr(start));
   return pieces;
+}
+
+bool ConstantTimeEquals(std::string_view a, std::string_view b) {
+  const std::size_t length = std::max(a.size(), b.size());
+  unsigned char difference = a.size() == b.size() ? 0 : 1;
+  for (std::size_t i = 0; i < length; ++i) {
+    const unsigned char x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
+    const unsigned char y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
+    difference |= static_cast<unsigned char>(x ^ y);
+  }
+  return difference == 0;
 }
 
 }  // namespace keyin

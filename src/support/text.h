@@ -19,4 +19,8 @@ void EraseTrailingBlanks(std::u16string& text);
 // Cut at every occurrence of the separator; empty pieces count; one piece for a text without it.
 std::vector<std::u16string> SplitText(std::u16string_view text, std::u16string_view separator);
 
+// True when both texts are equal; the time taken does not depend on where they differ (a secret
+// compared with a guess).
+bool ConstantTimeEquals(std::string_view a, std::string_view b);
+
 }  // namespace keyin

@@ -4,6 +4,7 @@
 
 #include "server/http_api.h"
 #include "server/results.h"
+#include "support/text.h"
 
 namespace keyin::server {
 namespace {
