@@ -89,6 +89,7 @@ class Seat {
       : client_("127.0.0.1", options.port),
         user_(entry["UserID"]),
         seat_(entry["SeatNo"]),
+        code_(entry["AccessCode"]),
         index_(index) {
     client_.set_keep_alive(true);
     client_.set_tcp_nodelay(true);  // as browsers do
@@ -158,13 +159,14 @@ class Seat {
 
   const std::string& SeatNo() const { return seat_; }
   const std::string& UserID() const { return user_; }
+  const std::string& AccessCode() const { return code_; }
   std::string text_[3];
   Clock::time_point submitted_[3];
 
  private:
   httplib::Client client_;
   httplib::Headers headers_;
-  std::string user_, seat_;
+  std::string user_, seat_, code_;
   int index_;
   std::int64_t version_ = 0;
   std::int64_t seq_ = 0;
@@ -244,10 +246,10 @@ int main(int argc, char** argv) {
   }
   const std::string cookie = signed_in->get_header_value("Set-Cookie");
   const httplib::Headers proctor_headers = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
-  const json board = json::parse(proctor.Get("/api/board", proctor_headers)->body);
+  const json slips = json::parse(proctor.Get("/api/slips", proctor_headers)->body)["slips"];
   std::vector<std::unique_ptr<Seat>> seats;
-  for (std::size_t i = 0; i < board["seats"].size() && static_cast<int>(i) < options.seats; ++i) {
-    seats.push_back(std::make_unique<Seat>(options, board["seats"][i], static_cast<int>(i)));
+  for (std::size_t i = 0; i < slips.size() && static_cast<int>(i) < options.seats; ++i) {
+    seats.push_back(std::make_unique<Seat>(options, slips[i], static_cast<int>(i)));
   }
 
   std::atomic<bool> stop_slow = false;
@@ -268,7 +270,8 @@ int main(int argc, char** argv) {
     threads.emplace_back([&, i] {
       Seat& seat = *seats[i];
       std::mt19937 random(static_cast<unsigned>(i) * 7919u + 1u);
-      bool ok = seat.Call("POST", "/api/candidate/sign-in", {{"UserID", seat.UserID()}}) &&
+      bool ok = seat.Call("POST", "/api/candidate/sign-in",
+                          {{"UserID", seat.UserID()}, {"AccessCode", seat.AccessCode()}}) &&
                 seat.Call("POST", "/api/candidate/method", {{"method", "倉頡"}}) && seat.Start(1);
       if (!ok) {
         std::lock_guard lock(figures.mutex);

@@ -31,7 +31,8 @@ fi
 # fresh one each run from the OpenSSL random generator.
 export KEYIN_PROCTOR_PASSWORD=${KEYIN_PROCTOR_PASSWORD:-$(openssl rand -base64 12 | tr -d '/+=')}
 echo "exam room: mock test of the sample paper P001, two parts of 5 minutes each"
-echo "candidates sign in with S123456789, S223456789 or S323456789 (samples/roster.csv)"
+echo "candidates sign in with S123456789, S223456789 or S323456789 (samples/roster.csv) and"
+echo "their access code: sign in as the proctor and open 准考證 (the admission slips) to read them"
 echo "proctor password: $KEYIN_PROCTOR_PASSWORD"
 exec "$bin/keyin-server" --listen "127.0.0.1:${PORT:-8080}" \
   --sitting "$KEYIN_HOME/sitting.json" --roster "$root/samples/roster.csv"

@@ -11,7 +11,7 @@ packages=(
   faketime
   libboost-dev libssl-dev openssl libsodium-dev
   libcpp-httplib-dev
-  chromium chromium-driver python3-selenium fonts-noto-cjk
+  chromium chromium-driver python3-selenium fonts-noto-cjk poppler-utils
   "$@"
 )
 

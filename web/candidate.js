@@ -8,7 +8,7 @@
 // only once a composition has ended.
 
 (function () {
-  const pageOfStage = { method: '/method.html', ready: '/ready.html', typing: '/type.html', done: '/result.html' };
+  const pageOfStage = { wait: '/wait.html', method: '/method.html', ready: '/ready.html', typing: '/type.html', done: '/result.html' };
   const page = document.body.dataset.page;
 
   function go(state) {
@@ -25,12 +25,18 @@
     if (who) who.textContent = '座號 ' + state.SeatNo + '　' + state.StuName + '（' + state.UserID + '）';
   }
 
+  // A session the proctor moved to another computer: the sign-in page says why it stopped.
+  function stopped(failure) {
+    if (failure.code === 'moved') sessionStorage.setItem('keyin-stopped', failure.message);
+  }
+
   // The current state, or a trip to the sign-in page when there is no session.
   async function loadState() {
     try {
       return await keyin.api('GET', '/api/candidate/state');
     } catch (failure) {
       if (failure.status === 401 || failure.status === 409) {
+        stopped(failure);
         location.replace('/index.html');
         return null;
       }
@@ -41,6 +47,13 @@
   async function signInPage() {
     const form = keyin.byId('sign-in-form');
     const input = keyin.byId('user-id');
+    const code = keyin.byId('access-code');
+    const why = sessionStorage.getItem('keyin-stopped');
+    if (why) {
+      sessionStorage.removeItem('keyin-stopped');
+      keyin.byId('stopped').textContent = why;
+      keyin.byId('stopped').classList.remove('hidden');
+    }
     // Already signed in (a reload): straight to where the candidate stands.
     keyin.api('GET', '/api/candidate/state').then(go, () => {});
     form.addEventListener('submit', async (event) => {
@@ -53,11 +66,31 @@
         return;
       }
       try {
-        go(await keyin.api('POST', '/api/candidate/sign-in', { UserID: userId }));
+        go(await keyin.api('POST', '/api/candidate/sign-in', { UserID: userId, AccessCode: code.value.trim() }));
       } catch (failure) {
         keyin.showError(failure.message, 'user-id');
       }
     });
+  }
+
+  // Waits for the proctor (admission, or another computer holding the seat), asking again
+  // every two seconds; goes on by itself once the proctor has decided.
+  async function waitPage() {
+    let state;
+    try {
+      state = await loadState();
+    } catch (failure) {
+      keyin.showError(failure.message);
+      setTimeout(waitPage, 2000);
+      return;
+    }
+    if (!state || go(state)) return;
+    keyin.clearError();
+    showWho(state);
+    keyin.byId('wait-reason').textContent = state.waits_for === 'move'
+      ? '這個座位已在另一台電腦登入。請舉手告訴監考老師；老師同意後，你的答案和剩餘時間會轉到這台電腦。'
+      : '請舉手或等候監考老師核對你的身分，老師准許入場後就可以開始。';
+    setTimeout(waitPage, 2000);
   }
 
   async function methodPage() {
@@ -203,7 +236,9 @@
             await leave();
           } else if (failure.status === 401) {
             finished = true;
-            setStatus('你已在別的視窗登入，這個視窗不再儲存。', true);
+            box.readOnly = true;
+            submit.disabled = true;
+            setStatus(failure.code === 'moved' ? failure.message : '你已登出，這個視窗不再儲存。', true);
           } else {
             // Not saved (no connection, or the server could not write it): the text stays in
             // the box and the next save, five seconds on, tries again.
@@ -351,7 +386,7 @@
     }
   }
 
-  const pages = { 'sign-in': signInPage, method: methodPage, ready: readyPage, typing: typingPage, result: resultPage };
+  const pages = { 'sign-in': signInPage, wait: waitPage, method: methodPage, ready: readyPage, typing: typingPage, result: resultPage };
   const run = pages[page];
   if (run) {
     run().catch((failure) => keyin.showError(failure.message || String(failure)));

@@ -45,6 +45,7 @@
     if (seat.state === 'typing') return parts > 1 ? '作答第 ' + seat.part + ' 部分' : '作答中';
     if (seat.state === 'waiting') {
       if (!seat.signed_in) return '未登入';
+      if (!seat.admitted) return '等候入場';
       return parts > 1 ? '等待開始第 ' + seat.part + ' 部分' : '等待開始';
     }
     return stateNames[seat.state] || seat.state;
@@ -69,7 +70,7 @@
         if (seat.too_fast) tally.flagged += 1;
         if (seat.storage_trouble) tally.trouble += 1;
         const card = keyin.element('li', null, {
-          class: 'seat ' + seat.state + (seat.disconnected ? ' disconnected' : '') + (seat.too_fast ? ' flagged' : '') +
+          class: 'seat ' + seat.state + (seat.disconnected ? ' disconnected' : '') + (seat.too_fast || seat.move_requested ? ' flagged' : '') +
             (seat.storage_trouble ? ' trouble' : ''),
           'data-seat': seat.SeatNo,
           'data-state': seat.state,
@@ -88,6 +89,15 @@
         if (seat.disconnected) card.append(keyin.element('span', '⚠ 斷線', { class: 'alert' }));
         if (seat.too_fast) card.append(keyin.element('span', '⚠ 打字速度異常（可能貼上）', { class: 'alert' }));
         if (seat.storage_trouble) card.append(keyin.element('span', '⚠ 答案無法寫入伺服器磁碟', { class: 'alert' }));
+        if (seat.move_requested) {
+          card.append(keyin.element('span', '⚠ 另一台電腦要求接手這個座位', { class: 'alert' }),
+            decision('同意換電腦', 'approve-move', seat, () => ({ path: 'move', body: { approve: true } })),
+            document.createTextNode(' '),
+            decision('拒絕', 'refuse-move', seat, () => ({ path: 'move', body: { approve: false } })));
+        }
+        if (!seat.admitted && seat.signed_in && !board.ended) {
+          card.append(keyin.element('br'), decision('准許入場', 'admit', seat, () => ({ path: 'admit', body: {} })));
+        }
         if (seat.actions && seat.actions.length > 0) {
           card.append(keyin.element('br'), keyin.element('span', seat.actions.join('；'), { class: 'actions', 'data-field': 'actions' }));
         }
@@ -117,6 +127,30 @@
       keyin.byId('board-title').textContent =
         board.kind_label + '　試卷 ' + board.sitting.ExamPaperNo + '　場次 ' + board.sitting.SessionNo;
       keyin.byId('end-sitting').disabled = board.ended;
+    }
+
+    // A button that acts on the seat; the act, with the board's reason field, goes to the log.
+    function decision(label, testid, seat, act) {
+      const button = keyin.element('button', label, {
+        type: 'button', class: testid === 'refuse-move' ? 'warning' : 'secondary',
+        'data-testid': testid + '-' + seat.SeatNo, 'aria-label': '座號 ' + seat.SeatNo + ' ' + label,
+      });
+      button.addEventListener('click', async () => {
+        keyin.clearError();
+        button.disabled = true;
+        const { path, body } = act();
+        const reason = keyin.byId('add-time-reason').value.trim();
+        if (reason !== '') body.reason = reason;
+        try {
+          await keyin.api('POST', '/api/seats/' + encodeURIComponent(seat.SeatNo) + '/' + path, body);
+          await refresh();
+        } catch (failure) {
+          handle(failure);
+        } finally {
+          button.disabled = false;
+        }
+      });
+      return button;
     }
 
     function fillSeats() {
@@ -296,7 +330,46 @@
     tableOf(keyin.byId('reports'), columns, rows);
   }
 
-  const pages = { 'proctor-sign-in': signInPage, board: boardPage, 'new-sitting': newSittingPage, results: resultsPage };
+  // Admission slips, one per candidate, laid out for A4 paper; the room's address is the one the
+  // proctor's browser uses unless they write another.
+  async function slipsPage() {
+    wireSignOut();
+    const address = keyin.byId('room-address');
+    address.value = location.origin + '/';
+    let data;
+    try {
+      data = await keyin.api('GET', '/api/slips');
+    } catch (failure) {
+      handle(failure);
+      return;
+    }
+    const list = keyin.byId('slips');
+    function render() {
+      const cards = data.slips.map((slip) => {
+        const card = keyin.element('li', null, { class: 'slip', 'data-seat': slip.SeatNo });
+        card.append(keyin.element('p', data.kind_label + '　試卷 ' + data.sitting.ExamPaperNo + '　場次 ' + data.sitting.SessionNo, { class: 'slip-title' }));
+        const facts = keyin.element('dl');
+        const fact = (label, value, testid) => {
+          facts.append(keyin.element('dt', label), keyin.element('dd', value, testid ? { 'data-testid': testid } : {}));
+        };
+        fact('座號', slip.SeatNo);
+        fact('姓名', slip.StuName + (slip.ClassName ? '（' + slip.ClassName + '）' : ''));
+        fact('考生編號', slip.UserID, 'slip-user-id');
+        if (slip.AccessCode) fact('登入碼', slip.AccessCode, 'slip-code');
+        fact('網址', address.value);
+        card.append(facts);
+        card.append(keyin.element('p', '登入碼只給你自己用，請勿借給別人。', { class: 'hint' }));
+        return card;
+      });
+      list.replaceChildren(...cards);
+      keyin.byId('slip-count').textContent = '共 ' + data.slips.length + ' 張。';
+    }
+    address.addEventListener('input', render);
+    keyin.byId('print').addEventListener('click', () => window.print());
+    render();
+  }
+
+  const pages = { 'proctor-sign-in': signInPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
   const run = pages[page];
   if (run) run().catch(handle);
 })();

@@ -76,4 +76,8 @@ std::string AccountsPath(const std::string& program_folder) {
   return program_folder + "/accounts.json";
 }
 
+std::string AccountActionsPath(const std::string& program_folder) {
+  return program_folder + "/account-actions.jsonl";
+}
+
 }  // namespace keyin::server

@@ -41,5 +41,7 @@ std::string AccountsToJson(const std::vector<Account>& accounts);
 std::vector<Account> AccountsFromJson(std::string_view text);
 
 std::string AccountsPath(const std::string& program_folder);
+// The log of account changes (one JSON line per act, as a sitting's action log has them).
+std::string AccountActionsPath(const std::string& program_folder);
 
 }  // namespace keyin::server

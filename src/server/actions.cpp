@@ -63,6 +63,12 @@ std::string ActionText(const Action& action) {
     text = "結束場次";
   } else if (action.action == "open") {
     text = "開放場次";
+  } else if (action.action == "admit") {
+    text = "准許入場";
+  } else if (action.action == "approve-move") {
+    text = "同意換電腦";
+  } else if (action.action == "refuse-move") {
+    text = "拒絕換電腦";
   } else {
     text = action.action;
   }

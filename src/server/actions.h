@@ -16,7 +16,7 @@ struct Action {
   std::string who{};         // the account that acted
   std::string at{};          // local time "yyyy/MM/dd HH:mm:ss"
   std::string seat{};        // SeatNo; empty for an act on the whole sitting
-  std::string action{};      // "add-time", "end", "open"
+  std::string action{};      // "add-time", "end", "open", "admit", "approve-move", "refuse-move"
   std::string reason{};      // as the person wrote it; may be empty where no reason is asked
   std::int64_t seconds = 0;  // add-time: the time added
   int part = 0;              // add-time: the part that got it

@@ -31,6 +31,11 @@ namespace {
 constexpr char kStorageRefused[] =
     "答案暫時無法儲存，請通知監考老師。這個頁面會自動再試，請繼續作答。";
 constexpr std::int64_t kRetryMs = 1000;
+constexpr char kMovedAway[] =
+    "監考老師已同意這個座位改在另一台電腦作答，這個視窗已停止；答案都已轉到新的電腦。";
+constexpr char kMoveRefused[] = "這台電腦沒有得到監考老師同意接手這個座位；如有疑問請舉手。";
+// Stopped sessions remembered, to tell their browsers why; beyond this they only get 401.
+constexpr std::size_t kStoppedSessionsKept = 10000;
 
 void Log(const std::string& line) { std::fprintf(stderr, "keyin-server: %s\n", line.c_str()); }
 
@@ -72,6 +77,7 @@ void ExamRoom::Install(const SittingRecord& record, Paper paper, const std::vect
   seat_order_.clear();
   slots_.clear();
   seat_of_token_hash_.clear();
+  stopped_token_hash_.clear();
   queue_.clear();
   for (const Seat& seat : seats) {
     auto slot = std::make_shared<Slot>();
@@ -85,7 +91,7 @@ void ExamRoom::Install(const SittingRecord& record, Paper paper, const std::vect
       }
       if (part.BeingScored()) queue_.push_back({number, static_cast<int>(k) + 1});
     }
-    if (!seat.token_hash.empty()) seat_of_token_hash_[seat.token_hash] = number;
+    IndexTokensLocked(number, Seat{}, seat);
     seat_order_.push_back(number);
     slots_.emplace(number, std::move(slot));
   }
@@ -138,10 +144,11 @@ void ExamRoom::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster
   record.id = FormatDateTime(LocalNow(), "yyyyMMdd-HHmmss") + "-" + RandomHex(3);
   record.opened_at = LocalNowText();
   record.sitting = sitting;
-  record.roster = std::move(roster);
+  record.roster =
+      MakeAccessCodes(std::move(roster), [] { return RandomCode(kAccessCodeAlphabet, 6); });
   std::vector<Seat> seats;
   for (const Candidate& candidate : record.roster) {
-    seats.push_back(NewSeat(candidate, PartCount(sitting)));
+    seats.push_back(NewSeat(candidate, PartCount(sitting), !AsksAdmission(sitting)));
   }
   // No write of the sitting before may land among this one's files.
   std::vector<std::unique_lock<std::mutex>> held;
@@ -160,7 +167,7 @@ void ExamRoom::OpenOrResume(const Sitting& sitting, std::vector<Candidate> roste
   {
     std::lock_guard lock(mutex_);
     if (open_) {
-      if (record_.sitting == sitting && record_.roster == roster) return;
+      if (record_.sitting == sitting && SameRoster(record_.roster, roster)) return;
       if (!record_.ended) {
         throw RoomError(409, "state folder " + config_.state_folder +
                                  " holds another sitting that has not ended; end it first or "
@@ -271,10 +278,7 @@ Seat ExamRoom::Change(const std::string& number, const Rule& rule,
   Seat& seat = slot->seat;
   if (slot->storage_trouble) Log("seat " + number + ": its state is written again");
   slot->storage_trouble = false;
-  if (next.token_hash != seat.token_hash) {
-    seat_of_token_hash_.erase(seat.token_hash);
-    if (!next.token_hash.empty()) seat_of_token_hash_[next.token_hash] = number;
-  }
+  IndexTokensLocked(number, seat, next);
   for (std::size_t k = 0; k < next.parts.size(); ++k) {
     if (next.parts[k].scoring == ScoringState::kQueued &&
         seat.parts[k].scoring != ScoringState::kQueued) {
@@ -286,40 +290,81 @@ Seat ExamRoom::Change(const std::string& number, const Rule& rule,
   return seat;
 }
 
-std::string ExamRoom::SignIn(const std::string& user_id) {
+void ExamRoom::IndexTokensLocked(const std::string& number, const Seat& before, const Seat& after) {
+  for (const std::string* hash : {&before.token_hash, &before.move_hash}) {
+    if (hash->empty() || *hash == after.token_hash || *hash == after.move_hash) continue;
+    seat_of_token_hash_.erase(*hash);
+    if (stopped_token_hash_.size() >= kStoppedSessionsKept) stopped_token_hash_.clear();
+    stopped_token_hash_[*hash] = hash == &before.token_hash ? kMovedAway : kMoveRefused;
+  }
+  for (const std::string* hash : {&after.token_hash, &after.move_hash}) {
+    if (!hash->empty()) seat_of_token_hash_[*hash] = number;
+  }
+}
+
+std::string ExamRoom::SignIn(const std::string& user_id, const std::string& access_code) {
   std::string number;
+  bool asks_code = true;
   {
     std::lock_guard lock(mutex_);
     RequireOpenLocked();
+    asks_code = AsksAccessCode(record_.sitting);
     for (const auto& [seat_number, slot] : slots_) {
-      if (slot->seat.candidate.UserID == user_id) number = seat_number;
+      const Candidate& candidate = slot->seat.candidate;
+      if (candidate.UserID == user_id &&
+          (!asks_code || AccessCodeMatches(access_code, candidate.AccessCode))) {
+        number = seat_number;
+      }
     }
   }
   if (number.empty()) {
-    throw RoomError(401, "名單上找不到這個考生編號，請再檢查一次，或請監考老師協助");
+    throw RoomError(401, asks_code ? "考生編號或登入碼不對，請再檢查一次，或請監考老師協助"
+                                   : "名單上找不到這個考生編號，請再檢查一次，或請監考老師協助");
   }
-  // The old session stays valid until the new one is on disk.
+  // The session holding the seat keeps it until the proctor decides.
   const std::string token = RandomHex(24);
-  Change(number, [&](Seat& seat, const SeatTerms&, std::int64_t) {
-    return server::SignIn(seat, Sha256Hex(token));
-  });
+  const std::string hash = Sha256Hex(token);
+  const Seat seat = Change(
+      number, [&](Seat& s, const SeatTerms&, std::int64_t) { return server::SignIn(s, hash); });
   std::lock_guard lock(mutex_);
-  slots_.at(number)->last_seen_ms = clock_.Now();
+  if (seat.token_hash == hash) slots_.at(number)->last_seen_ms = clock_.Now();
   return token;
 }
 
-std::optional<std::string> ExamRoom::SeatOfToken(const std::string& token) {
+std::optional<ExamRoom::Access> ExamRoom::AccessOf(const std::string& token) {
   const std::string hash = Sha256Hex(token);
   std::lock_guard lock(mutex_);
-  auto found = seat_of_token_hash_.find(hash);
-  if (found == seat_of_token_hash_.end()) return std::nullopt;
-  slots_.at(found->second)->last_seen_ms = clock_.Now();
-  return found->second;
+  if (auto found = seat_of_token_hash_.find(hash); found != seat_of_token_hash_.end()) {
+    Slot& slot = *slots_.at(found->second);
+    if (slot.seat.token_hash != hash) return Access{Access::Standing::kWaits, found->second, {}};
+    slot.last_seen_ms = clock_.Now();
+    return Access{Access::Standing::kHolds, found->second, {}};
+  }
+  if (auto stopped = stopped_token_hash_.find(hash); stopped != stopped_token_hash_.end()) {
+    return Access{Access::Standing::kStopped, {}, stopped->second};
+  }
+  return std::nullopt;
 }
 
-json ExamRoom::CandidateState(const std::string& number) {
+void ExamRoom::SignOut(const std::string& token) {
+  const std::string hash = Sha256Hex(token);
+  std::string number;
+  {
+    std::lock_guard lock(mutex_);
+    auto found = seat_of_token_hash_.find(hash);
+    if (found == seat_of_token_hash_.end()) return;
+    number = found->second;
+  }
+  Change(number,
+         [&](Seat& seat, const SeatTerms&, std::int64_t) { return server::SignOut(seat, hash); });
+  std::lock_guard lock(mutex_);
+  stopped_token_hash_.erase(hash);  // it left; nothing stopped it
+}
+
+json ExamRoom::CandidateState(const std::string& number, bool waits_for_move) {
   std::lock_guard lock(mutex_);
   const std::shared_ptr<Slot> slot = SlotOf(number);
+  if (waits_for_move) return WaitingState(slot->seat, "move");
   const SeatTerms terms = TermsLocked();
   return server::CandidateState(slot->seat, {record_.sitting, paper_.parts, terms}, clock_.Now());
 }
@@ -451,6 +496,56 @@ json ExamRoom::AddTime(const std::string& number, std::int64_t seconds, const st
   entry.erase("texts");
   entry["added_to_part"] = part;
   return entry;
+}
+
+json ExamRoom::ActOnSeat(const std::string& number, const Rule& rule, Action action) {
+  std::string sitting_id;
+  Change(
+      number,
+      [&](Seat& seat, const SeatTerms& terms, std::int64_t now) {
+        sitting_id = terms.sitting_id;
+        return rule(seat, terms, now);
+      },
+      [&](const Seat&) { LogAction(sitting_id, action); });
+  json entry = SeatDetail(number);
+  entry.erase("texts");
+  return entry;
+}
+
+json ExamRoom::Admit(const std::string& number, const std::string& who, const std::string& reason) {
+  return ActOnSeat(number,
+                   [](Seat& seat, const SeatTerms&, std::int64_t) { return server::Admit(seat); },
+                   {.who = who, .seat = number, .action = "admit", .reason = CleanReason(reason)});
+}
+
+json ExamRoom::DecideMove(const std::string& number, bool approve, const std::string& who,
+                          const std::string& reason) {
+  return ActOnSeat(
+      number,
+      [&](Seat& seat, const SeatTerms&, std::int64_t) { return server::DecideMove(seat, approve); },
+      {.who = who,
+       .seat = number,
+       .action = approve ? "approve-move" : "refuse-move",
+       .reason = CleanReason(reason)});
+}
+
+json ExamRoom::Slips() {
+  std::lock_guard lock(mutex_);
+  RequireOpenLocked();
+  const bool codes = AsksAccessCode(record_.sitting);
+  json slips = json::array();
+  for (const std::string& number : seat_order_) {
+    const Candidate& c = slots_.at(number)->seat.candidate;
+    slips.push_back({{"SeatNo", c.SeatNo},
+                     {"UserID", c.UserID},
+                     {"StuName", c.StuName},
+                     {"ClassName", c.ClassName},
+                     {"AccessCode", codes ? c.AccessCode : ""}});
+  }
+  return {{"id", record_.id},
+          {"sitting", SittingToJson(record_.sitting)},
+          {"kind_label", KindLabelOf(record_.sitting)},
+          {"slips", slips}};
 }
 
 Action ExamRoom::LogAction(const std::string& sitting_id, Action action) {

@@ -76,10 +76,24 @@ class ExamRoom {
   nlohmann::json SittingInfo() const;
 
   // Candidate calls; seat is the SeatNo a session is bound to.
-  // A new session token for the candidate; 401 when the UserID is not on the roster.
-  std::string SignIn(const std::string& user_id);
-  std::optional<std::string> SeatOfToken(const std::string& token);
-  nlohmann::json CandidateState(const std::string& seat);
+  // A new session token for the candidate whose UserID and access code (where the sitting asks
+  // for one) are right; 401 otherwise, never saying which was wrong. A seat another session
+  // holds is not taken: the new session waits until the proctor approves the move.
+  std::string SignIn(const std::string& user_id, const std::string& access_code);
+  // Where a session stands: it holds its seat, waits for the proctor to let it take the seat,
+  // or was stopped (why: a message for the candidate). Nothing for an unknown token.
+  struct Access {
+    enum class Standing { kHolds, kWaits, kStopped };
+    Standing standing = Standing::kHolds;
+    std::string seat;
+    std::string why;
+  };
+  std::optional<Access> AccessOf(const std::string& token);
+  // The session leaves its seat, so the next sign-in takes it without the proctor.
+  void SignOut(const std::string& token);
+  // The candidate's state; a seat not yet admitted, or a session that waits, sees only that it
+  // waits (stage "wait"), nothing of the paper.
+  nlohmann::json CandidateState(const std::string& seat, bool waits_for_move = false);
   nlohmann::json ChooseMethod(const std::string& seat, const std::string& method);
   nlohmann::json StartPart(const std::string& seat, int part);
   nlohmann::json SaveDraft(const std::string& seat, int part, const DraftSave& save);
@@ -94,6 +108,13 @@ class ExamRoom {
   // Adds time for a reason (400 without one), logged before it is stored.
   nlohmann::json AddTime(const std::string& seat, std::int64_t seconds, const std::string& who,
                          const std::string& reason);
+  // Admits a seat where the sitting asks it; approves or refuses a sign-in that waits for a
+  // seat another session holds. Each act is logged before it is stored.
+  nlohmann::json Admit(const std::string& seat, const std::string& who, const std::string& reason);
+  nlohmann::json DecideMove(const std::string& seat, bool approve, const std::string& who,
+                            const std::string& reason);
+  // What the admission slips print: every candidate with seat and access code.
+  nlohmann::json Slips();
   // The open sitting's action log, oldest first; 409 when none is open.
   std::vector<Action> Actions();
   StoredResults Results();
@@ -125,6 +146,10 @@ class ExamRoom {
   void Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats,
                std::vector<Action> actions);
   void CheckDataRoots(const Sitting& sitting) const;
+  // The seat's sessions in the token index, after a change from `before` to `after`; a session
+  // that lost the seat is remembered with why it stopped.
+  void IndexTokensLocked(const std::string& seat, const Seat& before, const Seat& after);
+  nlohmann::json ActOnSeat(const std::string& seat, const Rule& rule, Action action);
 
   void StartThreads();
   void DeadlineWatch();
@@ -147,7 +172,8 @@ class ExamRoom {
   Paper paper_;
   std::vector<std::string> seat_order_;
   std::map<std::string, std::shared_ptr<Slot>> slots_;
-  std::map<std::string, std::string> seat_of_token_hash_;
+  std::map<std::string, std::string> seat_of_token_hash_;  // sessions holding or waiting
+  std::map<std::string, std::string> stopped_token_hash_;  // sessions stopped: why
   std::vector<Action> actions_;  // the open sitting's, as its log holds them
   std::deque<Job> queue_;
   int jobs_in_flight_ = 0;

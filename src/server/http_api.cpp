@@ -16,21 +16,11 @@
 #include "server/accounts.h"
 #include "server/multipart.h"
 #include "server/sign_in_throttle.h"
+#include "support/text.h"
 
 namespace keyin::server {
 
 using nlohmann::json;
-
-bool ConstantTimeEquals(std::string_view a, std::string_view b) {
-  const std::size_t length = std::max(a.size(), b.size());
-  unsigned char difference = a.size() == b.size() ? 0 : 1;
-  for (std::size_t i = 0; i < length; ++i) {
-    const unsigned char x = i < a.size() ? static_cast<unsigned char>(a[i]) : 0;
-    const unsigned char y = i < b.size() ? static_cast<unsigned char>(b[i]) : 0;
-    difference |= static_cast<unsigned char>(x ^ y);
-  }
-  return difference == 0;
-}
 
 std::optional<std::string> CookieValue(std::string_view header, std::string_view name) {
   while (!header.empty()) {
@@ -304,16 +294,26 @@ struct HttpFrontEnd::State {
     return cookie;
   }
 
-  std::optional<std::string> CandidateSeat(const http::Request& req) {
+  // Where the request's session stands: 401 without one, and for one that was stopped (with
+  // why, code "moved").
+  ExamRoom::Access CandidateAccess(const http::Request& req) {
     std::optional<std::string> token = CookieValue(req.HeaderValue("Cookie"), kCandidateCookie);
-    if (!token || token->empty()) return std::nullopt;
-    return room.SeatOfToken(*token);
+    std::optional<ExamRoom::Access> access;
+    if (token && !token->empty()) access = room.AccessOf(*token);
+    if (!access) throw RoomError(401, "請先用考生編號登入");
+    if (access->standing == ExamRoom::Access::Standing::kStopped) {
+      throw RoomError(401, access->why, "moved");
+    }
+    return *access;
   }
 
+  // The seat of a session that holds it; one that waits for the proctor may do nothing yet.
   std::string RequireCandidate(const http::Request& req) {
-    std::optional<std::string> seat = CandidateSeat(req);
-    if (!seat) throw RoomError(401, "請先用考生編號登入");
-    return *seat;
+    const ExamRoom::Access access = CandidateAccess(req);
+    if (access.standing == ExamRoom::Access::Standing::kWaits) {
+      throw RoomError(403, "請等候監考老師確認後再繼續", "waiting");
+    }
+    return access.seat;
   }
 
   std::optional<StaffSession> StaffOf(const http::Request& req) {
@@ -437,25 +437,39 @@ void HttpFrontEnd::State::AddRoutes() {
     const json body = BodyObject(req);
     const std::string user_id = StringField(body, "UserID");
     if (!IsSafeName(user_id, 20)) throw RoomError(400, "考生編號只含英文字母、數字、- 或 _");
+    const std::string access_code = OptionalStringField(body, "AccessCode");
+    if (access_code.size() > 64) throw RoomError(400, "登入碼太長");
     const std::string name = "UserID " + user_id;
     CheckThrottle(name, req, res);
     std::string token;
     try {
-      token = room.SignIn(user_id);
+      token = room.SignIn(user_id, access_code);
     } catch (const RoomError& refusal) {
       if (refusal.Status() == 401) SignInFailed(name, req);
       throw;
     }
     SignInSucceeded(name);
     res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, token));
-    SendJson(res, 200, room.CandidateState(*room.SeatOfToken(token)));
+    const std::optional<ExamRoom::Access> access = room.AccessOf(token);
+    if (!access || access->standing == ExamRoom::Access::Standing::kStopped) {
+      throw RoomError(409, "這個座位剛有變動，請再登入一次");  // a sitting replaced meanwhile
+    }
+    SendJson(
+        res, 200,
+        room.CandidateState(access->seat, access->standing == ExamRoom::Access::Standing::kWaits));
   });
-  Add("POST", "/api/candidate/sign-out", [this](const auto&, auto& res, const Parameters&) {
+  Add("POST", "/api/candidate/sign-out", [this](const auto& req, auto& res, const Parameters&) {
+    if (auto token = CookieValue(req.HeaderValue("Cookie"), kCandidateCookie)) {
+      room.SignOut(*token);
+    }
     res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, "", true));
     SendJson(res, 200, json::object());
   });
   Add("GET", "/api/candidate/state", [this](const auto& req, auto& res, const Parameters&) {
-    SendJson(res, 200, room.CandidateState(RequireCandidate(req)));
+    const ExamRoom::Access access = CandidateAccess(req);
+    SendJson(
+        res, 200,
+        room.CandidateState(access.seat, access.standing == ExamRoom::Access::Standing::kWaits));
   });
   Add("POST", "/api/candidate/method", [this](const auto& req, auto& res, const Parameters&) {
     const std::string seat = RequireCandidate(req);
@@ -562,6 +576,27 @@ void HttpFrontEnd::State::AddRoutes() {
                  room.AddTime(path[0], IntegerField(body, "seconds"), staff.who,
                               OptionalStringField(body, "reason")));
       });
+  Add("POST", "/api/seats/{SeatNo}/admit",
+      [this](const auto& req, auto& res, const Parameters& path) {
+        const StaffSession staff = RequireStaff(req, Power::kRun);
+        const json body = req.body.empty() ? json::object() : BodyObject(req);
+        SendJson(res, 200, room.Admit(path[0], staff.who, OptionalStringField(body, "reason")));
+      });
+  Add("POST", "/api/seats/{SeatNo}/move",
+      [this](const auto& req, auto& res, const Parameters& path) {
+        const StaffSession staff = RequireStaff(req, Power::kRun);
+        const json body = BodyObject(req);
+        if (!body.contains("approve") || !body["approve"].is_boolean()) {
+          throw RoomError(400, "欄位 approve 必須是 true 或 false");
+        }
+        SendJson(res, 200,
+                 room.DecideMove(path[0], body["approve"].get<bool>(), staff.who,
+                                 OptionalStringField(body, "reason")));
+      });
+  Add("GET", "/api/slips", [this](const auto& req, auto& res, const Parameters&) {
+    RequireStaff(req, Power::kRun);
+    SendJson(res, 200, room.Slips());
+  });
   Add("GET", "/api/actions", [this](const auto& req, auto& res, const Parameters&) {
     RequireStaff(req, Power::kRead);
     json actions = json::array();

@@ -54,9 +54,6 @@ class HttpFrontEnd {
   std::unique_ptr<State> state_;
 };
 
-// True when both texts are equal; the time taken does not depend on where they differ.
-bool ConstantTimeEquals(std::string_view a, std::string_view b);
-
 // The value of one cookie in a Cookie header, or nothing.
 std::optional<std::string> CookieValue(std::string_view header, std::string_view name);
 

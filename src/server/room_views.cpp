@@ -79,7 +79,14 @@ json KindChoices() {
   return kinds;
 }
 
+json WaitingState(const Seat& seat, std::string_view waits_for) {
+  const Candidate& c = seat.candidate;
+  return {{"UserID", c.UserID}, {"StuName", c.StuName}, {"ClassName", c.ClassName},
+          {"SeatNo", c.SeatNo}, {"stage", "wait"},      {"waits_for", waits_for}};
+}
+
 json CandidateState(const Seat& seat, const SittingView& view, std::int64_t now) {
+  if (!seat.admitted && !view.terms.ended) return WaitingState(seat, "admission");
   const Candidate& c = seat.candidate;
   json state = {{"UserID", c.UserID},
                 {"StuName", c.StuName},
@@ -128,10 +135,11 @@ json BoardEntry(const Seat& seat, const SittingView& view, const SeatPresence& p
   const int current = CurrentPart(seat);
   bool too_fast = false;
   for (const PartRecord& part : seat.parts) too_fast = too_fast || part.too_fast;
-  json entry = {{"SeatNo", c.SeatNo},    {"UserID", c.UserID},
-                {"StuName", c.StuName},  {"ClassName", c.ClassName},
-                {"method", seat.method}, {"signed_in", !seat.token_hash.empty()},
-                {"too_fast", too_fast},  {"storage_trouble", presence.storage_trouble},
+  json entry = {{"SeatNo", c.SeatNo},        {"UserID", c.UserID},
+                {"StuName", c.StuName},      {"ClassName", c.ClassName},
+                {"method", seat.method},     {"signed_in", !seat.token_hash.empty()},
+                {"admitted", seat.admitted}, {"move_requested", !seat.move_hash.empty()},
+                {"too_fast", too_fast},      {"storage_trouble", presence.storage_trouble},
                 {"disconnected", false}};
   const PartRecord* part = CurrentRecord(seat);
   if (part != nullptr && part->Typing() && !view.terms.ended) {

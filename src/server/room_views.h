@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/seat_rules.h"
@@ -25,9 +26,14 @@ struct SeatPresence {
   bool storage_trouble = false;   // the seat's last change could not be written
 };
 
-// The candidate's state: stage "method", "ready", "typing" (with the part's reference lines, its
-// text and version) or "done" (with the results the sitting shows).
+// The candidate's state: stage "wait" (WaitingState, for a seat not admitted), "method",
+// "ready", "typing" (with the part's reference lines, its text and version) or "done" (with the
+// results the sitting shows).
 nlohmann::json CandidateState(const Seat& seat, const SittingView& view, std::int64_t now);
+
+// What a candidate sees while waiting for the proctor: who they are and what they wait for
+// ("admission": the seat is not admitted yet; "move": another browser holds the seat).
+nlohmann::json WaitingState(const Seat& seat, std::string_view waits_for);
 
 // The seat on the proctor's board. `disconnected_after_ms`: a seat being typed whose browser has
 // been silent that long is shown disconnected.

@@ -81,10 +81,11 @@ std::string ScoringRunId(std::string_view sitting_id, std::string_view seat, int
   return std::string(sitting_id) + "-" + std::string(seat) + "-" + std::to_string(part);
 }
 
-Seat NewSeat(Candidate candidate, int parts) {
+Seat NewSeat(Candidate candidate, int parts, bool admitted) {
   assert(parts == 1 || parts == 2);
   Seat seat;
   seat.candidate = std::move(candidate);
+  seat.admitted = admitted;
   seat.parts.resize(static_cast<std::size_t>(parts));
   return seat;
 }
@@ -105,11 +106,44 @@ std::int64_t TimeLeft(const PartRecord& part, std::int64_t now) {
 }
 
 bool SignIn(Seat& seat, std::string token_hash) {
-  seat.token_hash = std::move(token_hash);
+  (seat.token_hash.empty() ? seat.token_hash : seat.move_hash) = std::move(token_hash);
   return true;
 }
 
+bool SignOut(Seat& seat, std::string_view token_hash) {
+  if (seat.token_hash == token_hash) {
+    seat.token_hash.clear();
+  } else if (seat.move_hash == token_hash) {
+    seat.move_hash.clear();
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool Admit(Seat& seat) {
+  if (seat.admitted) return false;
+  seat.admitted = true;
+  return true;
+}
+
+bool DecideMove(Seat& seat, bool approve) {
+  if (seat.move_hash.empty()) throw RoomError(409, "這個座位沒有等候確認的登入");
+  if (approve) seat.token_hash = seat.move_hash;
+  seat.move_hash.clear();
+  return true;
+}
+
+namespace {
+
+void RequireAdmitted(const Seat& seat) {
+  if (!seat.admitted) throw RoomError(403, "請等候監考老師確認後再開始", "waiting");
+}
+
+}  // namespace
+
 bool ChooseMethod(Seat& seat, std::string_view method) {
+  RequireAdmitted(seat);
   if (!MethodIndex(Utf8ToUtf16(method))) throw RoomError(400, "請從清單選擇輸入法");
   if (seat.parts.front().Started()) throw RoomError(409, "測驗開始後不能再換輸入法");
   if (seat.method == method) return false;
@@ -118,6 +152,7 @@ bool ChooseMethod(Seat& seat, std::string_view method) {
 }
 
 bool StartPart(Seat& seat, int part_number, std::int64_t now, const SeatTerms& terms) {
+  RequireAdmitted(seat);
   PartRecord& part = PartOrThrow(seat, part_number, 400, "沒有這個測驗部分");
   if (terms.ended) throw RoomError(409, "考試已經結束");
   if (part.Typing()) return false;
@@ -131,6 +166,7 @@ bool StartPart(Seat& seat, int part_number, std::int64_t now, const SeatTerms& t
 
 SaveOutcome SaveDraft(Seat& seat, int part_number, const DraftSave& save, std::int64_t now,
                       const SeatTerms& terms) {
+  RequireAdmitted(seat);
   CheckAnswer(save.text, terms);
   PartRecord& part = PartOrThrow(seat, part_number, 409, "這一部分不在作答中");
   if (!part.Typing() || terms.ended) throw RoomError(409, "這一部分不在作答中");
@@ -149,6 +185,7 @@ SaveOutcome SaveDraft(Seat& seat, int part_number, const DraftSave& save, std::i
 
 bool Submit(Seat& seat, int part_number, const std::optional<DraftSave>& save, std::int64_t now,
             const SeatTerms& terms) {
+  RequireAdmitted(seat);
   if (save) CheckAnswer(save->text, terms);
   PartRecord& part = PartOrThrow(seat, part_number, 409, "這一部分還沒開始");
   if (!part.Started()) throw RoomError(409, "這一部分還沒開始");

@@ -82,9 +82,14 @@ struct PartRecord {
   friend bool operator==(const PartRecord&, const PartRecord&) = default;
 };
 
+// One browser holds a seat: the session of token_hash. A sign-in while it is held waits as
+// move_hash until the proctor approves the move (the new session takes the seat, the old one
+// stops) or refuses it.
 struct Seat {
   Candidate candidate;
   std::string token_hash;  // SHA-256 of the candidate's session token; empty before sign-in
+  std::string move_hash;   // SHA-256 of a later sign-in's token, waiting for the proctor
+  bool admitted = true;    // false until the proctor admits the seat, where the sitting asks it
   std::string method;
   std::vector<PartRecord> parts;  // one per test part of the sitting
   friend bool operator==(const Seat&, const Seat&) = default;
@@ -104,8 +109,9 @@ struct SeatTerms {
 // store, which keeps the ids of the runs it stored, never takes the part twice.
 std::string ScoringRunId(std::string_view sitting_id, std::string_view seat, int part);
 
-// A fresh seat of the candidate with `parts` parts (1 or 2).
-Seat NewSeat(Candidate candidate, int parts);
+// A fresh seat of the candidate with `parts` parts (1 or 2), admitted unless the sitting has the
+// proctor admit each seat.
+Seat NewSeat(Candidate candidate, int parts, bool admitted = true);
 
 // The part a seat works on now or next: the first not submitted; 0 when every part is.
 int CurrentPart(const Seat& seat);
@@ -119,7 +125,14 @@ std::int64_t TimeLeft(const PartRecord& part, std::int64_t now);
 // Each rule changes the seat and returns true, or leaves it as it was and returns false when
 // there is nothing to change; a request it refuses throws RoomError and changes nothing.
 
+// The session takes a free seat, or waits for the proctor when another holds it.
 bool SignIn(Seat& seat, std::string token_hash);
+// The session leaves the seat (or stops waiting for it).
+bool SignOut(Seat& seat, std::string_view token_hash);
+bool Admit(Seat& seat);
+// The proctor's answer to a waiting sign-in; 409 when none waits.
+bool DecideMove(Seat& seat, bool approve);
+// Until the seat is admitted, the candidate's rules below refuse with 403 "waiting".
 bool ChooseMethod(Seat& seat, std::string_view method);
 // Fixes the part's deadline. A retried start of the part being typed changes nothing.
 bool StartPart(Seat& seat, int part, std::int64_t now, const SeatTerms& terms);

@@ -89,7 +89,7 @@ class FileSeatStore : public SeatStore {
       const std::string path = SeatPath(candidate.SeatNo);
       const std::optional<std::string> file = Read(path);
       room.seats.push_back(file ? SeatFromJson(Parse(*file, path), candidate, parts)
-                                : NewSeat(candidate, parts));
+                                : NewSeat(candidate, parts, !AsksAdmission(room.sitting.sitting)));
     }
     return room;
   }
@@ -200,10 +200,9 @@ std::unique_ptr<SeatStore> MakeFileSeatStore(const std::string& state_folder) {
 json SeatToJson(const Seat& seat) {
   json parts = json::array();
   for (const PartRecord& part : seat.parts) parts.push_back(PartToJson(part));
-  return {{"SeatNo", seat.candidate.SeatNo},
-          {"token_hash", seat.token_hash},
-          {"method", seat.method},
-          {"parts", parts}};
+  return {{"SeatNo", seat.candidate.SeatNo}, {"token_hash", seat.token_hash},
+          {"move_hash", seat.move_hash},     {"admitted", seat.admitted},
+          {"method", seat.method},           {"parts", parts}};
 }
 
 Seat SeatFromJson(const json& object, const Candidate& candidate, int parts) {
@@ -217,6 +216,8 @@ Seat SeatFromJson(const json& object, const Candidate& candidate, int parts) {
     } else if (const std::string token = object.value("token", std::string()); !token.empty()) {
       seat.token_hash = Sha256Hex(token);  // a seat written before tokens were kept as hashes
     }
+    seat.move_hash = object.value("move_hash", std::string());
+    seat.admitted = object.value("admitted", true);  // seats written before admission was asked
     seat.method = object.at("method").get<std::string>();
     const json& stored = object.at("parts");
     if (stored.size() < seat.parts.size()) {

@@ -6,6 +6,7 @@
 #include "platform/code_page.h"
 #include "platform/system_services.h"
 #include "support/number_text.h"
+#include "support/text.h"
 
 namespace keyin::server {
 
@@ -140,8 +141,18 @@ Sitting SittingFromJson(const json& object) {
     }
     if (sitting.CustomText.empty()) throw SittingError("自建文章是空的");
   }
+  if (object.contains("SignIn") && !object["SignIn"].is_null()) {
+    sitting.SignIn = TextField(object, "SignIn", true);
+    if (sitting.SignIn != "code" && sitting.SignIn != "proctor" &&
+        sitting.SignIn != "code+proctor") {
+      throw SittingError("登入方式 SignIn 必須是 code、proctor 或 code+proctor");
+    }
+  }
   return sitting;
 }
+
+bool AsksAccessCode(const Sitting& sitting) { return sitting.SignIn != "proctor"; }
+bool AsksAdmission(const Sitting& sitting) { return sitting.SignIn != "code"; }
 
 json SittingToJson(const Sitting& sitting) {
   json object = {{"ExamPlaceNo", sitting.ExamPlaceNo},
@@ -153,7 +164,8 @@ json SittingToJson(const Sitting& sitting) {
                  {"SubtractScore", sitting.SubtractScore},
                  {"LibPath", sitting.LibPath},
                  {"ScrPath", sitting.ScrPath},
-                 {"ShowResults", sitting.ShowResults}};
+                 {"ShowResults", sitting.ShowResults},
+                 {"SignIn", sitting.SignIn}};
   if (!sitting.CustomText.empty()) {
     std::string text;
     for (const std::string& line : sitting.CustomText) text += line + "\n";
@@ -252,6 +264,10 @@ std::vector<Candidate> ParseRoster(std::string_view bytes) {
     }
     column_of[k] = static_cast<std::size_t>(found - header.begin());
   }
+  const std::vector<std::string>& header = records[header_row];
+  const auto code_column = std::find_if(header.begin(), header.end(), [](const std::string& name) {
+    return Trim(name) == "AccessCode";
+  });
   std::vector<Candidate> roster;
   std::set<std::string> user_ids, seats;
   for (std::size_t row = header_row + 1; row < records.size(); ++row) {
@@ -269,7 +285,17 @@ std::vector<Candidate> ParseRoster(std::string_view bytes) {
       }
       if (values[k].size() > 60) throw SittingError(where + kColumns[k] + " 太長");
     }
-    Candidate candidate{values[0], values[1], values[2], values[3]};
+    Candidate candidate{values[0], values[1], values[2], values[3], {}};
+    if (code_column != header.end()) {
+      const auto column = static_cast<std::size_t>(code_column - header.begin());
+      candidate.AccessCode = column < record.size() ? Trim(record[column]) : std::string();
+      if (!candidate.AccessCode.empty() &&
+          (candidate.AccessCode.size() < 4 || !IsSafeName(candidate.AccessCode, 20) ||
+           candidate.AccessCode.find_first_of("-_") != std::string::npos)) {
+        throw SittingError(where +
+                           "AccessCode 必須是 4 到 20 個英文字母或數字（或留空，由系統產生）");
+      }
+    }
     if (!IsSafeName(candidate.UserID, 20)) {
       throw SittingError(where + "UserID 必須是 1 到 20 個英文字母、數字、- 或 _");
     }
@@ -295,7 +321,8 @@ json RosterToJson(const std::vector<Candidate>& roster) {
     list.push_back({{"UserID", c.UserID},
                     {"StuName", c.StuName},
                     {"ClassName", c.ClassName},
-                    {"SeatNo", c.SeatNo}});
+                    {"SeatNo", c.SeatNo},
+                    {"AccessCode", c.AccessCode}});
   }
   return list;
 }
@@ -304,9 +331,43 @@ std::vector<Candidate> RosterFromJson(const json& list) {
   std::vector<Candidate> roster;
   for (const json& c : list) {
     roster.push_back({c.at("UserID").get<std::string>(), c.at("StuName").get<std::string>(),
-                      c.at("ClassName").get<std::string>(), c.at("SeatNo").get<std::string>()});
+                      c.at("ClassName").get<std::string>(), c.at("SeatNo").get<std::string>(),
+                      c.value("AccessCode", std::string())});
   }
   return roster;
+}
+
+namespace {
+
+std::string Normalized(std::string_view code) {
+  std::string text = Trim(code);
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  }
+  return text;
+}
+
+}  // namespace
+
+bool AccessCodeMatches(std::string_view given, std::string_view expected) {
+  const std::string expected_code = Normalized(expected);
+  return !expected_code.empty() && ConstantTimeEquals(Normalized(given), expected_code);
+}
+
+std::vector<Candidate> MakeAccessCodes(std::vector<Candidate> roster,
+                                       const std::function<std::string()>& draw) {
+  for (Candidate& candidate : roster) {
+    if (candidate.AccessCode.empty()) candidate.AccessCode = draw();
+  }
+  return roster;
+}
+
+bool SameRoster(const std::vector<Candidate>& stored, const std::vector<Candidate>& given) {
+  return std::equal(stored.begin(), stored.end(), given.begin(), given.end(),
+                    [](const Candidate& a, Candidate b) {
+                      if (b.AccessCode.empty()) b.AccessCode = a.AccessCode;
+                      return a == b;
+                    });
 }
 
 }  // namespace keyin::server

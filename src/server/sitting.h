@@ -7,6 +7,7 @@
 // SeatNo) are restricted to letters, digits, "-" and "_".
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <stdexcept>
 #include <string>
@@ -37,16 +38,41 @@ struct Sitting {
   bool ShowResults = false;
   // Lines of a custom text for TestType "0"; empty when the paper's .cus file is used as it is.
   std::vector<std::string> CustomText;
+  // How a candidate comes in: "code" (UserID and access code), "proctor" (UserID, then the
+  // proctor admits the seat) or "code+proctor" (both).
+  std::string SignIn = "code";
   friend bool operator==(const Sitting&, const Sitting&) = default;
 };
+
+// Whether a sign-in needs the candidate's access code, and whether the proctor admits a seat.
+bool AsksAccessCode(const Sitting& sitting);
+bool AsksAdmission(const Sitting& sitting);
 
 struct Candidate {
   std::string UserID;
   std::string StuName;
   std::string ClassName;
   std::string SeatNo;
+  // Given by the roster, or made when the sitting opens (MakeAccessCodes).
+  std::string AccessCode{};
   friend bool operator==(const Candidate&, const Candidate&) = default;
 };
+
+// The characters of a made access code: no look-alikes (0/O, 1/I/L, 2/Z, 5/S, 8/B, U/V).
+inline constexpr std::string_view kAccessCodeAlphabet = "ACDEFGHJKMNPQRTWXY34679";
+
+// True when the code a candidate typed is theirs: blanks around it and letter case do not count
+// (slips are read and typed by people).
+bool AccessCodeMatches(std::string_view given, std::string_view expected);
+
+// The roster with a code for every candidate who has none, drawn by `draw` (of 6 characters of
+// kAccessCodeAlphabet); pure apart from what `draw` does.
+std::vector<Candidate> MakeAccessCodes(std::vector<Candidate> roster,
+                                       const std::function<std::string()>& draw);
+
+// The same candidates, when the codes the second roster gives match the first's: a sitting
+// resumed from the command line, whose made codes its roster file does not hold.
+bool SameRoster(const std::vector<Candidate>& stored, const std::vector<Candidate>& given);
 
 // Reads and checks the fields named after the run parameters plus ShowResults (and the
 // optional CustomText). Numbers may be given as JSON numbers or texts. Throws SittingError.
@@ -70,7 +96,8 @@ std::string RosterText(std::string_view bytes);
 std::vector<std::vector<std::string>> ParseCsv(std::string_view text);
 
 // The roster from the file's bytes: a header row naming the columns UserID, StuName, ClassName
-// and SeatNo (in any order, other columns ignored), then one candidate per row; blank rows are
+// and SeatNo (in any order, other columns ignored; AccessCode optional: 4 to 20 letters or
+// digits), then one candidate per row; blank rows are
 // skipped, blanks around values trimmed. Throws SittingError naming the row and what is wrong
 // (a missing column, an empty or malformed UserID or SeatNo, a duplicate, a ",").
 std::vector<Candidate> ParseRoster(std::string_view bytes);

@@ -2,15 +2,19 @@
 // read from standard input (at a terminal without being shown) and kept only as Argon2id hashes.
 #include <CLI/CLI.hpp>
 #include <algorithm>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 
+#include "platform/append_file.h"
+#include "platform/clock.h"
 #include "platform/durable_file.h"
 #include "platform/password_hash.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
 #include "run/run_end.h"
 #include "server/accounts.h"
+#include "server/actions.h"
 #include "tool/command_support.h"
 #include "tool/commands.h"
 
@@ -53,11 +57,27 @@ auto Existing(std::vector<Account>& accounts, const std::string& name) {
   return found;
 }
 
-// Reads the accounts, lets the change have them, writes them back whole and says what was done.
-int ChangeAccounts(const std::function<std::string(std::vector<Account>&)>& change) {
-  const std::string path = server::AccountsPath(ProgramFolder());
+// Who changed an account: the person at the terminal, as the system knows them.
+std::string Operator() {
+  for (const char* name : {"SUDO_USER", "USER", "LOGNAME"}) {
+    if (const char* value = std::getenv(name); value != nullptr && *value != '\0') return value;
+  }
+  return "command line";
+}
+
+// Reads the accounts, lets the change have them, logs the act, writes them back whole and says
+// what was done. The change names the act ("account-add" ...) and fills in whom it concerned.
+int ChangeAccounts(const std::string& act,
+                   const std::function<std::string(std::vector<Account>&)>& change) {
+  const std::string folder = ProgramFolder();
+  const std::string path = server::AccountsPath(folder);
   std::vector<Account> accounts = LoadAccounts(path);
   const std::string done = change(accounts);
+  server::Action action{.who = server::CleanReason(Operator()), .action = act, .reason = done};
+  action.at = FormatDateTime(LocalNow(), "yyyy/MM/dd HH:mm:ss");
+  AppendFile log(server::AccountActionsPath(folder));
+  log.Append(server::ActionToJson(action).dump());
+  log.Sync();
   WriteFileDurably(path, server::AccountsToJson(accounts));
   std::cout << done << "\n";
   return kExitDone;
@@ -78,7 +98,7 @@ void AddAccountsCommand(CLI::App& app) {
   add->add_option("NAME", name, "1 to 32 letters, digits, '.', '-' or '_'")->required();
   add->add_option("--role", role, "administrator, proctor or teacher")->capture_default_str();
   OnRun(add, [] {
-    return ChangeAccounts([](std::vector<Account>& accounts) {
+    return ChangeAccounts("account-add", [](std::vector<Account>& accounts) {
       const std::optional<server::Role> parsed = server::RoleNamed(role);
       if (!server::IsAccountName(name)) {
         throw std::runtime_error("an account name has 1 to 32 letters, digits, '.', '-' or '_'");
@@ -96,7 +116,7 @@ void AddAccountsCommand(CLI::App& app) {
       "passwd", "Give an account a new password, read from standard input");
   passwd->add_option("NAME", name, "The account")->required();
   OnRun(passwd, [] {
-    return ChangeAccounts([](std::vector<Account>& accounts) {
+    return ChangeAccounts("account-passwd", [](std::vector<Account>& accounts) {
       Existing(accounts, name)->password_hash = HashPassword(NewPassword());
       return "new password for " + name;
     });
@@ -105,7 +125,7 @@ void AddAccountsCommand(CLI::App& app) {
   CLI::App* remove = accounts->add_subcommand("remove", "Remove an account");
   remove->add_option("NAME", name, "The account")->required();
   OnRun(remove, [] {
-    return ChangeAccounts([](std::vector<Account>& accounts) {
+    return ChangeAccounts("account-remove", [](std::vector<Account>& accounts) {
       accounts.erase(Existing(accounts, name));
       return "removed " + name;
     });

@@ -3,10 +3,15 @@ through real input-method compositions; the proctor watches the board and export
 Each test starts its own program folder, server and browser; screenshots are kept under
 <build>/browser-screenshots/."""
 
+import base64
 import os
+import re
+import subprocess
 import sys
 import time
 import unittest
+
+from selenium.webdriver.common.print_page_options import PrintOptions
 
 sys.path.insert(0, os.path.dirname(__file__))
 import harness  # noqa: E402
@@ -33,10 +38,13 @@ class ExamRoomTest(unittest.TestCase):
         self.folder.remove()
 
     # Steps of the candidate's way, as a person takes them.
-    def sign_in(self, user=USER):
-        self.browser.open(self.server.url + "/")
-        self.browser.by_testid("user-id").send_keys(user)
-        self.browser.by_testid("sign-in").click()
+    def sign_in(self, user=USER, code=None, browser=None):
+        browser = browser or self.browser
+        browser.open(self.server.url + "/")
+        browser.by_testid("user-id").send_keys(user)
+        browser.by_testid("access-code").send_keys(
+            harness.access_code(self.folder, user) if code is None else code)
+        browser.by_testid("sign-in").click()
 
     def choose_method(self, method="倉頡"):
         self.browser.wait_path("/method.html")
@@ -194,6 +202,7 @@ class ReportPage(ExamRoomTest):
         for part in (1, 2):
             candidate.json("POST", "/api/candidate/start", {"part": part})
             candidate.json("POST", "/api/candidate/submit", {"part": part, "text": self.ANSWERS[part], "base": 0})
+        candidate.json("POST", "/api/candidate/sign-out")  # the seat is free for the browser
         self.sign_in()
         self.browser.wait_path("/result.html")
         frames = wait_for(lambda: self.page.find_elements("css selector", "iframe.report"),
@@ -419,19 +428,104 @@ class WhoMayDoWhat(ExamRoomTest):
         # The paper is not given before the part starts.
         self.assertNotIn("reference", own)
 
-    def test_proctor_api_without_the_password_is_401(self):
-        anonymous = ApiClient(self.server)
-        for method, path in (("GET", "/api/board"), ("GET", "/api/sitting"),
-                             ("POST", "/api/sitting/end"), ("GET", "/api/results.csv"),
-                             ("POST", "/api/seats/1/add-time")):
-            status, _ = anonymous.call(method, path, raw=b"{}" if method == "POST" else None)
-            self.assertEqual(status, 401, path)
-        status, _ = anonymous.json("POST", "/api/proctor/sign-in", {"password": "wrong"})
-        self.assertEqual(status, 401)
-        # The refused end changed nothing.
-        status, board = ApiClient(self.server).proctor().json("GET", "/api/board")
-        self.assertEqual((status, board["ended"]), (200, False))
+    def test_an_impostor_gets_nothing_and_a_second_browser_waits_for_the_proctor(self):
+        self.sign_in()
+        self.choose_method()
+        self.start_part()
+        self.browser.type_lines(["晉太元中，武陵人捕魚為業。"])
+        self.wait_saved("晉太元中，武陵人捕魚為業。\n")
 
+        other = Browser()
+        board = Browser()
+        try:
+            # A classmate with the UserID but a wrong code, or none: an error, no session.
+            for code in ("WRONG1", ""):
+                self.sign_in(code=code, browser=other)
+                error = other.by_testid("sign-in")  # still the sign-in page
+                wait_for(lambda: "考生編號或登入碼不對" in other.driver.find_element("id", "error-text").text,
+                         message="refusal shown")
+                self.assertTrue(error.is_displayed())
+                self.assertEqual(other.fetch_status("/api/candidate/state"), 401)
+
+            # The right code on a second computer: it waits, and the proctor sees why.
+            self.sign_in(browser=other)
+            other.wait_path("/wait.html")
+            wait_for(lambda: "另一台電腦" in other.by_testid("wait-reason").text, message="why it waits")
+            other.screenshot("candidate-waits-for-move")
+            board.open(self.server.url + "/proctor/")
+            board.by_testid("proctor-password").send_keys(harness.PASSWORD)
+            board.by_testid("proctor-sign-in").click()
+            board.wait_path("/proctor/board.html")
+            board.by_testid("add-time-reason").send_keys("電腦當機")
+            approve = board.by_testid("approve-move-1")
+            self.assertIn("另一台電腦要求接手", board.driver.find_element(
+                "css selector", '[data-seat="1"]').text)
+            board.screenshot("proctor-board-move-request")
+            approve.click()
+
+            # The draft and the time move; the first computer says why it stopped.
+            other.wait_path("/type.html")
+            wait_for(lambda: other.driver.execute_script(
+                "return document.querySelector('[data-testid=answer]').value")
+                == "晉太元中，武陵人捕魚為業。\n", message="draft moved")
+            # The first computer learns it at its next save, five seconds at most.
+            status = self.page.find_element("id", "save-status")
+            wait_for(lambda: "另一台電腦" in status.text, timeout=15, message="old browser told")
+            self.assertEqual(self.answer_value(), "晉太元中，武陵人捕魚為業。\n")
+            self.assertEqual(self.page.execute_script(
+                "return document.querySelector('[data-testid=answer]').readOnly"), True)
+            self.browser.screenshot("candidate-moved-away")
+            _, actions = ApiClient(self.server).proctor().json("GET", "/api/actions")
+            self.assertEqual([(a["action"], a["reason"]) for a in actions if a["seat"] == "1"],
+                             [("approve-move", "電腦當機")])
+        finally:
+            other.quit()
+            board.quit()
+
+    def test_admission_slips_print_one_slip_per_candidate(self):
+        status, slips = ApiClient(self.server).proctor().json("GET", "/api/slips")
+        self.assertEqual(status, 200)
+        self.page.get(self.server.url + "/proctor/")
+        self.browser.by_testid("proctor-password").send_keys(harness.PASSWORD)
+        self.browser.by_testid("proctor-sign-in").click()
+        self.browser.wait_path("/proctor/board.html")
+        self.browser.open(self.server.url + "/proctor/slips.html")
+        wait_for(lambda: len(self.page.find_elements("css selector", ".slip")) == 3, message="slips")
+        self.browser.screenshot("proctor-slips")
+        pdf = os.path.join(harness.SCREENSHOTS, "proctor-slips.pdf")  # kept to be looked at
+        with open(pdf, "wb") as f:
+            f.write(base64.b64decode(self.page.print_page(PrintOptions())))
+        text = subprocess.run(["pdftotext", pdf, "-"], capture_output=True, text=True,
+                              check=True).stdout
+        text = re.sub(r"\s+", "", text)  # the code's letters are spaced apart on paper
+        for slip in slips["slips"]:
+            self.assertEqual(text.count(slip["UserID"]), 1, slip["UserID"])
+            self.assertEqual(text.count(slip["AccessCode"]), 1, slip["AccessCode"])
+        self.assertEqual(text.count("登入碼只給你自己用"), 3)
+        self.assertNotIn("列印", text, "the page's controls are not printed")
+
+
+class Admission(ExamRoomTest):
+    sitting_changes = {"SignIn": "proctor"}
+
+    def test_a_candidate_waits_until_the_proctor_admits_the_seat(self):
+        self.sign_in(code="")
+        self.browser.wait_path("/wait.html")
+        wait_for(lambda: "核對你的身分" in self.browser.by_testid("wait-reason").text, message="why")
+        board = Browser()
+        try:
+            board.open(self.server.url + "/proctor/")
+            board.by_testid("proctor-password").send_keys(harness.PASSWORD)
+            board.by_testid("proctor-sign-in").click()
+            board.wait_path("/proctor/board.html")
+            wait_for(lambda: "等候入場" in board.driver.find_element("css selector", '[data-seat="1"]').text,
+                     message="seat waits on the board")
+            board.by_testid("admit-1").click()
+            self.choose_method()  # the waiting page goes on by itself
+            wait_for(lambda: "准許入場" in board.driver.find_element("css selector", '[data-seat="1"]').text,
+                     message="the act on the seat's card")
+        finally:
+            board.quit()
 
 if __name__ == "__main__":
     unittest.main()

@@ -167,7 +167,8 @@ class ApiClient:
         return self
 
     def candidate(self, user_id):
-        status, _ = self.json("POST", "/api/candidate/sign-in", {"UserID": user_id})
+        code = access_code(self.server.folder, user_id)
+        status, _ = self.json("POST", "/api/candidate/sign-in", {"UserID": user_id, "AccessCode": code})
         assert status == 200, status
         return self
 
@@ -252,6 +253,12 @@ class Browser:
             "const done = arguments[arguments.length - 1];"
             "fetch(arguments[0], {credentials: 'same-origin'}).then(r => done(r.status), () => done(0));",
             path)
+
+
+def access_code(folder, user_id):
+    """The code the open sitting gave the candidate, as its state holds it."""
+    with open(os.path.join(folder.root, "exam-room", "sitting.json"), encoding="utf-8") as f:
+        return next(c["AccessCode"] for c in json.load(f)["roster"] if c["UserID"] == user_id)
 
 
 def seat_state(folder, seat):

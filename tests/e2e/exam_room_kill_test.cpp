@@ -101,9 +101,9 @@ TEST_P(ExamRoomKill, EveryPartIsScoredExactlyOnceWhateverMomentTheServerDies) {
   folder.InstallSamplePaper();
   {
     std::ofstream roster(folder.Root() / "roster.csv");
-    roster << "UserID,StuName,ClassName,SeatNo\n";
+    roster << "UserID,StuName,ClassName,SeatNo,AccessCode\n";
     for (int seat = 1; seat <= kSeats; ++seat)
-      roster << "K" << seat << ",考生,甲班," << seat << "\n";
+      roster << "K" << seat << ",考生,甲班," << seat << ",CODE" << seat << "\n";
     std::ofstream(folder.Root() / "sitting.json") << json{
         {"ExamPlaceNo", "A01"},
         {"ExamNo", "E01"},
@@ -119,8 +119,11 @@ TEST_P(ExamRoomKill, EveryPartIsScoredExactlyOnceWhateverMomentTheServerDies) {
   server.Start();
   for (int seat = 1; seat <= kSeats; ++seat) {
     httplib::Client client = server.Client();
-    auto res = client.Post("/api/candidate/sign-in",
-                           json{{"UserID", "K" + std::to_string(seat)}}.dump(), "application/json");
+    auto res = client.Post(
+        "/api/candidate/sign-in",
+        json{{"UserID", "K" + std::to_string(seat)}, {"AccessCode", "code" + std::to_string(seat)}}
+            .dump(),
+        "application/json");
     ASSERT_TRUE(res && res->status == 200);
     const std::string cookie = res->get_header_value("Set-Cookie");
     const httplib::Headers session = {{"Cookie", cookie.substr(0, cookie.find(';'))}};

@@ -115,8 +115,7 @@ TEST_F(ServerTest, UnknownSeatsAre404ForTheProctor) {
 
 TEST_F(ServerTest, SessionsAreHttpOnlyStrictCookiesAndPagesForbidInlineScript) {
   httplib::Client client = Client();
-  auto res =
-      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  auto res = client.Post("/api/candidate/sign-in", SignInBody(), "application/json");
   ASSERT_TRUE(res);
   const std::string cookie = res->get_header_value("Set-Cookie");
   EXPECT_NE(cookie.find("HttpOnly"), std::string::npos) << cookie;
@@ -248,8 +247,7 @@ TEST_F(ServerTest, ServesHttpsWithSecureCookiesWhenGivenACertificate) {
   Start({"--tls-cert", cert, "--tls-key", key});
   httplib::SSLClient client("127.0.0.1", port_);
   client.enable_server_certificate_verification(false);
-  auto res =
-      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  auto res = client.Post("/api/candidate/sign-in", SignInBody(), "application/json");
   ASSERT_TRUE(res) << httplib::to_string(res.error());
   EXPECT_EQ(res->status, 200);
   EXPECT_NE(res->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
@@ -295,10 +293,8 @@ TEST_F(ServerTest, ARefusedWriteIsA503WithoutPathsAndOneLineOnStandardError) {
   fs::rename(seats, root_ / "seats.away");
   WriteFile(seats, "not a folder");  // the seat's file cannot be written
   httplib::Client client = Client();
-  auto res =
-      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
-  auto again =
-      client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json");
+  auto res = client.Post("/api/candidate/sign-in", SignInBody(), "application/json");
+  auto again = client.Post("/api/candidate/sign-in", SignInBody(), "application/json");
   fs::remove(seats);
   fs::rename(root_ / "seats.away", seats);
   ASSERT_TRUE(res && again);
@@ -357,8 +353,7 @@ TEST_F(ServerTest, CallsFromOutsideTheirNetworkAre403) {
   const auto calls = [&] {
     httplib::Client client = Client();
     return std::tuple(
-        client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789"})", "application/json")
-            ->status,
+        client.Post("/api/candidate/sign-in", SignInBody(), "application/json")->status,
         client
             .Post("/api/proctor/sign-in", json{{"password", kPassword}}.dump(), "application/json")
             ->status,
@@ -388,6 +383,13 @@ TEST_F(ServerTest, EachRoleMayDoWhatItsRoleAllowsAndNothingElse) {
               KEYIN_BIN "/keyin-tool accounts add " + name + " --role " + role + " >/dev/null"),
         0);
   }
+  // Each change of an account is logged: who ran the tool, what, never the password.
+  const std::string account_log = ReadFile(root_ / "account-actions.jsonl");
+  EXPECT_EQ(std::count(account_log.begin(), account_log.end(), '\n'), 3) << account_log;
+  EXPECT_NE(account_log.find(R"("action":"account-add","at":)"), std::string::npos) << account_log;
+  EXPECT_NE(account_log.find("added tea (teacher)"), std::string::npos) << account_log;
+  EXPECT_EQ(account_log.find("-password"), std::string::npos);
+
   enum class Who { kNobody, kTeacher, kProctor, kAdministrator, kFirstAdministrator };
   std::map<Who, Session> sessions;
   sessions.emplace(Who::kNobody, Session{Client(), {}});
@@ -414,6 +416,9 @@ TEST_F(ServerTest, EachRoleMayDoWhatItsRoleAllowsAndNothingElse) {
       {"GET", "/api/board", "", true},
       {"GET", "/api/seats/1", "", true},
       {"POST", "/api/seats/1/add-time", R"({"seconds":60,"reason":"測試"})", true},
+      {"GET", "/api/slips", "", true},
+      {"POST", "/api/seats/1/admit", "{}", true},
+      {"POST", "/api/seats/1/move", R"({"approve":false})", true},
       {"POST", "/api/sitting", "{}", true},
       {"POST", "/api/sitting/end", "{}", true},
   };

@@ -86,7 +86,8 @@ TEST_F(RoomTest, AnUnwritableStateFolderLosesNothingAndEverySeatGoesOn) {
   Stop();
   Start();
   EXPECT_EQ(StoredPart(1)["text"], kTwoLines);
-  EXPECT_EQ(Candidate().State()["stage"], "ready") << "part 2 is next";
+  Session same{Client(), candidate.headers};  // the server listens on another port now
+  EXPECT_EQ(same.State()["stage"], "ready") << "part 2 is next, in the same session";
   // The session token itself is nowhere on disk.
   const std::string cookie = candidate.headers.begin()->second;
   const std::string token = cookie.substr(cookie.find('=') + 1);
@@ -301,7 +302,7 @@ TEST_F(RoomTest, FormulasOfTheRosterGoOutOfTheExportAsText) {
   WriteFile(roster_, "UserID,StuName,ClassName,SeatNo\nS1,=cmd|'/C calc'!A0,甲班,1\n");
   fs::remove_all(root_ / "exam-room");
   Start();
-  Session candidate = SignIn("/api/candidate/sign-in", {{"UserID", "S1"}});
+  Session candidate = Candidate("S1");
   candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
   candidate.Post("/api/candidate/start", R"({"part":1})");
   ASSERT_EQ(candidate.Post("/api/candidate/submit", Draft(kTwoLines, 0, 1).dump())->status, 200);
@@ -361,6 +362,135 @@ TEST_F(ClockStepTest, AStepOfTheWallClockMovesNoDeadline) {
     EXPECT_FALSE(BoardSeat(proctor, "1")["disconnected"]) << step;
     EXPECT_EQ(proctor.Get("/api/board")->status, 200) << "the proctor's session holds";
   }
+}
+
+// A classmate who knows the UserID but not the code gets nothing, and learns not which half was
+// wrong; the seat is as it was.
+TEST_F(RoomTest, AWrongOrMissingAccessCodeGetsNothing) {
+  httplib::Client client = Client();
+  const std::string expected_error = "考生編號或登入碼不對，請再檢查一次，或請監考老師協助";
+  for (const json& body :
+       {json{{"UserID", "S123456789"}}, json{{"UserID", "S123456789"}, {"AccessCode", ""}},
+        json{{"UserID", "S123456789"}, {"AccessCode", "WRONG1"}},
+        json{{"UserID", "S999999999"}, {"AccessCode", AccessCode("S123456789")}}}) {
+    auto res = client.Post("/api/candidate/sign-in", body.dump(), "application/json");
+    ASSERT_TRUE(res);
+    EXPECT_EQ(res->status, 401) << body;
+    EXPECT_EQ(json::parse(res->body)["error"], expected_error) << body;
+    EXPECT_FALSE(res->has_header("Set-Cookie")) << body;
+  }
+  EXPECT_FALSE(fs::exists(root_ / "exam-room/seats/1.json")) << "nothing written for the seat";
+  // The code is typed as the slip shows it, or in small letters with blanks around.
+  std::string code = AccessCode("S123456789");
+  EXPECT_EQ(code.size(), 6u);
+  EXPECT_EQ(code.find_first_not_of("ACDEFGHJKMNPQRTWXY34679"), std::string::npos) << code;
+  for (char& c : code) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  EXPECT_EQ(SignIn("/api/candidate/sign-in", {{"UserID", "S123456789"}, {"AccessCode", " " + code}})
+                .State()["stage"],
+            "method");
+}
+
+// A second browser never takes a seat: it waits, sees nothing of the paper and may do nothing,
+// until the proctor approves (the draft and the time move, the first browser is told why it
+// stopped) or refuses (the waiting browser is told). Each act is logged once, with its reason.
+TEST_F(RoomTest, ASecondBrowserWaitsForTheProctorToMoveTheSeat) {
+  Session first = Typing();
+  ASSERT_EQ(first.Put("/api/candidate/draft", Draft("晉太元中", 0, 1).dump())->status, 200);
+  Session proctor = Proctor();
+
+  const auto waiting_browser = [&] {
+    Session second = Candidate();
+    const json state = second.State();
+    EXPECT_EQ(state["stage"], "wait");
+    EXPECT_EQ(state["waits_for"], "move");
+    EXPECT_FALSE(state.contains("reference")) << "nothing of the paper";
+    EXPECT_FALSE(state.contains("text"));
+    auto refused = second.Put("/api/candidate/draft", Draft("impostor", 1, 1, "page-b").dump());
+    EXPECT_EQ(refused->status, 403);
+    EXPECT_EQ(json::parse(refused->body)["code"], "waiting");
+    EXPECT_EQ(BoardSeat(proctor, "1")["move_requested"], true);
+    return second;
+  };
+
+  Session refused = waiting_browser();
+  ASSERT_EQ(proctor.Post("/api/seats/1/move", R"({"approve":false,"reason":"不是本人"})")->status,
+            200);
+  auto told = refused.Get("/api/candidate/state");
+  EXPECT_EQ(told->status, 401);
+  EXPECT_EQ(json::parse(told->body)["code"], "moved");
+  EXPECT_EQ(first.State()["text"], "晉太元中") << "the seat's own browser goes on";
+  EXPECT_EQ(proctor.Post("/api/seats/1/move", R"({"approve":true})")->status, 409)
+      << "nothing waits any more";
+
+  Session moved = waiting_browser();
+  const std::int64_t left_before = first.State()["time_left_ms"];
+  ASSERT_EQ(proctor.Post("/api/seats/1/move", R"({"approve":true,"reason":"電腦當機"})")->status,
+            200);
+  const json state = moved.State();
+  EXPECT_EQ(state["stage"], "typing");
+  EXPECT_EQ(state["text"], "晉太元中");
+  EXPECT_LE(state["time_left_ms"].get<std::int64_t>(), left_before) << "the clock ran on";
+  EXPECT_GT(state["time_left_ms"].get<std::int64_t>(), left_before - 10000);
+  EXPECT_EQ(moved.Put("/api/candidate/draft", Draft("晉太元中，", 1, 1, "page-b").dump())->status,
+            200);
+  auto stopped = first.Put("/api/candidate/draft", Draft("晉太元中，武", 1, 2).dump());
+  EXPECT_EQ(stopped->status, 401);
+  EXPECT_EQ(json::parse(stopped->body)["code"], "moved");
+  EXPECT_NE(json::parse(stopped->body)["error"].get<std::string>().find("另一台電腦"),
+            std::string::npos);
+
+  ASSERT_EQ(moved.Post("/api/candidate/submit", Draft(kTwoLines, 2, 2, "page-b").dump())->status,
+            200);
+  ASSERT_TRUE(WaitUntil([&] { return StoredPart(1)["scoring"] == "scored"; }));
+  std::vector<std::string> logged;
+  for (const json& action : json::parse(proctor.Get("/api/actions")->body)) {
+    if (action["seat"] == "1")
+      logged.push_back(action["action"].get<std::string>() + " " +
+                       action["reason"].get<std::string>());
+  }
+  EXPECT_EQ(logged, (std::vector<std::string>{"refuse-move 不是本人", "approve-move 電腦當機"}));
+  const std::string csv = proctor.Get("/api/results.csv")->body;
+  EXPECT_NE(csv.find("拒絕換電腦：不是本人；同意換電腦：電腦當機"), std::string::npos) << csv;
+}
+
+// A sitting whose proctor admits each seat: a signed-in candidate sees who they are and that
+// they wait, nothing of the paper, and may not choose or start, until admitted.
+TEST_F(RoomTest, WithAdmissionACandidateWaitsUntilTheProctorAdmitsTheSeat) {
+  Stop();
+  json sitting = SittingJson();
+  sitting["SignIn"] = "code+proctor";
+  WriteFile(root_ / "sitting.json", sitting.dump());
+  fs::remove_all(root_ / "exam-room");
+  Start();
+  Session candidate = Candidate();
+  json state = candidate.State();
+  EXPECT_EQ(state["stage"], "wait");
+  EXPECT_EQ(state["waits_for"], "admission");
+  EXPECT_EQ(state["SeatNo"], "1");
+  EXPECT_FALSE(state.contains("reference"));
+  EXPECT_FALSE(state.contains("ExamPaperNo"));
+  for (const auto& [path, body] : {std::pair{"/api/candidate/method", R"({"method":"倉頡"})"},
+                                   std::pair{"/api/candidate/start", R"({"part":1})"}}) {
+    auto res = candidate.Post(path, body);
+    EXPECT_EQ(res->status, 403) << path;
+    EXPECT_EQ(json::parse(res->body)["code"], "waiting") << path;
+  }
+  Session proctor = Proctor();
+  EXPECT_EQ(BoardSeat(proctor, "1")["admitted"], false);
+  ASSERT_EQ(proctor.Post("/api/seats/1/admit", R"({"reason":"核對學生證"})")->status, 200);
+  EXPECT_EQ(candidate.State()["stage"], "method");
+  EXPECT_EQ(candidate.Post("/api/candidate/method", R"({"method":"倉頡"})")->status, 200);
+
+  // A restart keeps who was admitted.
+  Stop();
+  Start();
+  EXPECT_EQ((Session{Client(), candidate.headers}.State()["stage"]), "ready");
+  Session again = Proctor();
+  EXPECT_EQ(BoardSeat(again, "2")["admitted"], false);
+  const json actions = json::parse(again.Get("/api/actions")->body);
+  EXPECT_EQ(std::count_if(actions.begin(), actions.end(),
+                          [](const json& a) { return a["action"] == "admit"; }),
+            1);
 }
 
 }  // namespace

@@ -266,5 +266,41 @@ TEST(CandidateState, ShowsTheStageAndOnlyWhatItNeeds) {
   EXPECT_EQ(CandidateState(seat, {sitting, paper, Terms(true)}, kStart)["stage"], "done");
 }
 
+// One session holds a seat; another waits as a move until the proctor decides; a session that
+// leaves frees the seat for the next sign-in.
+TEST(SignIn, OneSessionHoldsTheSeatAndAnotherWaitsForTheProctor) {
+  Seat seat = NewSeat({"U1", "王", "甲班", "7"}, 2);
+  ASSERT_TRUE(SignIn(seat, "a"));
+  ASSERT_TRUE(SignIn(seat, "b"));
+  EXPECT_EQ(seat.token_hash + "/" + seat.move_hash, "a/b");
+  ASSERT_TRUE(SignIn(seat, "c"));
+  EXPECT_EQ(seat.move_hash, "c") << "the latest request waits, the one before is dropped";
+  ASSERT_TRUE(DecideMove(seat, false));
+  EXPECT_EQ(seat.token_hash + "/" + seat.move_hash, "a/");
+  EXPECT_EQ(StatusOf([&] { DecideMove(seat, true); }), 409);
+  ASSERT_TRUE(SignIn(seat, "d"));
+  ASSERT_TRUE(DecideMove(seat, true));
+  EXPECT_EQ(seat.token_hash + "/" + seat.move_hash, "d/");
+  EXPECT_FALSE(SignOut(seat, "a"));
+  ASSERT_TRUE(SignOut(seat, "d"));
+  ASSERT_TRUE(SignIn(seat, "e"));
+  EXPECT_EQ(seat.token_hash, "e");
+}
+
+TEST(Admit, UntilAdmittedTheCandidateMayNotChooseStartSaveOrSubmit) {
+  Seat seat = NewSeat({"U1", "王", "甲班", "7"}, 2, false);
+  for (const auto& call : std::vector<std::function<void()>>{
+           [&] { ChooseMethod(seat, "倉頡"); }, [&] { StartPart(seat, 1, kStart, Terms()); },
+           [&] {
+             SaveDraft(seat, 1, {"甲", 0, "w", 1}, kStart, Terms());
+           },
+           [&] { Submit(seat, 1, std::nullopt, kStart, Terms()); }}) {
+    EXPECT_EQ(StatusOf(call), 403);
+  }
+  EXPECT_TRUE(Admit(seat));
+  EXPECT_FALSE(Admit(seat));
+  EXPECT_TRUE(ChooseMethod(seat, "倉頡"));
+}
+
 }  // namespace
 }  // namespace keyin::server

@@ -193,8 +193,20 @@ class ServerTest : public ::testing::Test {
     std::string cookie = res->get_header_value("Set-Cookie");
     return {Client(), {{"Cookie", cookie.substr(0, cookie.find(';'))}}};
   }
+  // The access code the open sitting gave the candidate, as its state holds it.
+  std::string AccessCode(const std::string& user_id) {
+    const json sitting = json::parse(ReadFile(root_ / "exam-room/sitting.json"));
+    for (const json& candidate : sitting.at("roster")) {
+      if (candidate.at("UserID") == user_id) return candidate.at("AccessCode");
+    }
+    return {};
+  }
+  // A candidate's sign-in body, with the right code.
+  std::string SignInBody(const std::string& user_id = "S123456789") {
+    return json{{"UserID", user_id}, {"AccessCode", AccessCode(user_id)}}.dump();
+  }
   Session Candidate(const std::string& user_id = "S123456789") {
-    return SignIn("/api/candidate/sign-in", {{"UserID", user_id}});
+    return SignIn("/api/candidate/sign-in", json::parse(SignInBody(user_id)));
   }
   Session Proctor() { return SignIn("/api/proctor/sign-in", {{"password", kPassword}}); }
 

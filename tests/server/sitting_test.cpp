@@ -42,6 +42,7 @@ TEST(SittingFromJson, RefusesWhatWouldBreakTheArgumentStringOrAFileName) {
       {"ShowResults as a text", "ShowResults", "true"},
       {"an empty folder", "ScrPath", ""},
       {"a required field missing", "LibPath", nullptr},
+      {"a way of signing in nobody knows", "SignIn", "password"},
   };
   for (const Case& c : cases) {
     json sitting = ValidSitting();
@@ -108,6 +109,10 @@ TEST(ParseRoster, RefusesRowsThatCannotBeSeatedSafely) {
       {"a comma inside a quoted name", "UserID,StuName,ClassName,SeatNo\nS1,\"王,小明\",乙,1\n",
        "逗號"},
       {"no candidate", "UserID,StuName,ClassName,SeatNo\n", "沒有考生"},
+      {"an access code too short", "UserID,StuName,ClassName,SeatNo,AccessCode\nS1,甲,乙,1,AB1\n",
+       "AccessCode"},
+      {"an access code with a sign",
+       "UserID,StuName,ClassName,SeatNo,AccessCode\nS1,甲,乙,1,AB-12\n", "AccessCode"},
       {"nothing at all", "", "空"},
   };
   for (const Case& c : cases) {
@@ -118,6 +123,64 @@ TEST(ParseRoster, RefusesRowsThatCannotBeSeatedSafely) {
       EXPECT_NE(std::string(error.what()).find(c.message_part), std::string::npos)
           << c.behaviour << ": " << error.what();
     }
+  }
+}
+
+// Codes from the roster are kept; the rest are made once, when the sitting opens. A sitting
+// resumed from the same roster file, which holds none of the made codes, is the same sitting.
+TEST(AccessCodes, TheRosterMayGiveThemAndTheRestAreMade) {
+  const std::vector<Candidate> roster =
+      ParseRoster("UserID,StuName,ClassName,SeatNo,AccessCode\nS1,甲,乙,1,ab12cd\nS2,丙,乙,2,\n");
+  EXPECT_EQ(roster[0].AccessCode, "ab12cd");
+  EXPECT_EQ(roster[1].AccessCode, "");
+  int drawn = 0;
+  const std::vector<Candidate> coded = MakeAccessCodes(roster, [&] {
+    ++drawn;
+    return std::string("MADE01");
+  });
+  EXPECT_EQ(drawn, 1);
+  EXPECT_EQ(coded[0].AccessCode, "ab12cd");
+  EXPECT_EQ(coded[1].AccessCode, "MADE01");
+  EXPECT_TRUE(SameRoster(coded, roster));
+  std::vector<Candidate> other = roster;
+  other[0].AccessCode = "ZZ99ZZ";
+  EXPECT_FALSE(SameRoster(coded, other));
+  other = roster;
+  other.pop_back();
+  EXPECT_FALSE(SameRoster(coded, other));
+
+  struct Case {
+    const char* given;
+    const char* expected;
+    bool matches;
+  };
+  const Case cases[] = {{"AB12CD", "ab12cd", true},
+                        {" ab12cd\t", "AB12CD", true},
+                        {"AB12C", "AB12CD", false},
+                        {"AB12CDE", "AB12CD", false},
+                        {"", "", false},
+                        {"x", "", false}};
+  for (const Case& c : cases) {
+    EXPECT_EQ(AccessCodeMatches(c.given, c.expected), c.matches) << c.given << " / " << c.expected;
+  }
+}
+
+TEST(SittingFromJson, SignInIsByCodeUnlessTheSittingAsksTheProctorToo) {
+  struct Case {
+    json value;
+    bool code, admission;
+  };
+  const Case cases[] = {{nullptr, true, false},
+                        {"code", true, false},
+                        {"proctor", false, true},
+                        {"code+proctor", true, true}};
+  for (const Case& c : cases) {
+    json object = ValidSitting();
+    if (!c.value.is_null()) object["SignIn"] = c.value;
+    const Sitting sitting = SittingFromJson(object);
+    EXPECT_EQ(AsksAccessCode(sitting), c.code) << c.value;
+    EXPECT_EQ(AsksAdmission(sitting), c.admission) << c.value;
+    EXPECT_EQ(SittingFromJson(SittingToJson(sitting)), sitting);
   }
 }
 
