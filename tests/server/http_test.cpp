@@ -332,18 +332,23 @@ TEST_F(ServerTest, WrongSignInsAreSlowedThen429AndLoggedWithoutTheSecret) {
   std::this_thread::sleep_for(std::chrono::milliseconds(1100));
   EXPECT_EQ(proctor(kPassword)->status, 200);
 
-  // Candidates: an unknown UserID counts against the name and the address alike.
+  // Candidates: a wrong access code counts against the UserID, and then not even the right
+  // code is checked.
   for (int i = 0; i < 6; ++i) {
-    client.Post("/api/candidate/sign-in", R"({"UserID":"X0000000"})", "application/json");
+    client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789","AccessCode":"WRONG7"})",
+                "application/json");
   }
+  EXPECT_EQ(client.Post("/api/candidate/sign-in", SignInBody(), "application/json")->status, 429);
   EXPECT_EQ(
-      client.Post("/api/candidate/sign-in", R"({"UserID":"X0000000"})", "application/json")->status,
-      429);
+      client.Post("/api/candidate/sign-in", SignInBody("S223456789"), "application/json")->status,
+      200)
+      << "another candidate of the room is not held up";
   const std::string log = ReadFile(root_ / "server.err");
   EXPECT_NE(log.find("sign-in refused: account administrator from 127.0.0.1"), std::string::npos)
       << log;
-  EXPECT_NE(log.find("sign-in refused: UserID X0000000 from 127.0.0.1"), std::string::npos);
+  EXPECT_NE(log.find("sign-in refused: UserID S123456789 from 127.0.0.1"), std::string::npos);
   EXPECT_EQ(log.find("guess-"), std::string::npos) << "never a password";
+  EXPECT_EQ(log.find("WRONG7"), std::string::npos) << "nor a code";
   EXPECT_EQ(log.find(kPassword), std::string::npos);
 }
 
