@@ -344,6 +344,18 @@
       return;
     }
     const list = keyin.byId('slips');
+    // One QR code of the address for every slip: fetched once per address, shown as data.
+    let qr = '';
+    async function fetchQr() {
+      qr = '';
+      try {
+        const response = await fetch('/api/qr.svg?text=' + encodeURIComponent(address.value), { credentials: 'same-origin' });
+        if (response.ok) qr = 'data:image/svg+xml;charset=utf-8,' + encodeURIComponent(await response.text());
+      } catch (failure) {
+        qr = '';
+      }
+      render();
+    }
     function render() {
       const cards = data.slips.map((slip) => {
         const card = keyin.element('li', null, { class: 'slip', 'data-seat': slip.SeatNo });
@@ -357,16 +369,25 @@
         fact('考生編號', slip.UserID, 'slip-user-id');
         if (slip.AccessCode) fact('登入碼', slip.AccessCode, 'slip-code');
         fact('網址', address.value);
-        card.append(facts);
+        const body = keyin.element('div', null, { class: 'slip-body' });
+        body.append(facts);
+        if (qr) body.append(keyin.element('img', null, { class: 'qr', src: qr, alt: '考場網址的 QR 碼' }));
+        card.append(body);
         card.append(keyin.element('p', '登入碼只給你自己用，請勿借給別人。', { class: 'hint' }));
         return card;
       });
       list.replaceChildren(...cards);
       keyin.byId('slip-count').textContent = '共 ' + data.slips.length + ' 張。';
     }
-    address.addEventListener('input', render);
+    let typing = null;
+    address.addEventListener('input', () => {
+      render();
+      clearTimeout(typing);
+      typing = setTimeout(fetchQr, 400);
+    });
     keyin.byId('print').addEventListener('click', () => window.print());
     render();
+    await fetchQr();
   }
 
   const pages = { 'proctor-sign-in': signInPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };

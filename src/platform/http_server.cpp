@@ -16,6 +16,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <boost/asio.hpp>
 #include <boost/asio/ssl.hpp>
@@ -230,6 +231,22 @@ std::string Request::HeaderValue(std::string_view name) const {
 
 bool Request::HasHeader(std::string_view name) const {
   return FindHeader(headers, name) != nullptr;
+}
+
+std::optional<std::string> Request::QueryValue(std::string_view name) const {
+  std::string_view rest = query;
+  while (!rest.empty()) {
+    const std::size_t amp = rest.find('&');
+    const std::string_view pair = rest.substr(0, amp);
+    rest = amp == std::string_view::npos ? std::string_view() : rest.substr(amp + 1);
+    const std::size_t equals = pair.find('=');
+    if (pair.substr(0, equals) != name) continue;
+    std::string value(equals == std::string_view::npos ? std::string_view()
+                                                       : pair.substr(equals + 1));
+    std::replace(value.begin(), value.end(), '+', ' ');
+    return DecodedPath(value);
+  }
+  return std::nullopt;
 }
 
 void Response::SetHeader(std::string_view name, std::string value) {

@@ -51,6 +51,9 @@ struct Request {
   // there is none.
   std::string HeaderValue(std::string_view name) const;
   bool HasHeader(std::string_view name) const;
+  // The value of the first query parameter of that name, decoded ("+" and %XX); nothing when
+  // there is none or its escapes are broken.
+  std::optional<std::string> QueryValue(std::string_view name) const;
 };
 
 struct Response {

@@ -12,9 +12,11 @@
 #include "platform/http_server.h"
 #include "platform/message_box.h"
 #include "platform/password_hash.h"
+#include "platform/qr_code.h"
 #include "platform/system_services.h"
 #include "server/accounts.h"
 #include "server/multipart.h"
+#include "server/room_views.h"
 #include "server/sign_in_throttle.h"
 #include "support/text.h"
 
@@ -596,6 +598,17 @@ void HttpFrontEnd::State::AddRoutes() {
   Add("GET", "/api/slips", [this](const auto& req, auto& res, const Parameters&) {
     RequireStaff(req, Power::kRun);
     SendJson(res, 200, room.Slips());
+  });
+  // The room's address as the slips print it; the page names the address (the proctor's
+  // browser knows how candidates reach the server, the server does not).
+  Add("GET", "/api/qr.svg", [this](const auto& req, auto& res, const Parameters&) {
+    RequireStaff(req, Power::kRun);
+    const std::optional<std::string> text = req.QueryValue("text");
+    if (!text || text->empty() || text->size() > 500) {
+      throw RoomError(400, "請給 1 到 500 字元的 text");
+    }
+    res.SetHeader("Content-Type", "image/svg+xml");
+    res.body = QrCodeSvg(QrCodeModules(*text));
   });
   Add("GET", "/api/actions", [this](const auto& req, auto& res, const Parameters&) {
     RequireStaff(req, Power::kRead);

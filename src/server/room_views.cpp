@@ -60,6 +60,22 @@ std::optional<json> Review(const Seat& seat) {
 
 }  // namespace
 
+std::string QrCodeSvg(const std::vector<std::vector<bool>>& modules) {
+  constexpr std::size_t kQuiet = 4;
+  const std::string size = std::to_string(modules.size() + 2 * kQuiet);
+  std::string path;
+  for (std::size_t y = 0; y < modules.size(); ++y) {
+    for (std::size_t x = 0; x < modules[y].size(); ++x) {
+      if (modules[y][x]) {
+        path += "M" + std::to_string(x + kQuiet) + " " + std::to_string(y + kQuiet) + "h1v1h-1z";
+      }
+    }
+  }
+  return "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 " + size + " " + size +
+         "\" shape-rendering=\"crispEdges\"><rect width=\"" + size + "\" height=\"" + size +
+         "\" fill=\"#fff\"/><path fill=\"#000\" d=\"" + path + "\"/></svg>";
+}
+
 json MethodNames() {
   json list = json::array();
   for (std::u16string_view name : kMethodList) list.push_back(Utf16ToUtf8(name));

@@ -40,6 +40,10 @@ nlohmann::json WaitingState(const Seat& seat, std::string_view waits_for);
 nlohmann::json BoardEntry(const Seat& seat, const SittingView& view, const SeatPresence& presence,
                           std::int64_t now, std::int64_t disconnected_after_ms);
 
+// An SVG image of a QR code's modules (rows of dark = true), with the quiet zone of four modules
+// that readers need; one module is one unit of its view box.
+std::string QrCodeSvg(const std::vector<std::vector<bool>>& modules);
+
 // The input methods a candidate chooses from.
 nlohmann::json MethodNames();
 

@@ -491,6 +491,9 @@ class WhoMayDoWhat(ExamRoomTest):
         self.browser.wait_path("/proctor/board.html")
         self.browser.open(self.server.url + "/proctor/slips.html")
         wait_for(lambda: len(self.page.find_elements("css selector", ".slip")) == 3, message="slips")
+        wait_for(lambda: self.page.execute_script(
+            "return [...document.querySelectorAll('.slip img.qr')].filter(i => i.naturalWidth > 0).length")
+            == 3, message="a QR code of the address on every slip")
         self.browser.screenshot("proctor-slips")
         pdf = os.path.join(harness.SCREENSHOTS, "proctor-slips.pdf")  # kept to be looked at
         with open(pdf, "wb") as f:

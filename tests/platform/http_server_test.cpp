@@ -623,5 +623,22 @@ TEST_F(HttpsServerTest, ServesHttpsAndNothingToPlainHttpOrASilentClient) {
   ASSERT_EQ(serving.wait_for(10s), std::future_status::ready);
 }
 
+TEST(Request, QueryValueDecodesTheFirstParameterOfTheName) {
+  Request req;
+  req.query = "a=1&text=http%3A%2F%2Fx%2F+y&text=second&empty=&bare&broken=%4";
+  struct Case {
+    const char* name;
+    std::optional<std::string> value;
+  };
+  const Case cases[] = {{"text", "http://x/ y"},
+                        {"a", "1"},
+                        {"empty", ""},
+                        {"bare", ""},
+                        {"missing", std::nullopt},
+                        {"broken", std::nullopt},
+                        {"tex", std::nullopt}};
+  for (const Case& c : cases) EXPECT_EQ(req.QueryValue(c.name), c.value) << c.name;
+}
+
 }  // namespace
 }  // namespace keyin::http

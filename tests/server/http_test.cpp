@@ -113,6 +113,20 @@ TEST_F(ServerTest, UnknownSeatsAre404ForTheProctor) {
   EXPECT_EQ(proctor.Post("/api/seats/1/add-time", R"({"seconds":-5,"reason":"x"})")->status, 400);
 }
 
+// The slips' QR code of the room's address: a version-2 code (25 modules) for an address of 22
+// bytes at level M, in its quiet zone; nothing without a text.
+TEST_F(ServerTest, TheQrCodeOfTheAddressIsAnSvgImage) {
+  Session proctor = Proctor();
+  auto res = proctor.Get("/api/qr.svg?text=http%3A%2F%2F127.0.0.1%3A8080%2F");
+  ASSERT_TRUE(res);
+  EXPECT_EQ(res->status, 200);
+  EXPECT_EQ(res->get_header_value("Content-Type"), "image/svg+xml");
+  EXPECT_NE(res->body.find(R"(viewBox="0 0 33 33")"), std::string::npos) << res->body;
+  EXPECT_EQ(proctor.Get("/api/qr.svg")->status, 400);
+  EXPECT_EQ(proctor.Get("/api/qr.svg?text=" + std::string(501, 'x'))->status, 400);
+  EXPECT_EQ(Client().Get("/api/qr.svg?text=x")->status, 401);
+}
+
 TEST_F(ServerTest, SessionsAreHttpOnlyStrictCookiesAndPagesForbidInlineScript) {
   httplib::Client client = Client();
   auto res = client.Post("/api/candidate/sign-in", SignInBody(), "application/json");
