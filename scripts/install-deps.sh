@@ -9,7 +9,7 @@ packages=(
   libpq-dev postgresql
   libgtest-dev libgmock-dev libbenchmark-dev
   faketime
-  libboost-dev libssl-dev openssl libsodium-dev libqrencode-dev
+  libboost-dev libssl-dev openssl libsodium-dev libqrencode-dev prometheus-cpp-dev
   libcpp-httplib-dev
   chromium chromium-driver python3-selenium fonts-noto-cjk poppler-utils
   "$@"

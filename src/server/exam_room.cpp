@@ -9,6 +9,7 @@
 #include "platform/durable_file.h"
 #include "platform/paths.h"
 #include "platform/system_services.h"
+#include "records/results_query.h"
 #include "server/room_views.h"
 
 namespace keyin::server {
@@ -556,6 +557,10 @@ Action ExamRoom::LogAction(const std::string& sitting_id, Action action) {
     Log("cannot log an act (" + action.action + "): " + failure.what());
     throw RoomError(503, "無法寫入監考紀錄，這個動作沒有完成；請檢查伺服器的磁碟後再試", "storage");
   }
+  // The journal has every act too (the reason is the proctor's words, never a candidate's).
+  Log("act: " + action.who + " " + action.action +
+      (action.seat.empty() ? "" : " seat " + action.seat) +
+      (action.reason.empty() ? "" : ": " + action.reason));
   std::lock_guard lock(mutex_);
   if (open_ && record_.id == sitting_id) actions_.push_back(action);
   return action;
@@ -565,6 +570,41 @@ std::vector<Action> ExamRoom::Actions() {
   std::lock_guard lock(mutex_);
   RequireOpenLocked();
   return actions_;
+}
+
+ServerMetrics::Gauges ExamRoom::Gauges() {
+  ServerMetrics::Gauges gauges;
+  std::lock_guard lock(mutex_);
+  gauges.scoring_queued = static_cast<int>(queue_.size());
+  gauges.scoring_running = jobs_in_flight_;
+  if (!open_) return gauges;
+  const std::int64_t now = clock_.Now();
+  const SeatTerms terms = TermsLocked();
+  const SittingView view{record_.sitting, paper_.parts, terms};
+  for (const auto& [number, slot] : slots_) {
+    const json entry = BoardEntry(slot->seat, view, {slot->last_seen_ms, slot->storage_trouble},
+                                  now, config_.disconnected_after_ms);
+    ++gauges.seats_by_state[entry["state"].get<std::string>()];
+  }
+  return gauges;
+}
+
+std::optional<std::string> ExamRoom::ReadinessProblem() {
+  try {
+    store_->Probe();
+  } catch (const StoreError& failure) {
+    Log("not ready: the state cannot be written: " + std::string(failure.what()));
+    return "the exam room's state cannot be written";
+  }
+  for (const report::ResultKind kind : {report::ResultKind::kMock, report::ResultKind::kExam}) {
+    try {
+      OpenResultsStore(config_.program_folder, kind)->Query("SELECT 1");
+    } catch (const std::exception& failure) {
+      Log("not ready: the result store does not answer: " + std::string(failure.what()));
+      return "the result store does not answer";
+    }
+  }
+  return std::nullopt;
 }
 
 StoredResults ExamRoom::Results() {
@@ -676,11 +716,17 @@ void ExamRoom::RunJob(const Job& job) {
             part.scoring == ScoringState::kRunning ? part.keyin_offset : -1};
   }
   try {
+    const std::int64_t started = SteadyMillisNow();
     const JobResult result = jobs_.Run(task, [&](std::int64_t keyin_offset) {
       Change(job.seat, [&](Seat& seat, const SeatTerms&, std::int64_t) {
         return MarkRunning(seat, job.part, keyin_offset);
       });
     });
+    if (config_.metrics != nullptr) {
+      config_.metrics->ScoringRun(result.scored ? "scored" : "failed",
+                                  static_cast<double>(SteadyMillisNow() - started) / 1000);
+      if (!result.scored) config_.metrics->Failure("scoring");
+    }
     RecordResult(job, result);
   } catch (const JobDeferred& deferred) {
     Defer(job, deferred.what());
@@ -713,6 +759,7 @@ void ExamRoom::RecordResult(const Job& job, const JobResult& result) {
 
 void ExamRoom::Defer(Job job, const std::string& why) {
   Log("seat " + job.seat + " part " + std::to_string(job.part) + ": scoring waits: " + why);
+  if (config_.metrics != nullptr) config_.metrics->Failure("scoring");
   std::lock_guard lock(mutex_);
   job.not_before_ms = clock_.Now() + kRetryMs;
   queue_.push_back(std::move(job));

@@ -28,6 +28,7 @@
 #include <thread>
 #include <vector>
 
+#include "server/metrics.h"
 #include "server/paper.h"
 #include "server/results.h"
 #include "server/room_clock.h"
@@ -49,6 +50,7 @@ struct RoomConfig {
   std::int64_t grace_ms = 3000;
   std::int64_t disconnected_after_ms = 15000;
   std::size_t answer_limit_bytes = 200000;
+  ServerMetrics* metrics = nullptr;  // scoring runs and failures are counted here, when given
 };
 
 class ExamRoom {
@@ -118,6 +120,12 @@ class ExamRoom {
   // The open sitting's action log, oldest first; 409 when none is open.
   std::vector<Action> Actions();
   StoredResults Results();
+
+  // What /metrics shows of the room now: seats by state, the scoring queue.
+  ServerMetrics::Gauges Gauges();
+  // Why the room cannot serve now (the state cannot be written, the result store does not
+  // answer), as a short text for /readyz; nothing when it can. Details go to the log.
+  std::optional<std::string> ReadinessProblem();
 
   // The room's clock, for whatever else of the server measures time (sessions).
   std::int64_t Now() const { return clock_.Now(); }

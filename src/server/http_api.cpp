@@ -284,7 +284,8 @@ struct HttpFrontEnd::State {
   std::map<std::string, StaffSession> proctor_sessions;  // by token
   std::mutex throttle_mutex;
   SignInThrottle throttle;
-  std::unique_ptr<http::Server> server;  // last: it calls on everything above
+  std::unique_ptr<ServerMetrics> own_metrics;  // when the options bring none
+  std::unique_ptr<http::Server> server;        // last: it calls on everything above
 
   State(ExamRoom& exam_room, FrontEndOptions front_end_options)
       : room(exam_room), options(std::move(front_end_options)) {}
@@ -429,10 +430,31 @@ struct HttpFrontEnd::State {
 
   void AddRoutes();
   void Handle(const http::Request& req, http::Response& res);
+  void HandleRoutes(const http::Request& req, http::Response& res);
+  void Count(const http::Request& req, const http::Response& res, double seconds);
 };
 
 void HttpFrontEnd::State::AddRoutes() {
   using Parameters = std::vector<std::string>;
+
+  // Monitoring: the process answers; the room can serve; what it counts.
+  Add("GET", "/livez", [](const auto&, auto& res, const Parameters&) {
+    res.SetHeader("Content-Type", "text/plain; charset=utf-8");
+    res.body = "ok\n";
+  });
+  Add("GET", "/readyz", [this](const auto&, auto& res, const Parameters&) {
+    res.SetHeader("Content-Type", "text/plain; charset=utf-8");
+    if (std::optional<std::string> problem = room.ReadinessProblem()) {
+      res.status = 503;
+      res.body = "not ready: " + *problem + "\n";
+    } else {
+      res.body = "ready\n";
+    }
+  });
+  Add("GET", "/metrics", [this](const auto&, auto& res, const Parameters&) {
+    res.SetHeader("Content-Type", "text/plain; version=0.0.4; charset=utf-8");
+    res.body = options.metrics->Render(room.Gauges());
+  });
 
   // Candidate.
   Add("POST", "/api/candidate/sign-in", [this](const auto& req, auto& res, const Parameters&) {
@@ -641,9 +663,62 @@ void HttpFrontEnd::State::AddRoutes() {
   });
 }
 
+// What a request is, for the counters: the calls whose latency a person feels.
+enum class Counted { kNone, kCandidateSignIn, kStaffSignIn, kSave, kSubmit };
+
+Counted CountedOf(const http::Request& req) {
+  if (req.method == "PUT" && req.path == "/api/candidate/draft") return Counted::kSave;
+  if (req.method != "POST") return Counted::kNone;
+  if (req.path == "/api/candidate/submit") return Counted::kSubmit;
+  if (req.path == "/api/candidate/sign-in") return Counted::kCandidateSignIn;
+  if (req.path == "/api/proctor/sign-in") return Counted::kStaffSignIn;
+  return Counted::kNone;
+}
+
+void HttpFrontEnd::State::Count(const http::Request& req, const http::Response& res,
+                                double seconds) {
+  ServerMetrics& metrics = *options.metrics;
+  const bool ok = res.status == 200;
+  switch (CountedOf(req)) {
+    case Counted::kCandidateSignIn:
+    case Counted::kStaffSignIn:
+      metrics.SignIn(CountedOf(req) == Counted::kStaffSignIn ? "staff" : "candidate",
+                     ok                  ? "ok"
+                     : res.status == 401 ? "refused"
+                     : res.status == 429 ? "throttled"
+                                         : "failed",
+                     seconds);
+      break;
+    case Counted::kSave:
+      metrics.Save(ok ? "ok" : "refused", seconds);
+      break;
+    case Counted::kSubmit:
+      metrics.Submit(ok ? "ok" : "refused", seconds);
+      break;
+    case Counted::kNone:
+      break;
+  }
+  if (res.status == 500) metrics.Failure("internal");
+  if (res.status == 503 && res.body.find("\"code\":\"storage\"") != std::string::npos) {
+    metrics.Failure("storage");
+  }
+}
+
 void HttpFrontEnd::State::Handle(const http::Request& req, http::Response& res) {
+  const std::int64_t started = SteadyMillisNow();
+  HandleRoutes(req, res);
+  Count(req, res, static_cast<double>(SteadyMillisNow() - started) / 1000);
+  // Every refusal of a call, for the journal: the path without its query, never a body.
+  if (res.status >= 400 && req.path.starts_with("/api/")) {
+    Log("refused " + std::to_string(res.status) + ": " + req.method + " " + req.path + " from " +
+        req.remote_address);
+  }
+}
+
+void HttpFrontEnd::State::HandleRoutes(const http::Request& req, http::Response& res) {
   const bool candidate = req.path.starts_with("/api/candidate/");
-  if (req.path.starts_with("/api/") &&
+  const bool guarded = req.path.starts_with("/api/") || req.path == "/metrics";
+  if (guarded &&
       !(candidate ? options.candidates_from : options.proctors_from).Allows(req.remote_address)) {
     SendError(res, 403,
               candidate ? "這台電腦不在考場的網路內，不能從這裡作答；請通知監考老師"
@@ -670,6 +745,10 @@ void HttpFrontEnd::State::Handle(const http::Request& req, http::Response& res) 
 HttpFrontEnd::HttpFrontEnd(ExamRoom& room, FrontEndOptions options)
     : state_(std::make_unique<State>(room, std::move(options))) {
   State& state = *state_;
+  if (state.options.metrics == nullptr) {
+    state.own_metrics = std::make_unique<ServerMetrics>();
+    state.options.metrics = state.own_metrics.get();
+  }
   state.files = LoadWebFiles(state.options.web_folder);
   state.secure = !state.options.tls_certificate.empty();
   state.AddRoutes();

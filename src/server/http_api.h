@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "server/exam_room.h"
+#include "server/metrics.h"
 #include "server/network_rule.h"
 
 namespace keyin::server {
@@ -27,7 +28,10 @@ struct FrontEndOptions {
   // Who may call: /api/candidate/ from candidates_from, the rest of /api/ from proctors_from
   // (403 otherwise; empty: everyone). The pages themselves hold no data and are served to all.
   NetworkRule candidates_from;
-  NetworkRule proctors_from;
+  NetworkRule proctors_from;  // also /metrics
+  // Sign-ins, saves, submits and failures are counted here; /metrics shows it (none given: the
+  // front end keeps its own).
+  ServerMetrics* metrics = nullptr;
   // Where the details of a failure go (a 500's cause, refused connections), one line at a time.
   // Default: standard error, "keyin-server: <line>".
   std::function<void(std::string_view line)> log;

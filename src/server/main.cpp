@@ -142,6 +142,8 @@ int main(int argc, char** argv) {
     config.scorer = executables + "/keyin-scorer";
     config.scoring_workers = workers;
     config.data_roots = data_roots;
+    keyin::server::ServerMetrics metrics;
+    config.metrics = &metrics;
     keyin::server::ExamRoom room(config);
     if (!sitting_file.empty()) {
       const auto sitting = keyin::server::SittingFromJson(
@@ -158,6 +160,7 @@ int main(int argc, char** argv) {
     options.connections_per_address = connections_per_address;
     options.candidates_from = candidates_rule;
     options.proctors_from = proctors_rule;
+    options.metrics = &metrics;
     keyin::server::HttpFrontEnd front_end(room, options);
     const std::optional<int> bound = front_end.Bind(host, port);
     if (!bound) return Fail("cannot listen on " + listen);

@@ -134,6 +134,16 @@ class FileSeatStore : public SeatStore {
     }
   }
 
+  void Probe() override {
+    const std::string path = SeatsFolder() + "/.probe";
+    Write(path, "ok\n");
+    try {
+      DeleteFile(path);  // the seats folder holds seats only
+    } catch (const FileError& failure) {
+      throw StoreError(failure.what());
+    }
+  }
+
   std::vector<Action> Actions(const std::string& sitting_id) override {
     const std::optional<std::string> log = Read(ActionsPath(sitting_id));
     try {

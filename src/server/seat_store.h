@@ -72,6 +72,9 @@ class SeatStore {
   virtual void AppendAction(const std::string& sitting_id, const Action& action) = 0;
   // The acts of that sitting, oldest first. Throws StoredStateError.
   virtual std::vector<Action> Actions(const std::string& sitting_id) = 0;
+  // Writes a small record where seats are written, as a seat is written: whether the store takes
+  // writes now (readiness). Throws StoreError.
+  virtual void Probe() = 0;
 };
 
 std::unique_ptr<SeatStore> MakeFileSeatStore(const std::string& state_folder);

@@ -127,6 +127,67 @@ TEST_F(ServerTest, TheQrCodeOfTheAddressIsAnSvgImage) {
   EXPECT_EQ(Client().Get("/api/qr.svg?text=x")->status, 401);
 }
 
+// Monitoring: /livez answers while the process does; /readyz says why the room cannot serve;
+// /metrics counts what a candidate does without naming anyone.
+TEST_F(ServerTest, HealthAndMetricsForMonitoring) {
+  httplib::Client client = Client();
+  EXPECT_EQ(client.Get("/livez")->status, 200);
+  EXPECT_EQ(client.Get("/readyz")->body, "ready\n");
+  const auto series = [&] {
+    auto res = client.Get("/metrics");
+    EXPECT_EQ(res->status, 200);
+    std::map<std::string, double> values;
+    std::istringstream lines(res->body);
+    for (std::string line; std::getline(lines, line);) {
+      if (line.empty() || line[0] == '#') continue;
+      values[line.substr(0, line.rfind(' '))] = std::stod(line.substr(line.rfind(' ') + 1));
+    }
+    EXPECT_EQ(res->body.find("S123456789"), std::string::npos);
+    EXPECT_EQ(res->body.find("王小明"), std::string::npos);
+    return values;
+  };
+  EXPECT_EQ(series()["keyin_seats{state=\"waiting\"}"], 3);
+
+  Session candidate = Candidate();
+  client.Post("/api/candidate/sign-in", R"({"UserID":"S123456789","AccessCode":"WRONG7"})",
+              "application/json");
+  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  candidate.Post("/api/candidate/start", R"({"part":1})");
+  candidate.Put("/api/candidate/draft", R"({"part":1,"text":"晉","base":0})");
+  std::map<std::string, double> values = series();
+  EXPECT_EQ(values["keyin_sign_ins_total{result=\"ok\",role=\"candidate\"}"], 1);
+  EXPECT_EQ(values["keyin_sign_ins_total{result=\"refused\",role=\"candidate\"}"], 1);
+  EXPECT_EQ(values["keyin_saves_total{result=\"ok\"}"], 1);
+  EXPECT_EQ(values["keyin_save_seconds_count"], 1);
+  EXPECT_EQ(values["keyin_seats{state=\"typing\"}"], 1);
+  candidate.Post("/api/candidate/submit", R"({"part":1})");
+  for (int i = 0; i < 200 && series()["keyin_scoring_runs_total{result=\"scored\"}"] < 1; ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  values = series();
+  EXPECT_EQ(values["keyin_submits_total{result=\"ok\"}"], 1);
+  EXPECT_EQ(values["keyin_scoring_runs_total{result=\"scored\"}"], 1);
+  EXPECT_EQ(values["keyin_scoring_seconds_count"], 1);
+
+  // Not ready while the seats cannot be written, nor while the result store is gone.
+  fs::rename(root_ / "exam-room/seats", root_ / "seats.away");
+  WriteFile(root_ / "exam-room/seats", "not a folder");
+  auto refused = client.Get("/readyz");
+  EXPECT_EQ(refused->status, 503);
+  EXPECT_EQ(refused->body, "not ready: the exam room's state cannot be written\n");
+  fs::remove(root_ / "exam-room/seats");
+  fs::rename(root_ / "seats.away", root_ / "exam-room/seats");
+  fs::rename(root_ / "Vorkeyin.mdb", root_ / "away.mdb");
+  EXPECT_EQ(client.Get("/readyz")->body, "not ready: the result store does not answer\n");
+  fs::rename(root_ / "away.mdb", root_ / "Vorkeyin.mdb");
+  EXPECT_EQ(client.Get("/readyz")->status, 200);
+  EXPECT_EQ(fs::directory_iterator(root_ / "exam-room/seats")->path().filename(), "1.json")
+      << "the probe leaves nothing among the seats";
+  EXPECT_NE(ReadFile(root_ / "server.err")
+                .find("keyin-server: refused 401: POST /api/candidate/sign-in from 127.0.0.1"),
+            std::string::npos);
+}
+
 TEST_F(ServerTest, SessionsAreHttpOnlyStrictCookiesAndPagesForbidInlineScript) {
   httplib::Client client = Client();
   auto res = client.Post("/api/candidate/sign-in", SignInBody(), "application/json");
