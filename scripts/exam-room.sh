@@ -9,10 +9,14 @@
 #   KEYIN_PROCTOR_PASSWORD (default: a new random one, printed)  the proctor's password
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" "$root/build" >/dev/null
+"$root/scripts/install-deps.sh" --server
+# Only what the room runs, in scripts/demo.sh's folder and flags (the two share their build); a
+# room of a few candidates is served in a moment by an unoptimised build too.
+KEYIN_TARGETS="keyin-server keyin-scorer keyin-tool" "$root/scripts/build.sh" "$root/build-demo" \
+  -DKEYIN_SERVER=ON -DKEYIN_TESTS=OFF -DKEYIN_BENCHMARKS=OFF \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -DNDEBUG" >/dev/null
 
-bin="$root/build/bin"
+bin="$root/build-demo/bin"
 export KEYIN_HOME="$root/exam-room-demo"
 if [[ "${1:-}" != "--resume" || ! -f "$KEYIN_HOME/Vorkeyin.mdb" ]]; then
   rm -rf "$KEYIN_HOME"

@@ -1,19 +1,36 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the project needs, only those that are missing; packages given
-# as arguments are added to the list.
+# Installs the Debian packages the project needs, only those that are missing.
+#
+#   install-deps.sh [--demo | --server] [PACKAGE ...]
+#
+# --demo: what building keyin-scorer and keyin-tool and running scripts/demo.sh need;
+# --server: that and what keyin-server needs (scripts/exam-room.sh);
+# neither: everything, the tests' tools included (scripts/test.sh).
+# Packages given as arguments are added to the list.
 set -euo pipefail
 
-packages=(
-  g++ cmake make ninja-build pkg-config
+demo=(
+  g++ cmake ninja-build pkg-config
   libicu-dev libsqlcipher-dev sqlcipher libcli11-dev nlohmann-json3-dev
-  libpq-dev postgresql
-  libgtest-dev libgmock-dev libbenchmark-dev
-  faketime
-  libboost-dev libssl-dev openssl libsodium-dev libqrencode-dev prometheus-cpp-dev
-  libcpp-httplib-dev
-  chromium chromium-driver python3-selenium fonts-noto-cjk poppler-utils
-  "$@"
+  libpq-dev libssl-dev libsodium-dev
 )
+server=(libboost-dev openssl libqrencode-dev prometheus-cpp-dev)
+tests=(
+  make postgresql
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  faketime
+  chromium chromium-driver python3-selenium fonts-noto-cjk poppler-utils
+)
+
+# The demos take no recommended packages: nothing they run needs one, and they would double the
+# download of a first run.
+options=()
+case "${1:-}" in
+  --demo) shift; packages=("${demo[@]}"); options=(--no-install-recommends) ;;
+  --server) shift; packages=("${demo[@]}" "${server[@]}"); options=(--no-install-recommends) ;;
+  *) packages=("${demo[@]}" "${server[@]}" "${tests[@]}") ;;
+esac
+packages+=("$@")
 
 missing=()
 for package in "${packages[@]}"; do
@@ -27,5 +44,5 @@ if ((${#missing[@]} > 0)); then
   sudo=""
   [[ $(id -u) -eq 0 ]] || sudo="sudo"
   $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}"
 fi

@@ -12,7 +12,8 @@ jobs=$(nproc)
 "$root/scripts/install-deps.sh"
 
 echo "== build and test"
-"$root/scripts/build.sh" "$root/build" -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
+"$root/scripts/build.sh" "$root/build" -DKEYIN_SERVER=ON -DKEYIN_TESTS=ON \
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG"
 ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
 
 echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
