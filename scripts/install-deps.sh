@@ -20,6 +20,7 @@ tests=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   faketime
   chromium chromium-driver python3-selenium fonts-noto-cjk poppler-utils
+  lintian systemd
 )
 
 # The demos take no recommended packages: nothing they run needs one, and they would double the

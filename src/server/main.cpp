@@ -73,7 +73,9 @@ int main(int argc, char** argv) {
   app.add_option("--state", state,
                  "Folder of the sitting's state and drafts (default: exam-room/ in the program "
                  "folder)");
-  app.add_option("--web", web, "Folder of the pages (default: web/ beside the executable)");
+  app.add_option(
+      "--web", web,
+      "Folder of the pages (default: web/ beside the executable, else ../share/keyin/web)");
   app.add_option("--data-root", data_roots,
                  "A folder a sitting's LibPath and ScrPath may lie in; repeat for several "
                  "(default: the program folder)");
@@ -154,7 +156,11 @@ int main(int argc, char** argv) {
     keyin::server::FrontEndOptions options;
     options.proctor_password = password == nullptr ? "" : password;
     options.accounts_file = accounts_file;
-    options.web_folder = web.empty() ? executables + "/web" : web;
+    // Beside the executable in a build, in share/keyin/ of an installed package.
+    options.web_folder = !web.empty() ? web
+                         : keyin::IsFolder(executables + "/web")
+                             ? executables + "/web"
+                             : executables + "/../share/keyin/web";
     options.tls_certificate = tls_cert;
     options.tls_key = tls_key;
     options.connections_per_address = connections_per_address;
