@@ -21,6 +21,7 @@ echo "package: $(basename "$deb")"
 echo "== files"
 listing=$(dpkg-deb -c "$deb" | awk '{print $6}')
 for path in ./usr/bin/keyin-scorer ./usr/bin/keyin-tool ./usr/bin/keyin-server \
+  ./usr/lib/keyin/keyin-store-postgres.so \
   ./usr/share/keyin/web/index.html ./usr/share/keyin/web/proctor/board.html \
   ./lib/systemd/system/keyin-server.service ./etc/keyin/keyin-server.conf \
   ./usr/share/doc/keyin/copyright ./usr/share/doc/keyin/changelog.Debian.gz; do
@@ -51,6 +52,12 @@ mkdir -p "$KEYIN_HOME/scores"
 "$tree/usr/bin/keyin-scorer" \
   "A01,E01,P001,,3,S123456789,王小明,3,15,1,600,300,0,$KEYIN_HOME/lib/,$KEYIN_HOME/scores/,甲班"
 test -s "$KEYIN_HOME/scores/CTEST-1.TOT"
+# The store module is found where the package puts it: a server that is not there is what fails.
+if failure=$(KEYIN_DATABASE_URL="postgresql://keyin@127.0.0.1:1/keyin?connect_timeout=2" \
+  "$tree/usr/bin/keyin-tool" init-db 2>&1); then
+  echo "init-db on a server that is not there succeeded"; exit 1
+fi
+if grep -q "cannot be loaded" <<<"$failure"; then echo "$failure"; exit 1; fi
 KEYIN_PROCTOR_PASSWORD=check-package "$tree/usr/bin/keyin-server" --listen 127.0.0.1:0 \
   >"$work/server.out" 2>"$work/server.err" &
 server=$!
