@@ -354,6 +354,49 @@ std::unique_ptr<DbConnection> OpenDatabase(const std::string& path, const std::s
   return Connect(path, password);
 }
 
+void BackUpDatabase(const std::string& from, const std::string& to, const std::string& password) {
+  std::error_code error;
+  if (!std::filesystem::is_regular_file(from, error)) {
+    throw DatabaseError("database file not found: " + from);
+  }
+  const int file = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+  if (file < 0) throw DatabaseError("cannot create " + to + ": " + std::strerror(errno));
+  ::close(file);
+  try {
+    sqlite3* raw = nullptr;
+    int result = sqlite3_open_v2(from.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    DatabaseHandle source(raw);
+    if (result != SQLITE_OK) ThrowEngineError(source.get(), "cannot open database " + from);
+    sqlite3_busy_timeout(source.get(), kBusyTimeoutMilliseconds);
+    ApplyKey(source.get(), password);
+    raw = nullptr;
+    result = sqlite3_open_v2(to.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+    DatabaseHandle target(raw);
+    if (result != SQLITE_OK) ThrowEngineError(target.get(), "cannot open " + to);
+    // The same key on both sides: the engine copies the encrypted pages as they are.
+    ApplyKey(target.get(), password);
+    sqlite3_backup* backup = sqlite3_backup_init(target.get(), "main", source.get(), "main");
+    if (backup == nullptr) ThrowEngineError(target.get(), "cannot back up " + from);
+    // All pages in one step: the source stays read-locked for the copy, so it is one state.
+    int step = SQLITE_OK;
+    for (int waited = 0; waited < kBusyTimeoutMilliseconds / 50; ++waited) {
+      step = sqlite3_backup_step(backup, -1);
+      if (step != SQLITE_BUSY && step != SQLITE_LOCKED) break;
+      sqlite3_sleep(50);
+    }
+    sqlite3_backup_finish(backup);
+    if (step != SQLITE_DONE) {
+      throw DatabaseError("cannot back up " + from + ": " + sqlite3_errstr(step));
+    }
+    if (sqlite3_errcode(target.get()) != SQLITE_OK) {
+      ThrowEngineError(target.get(), "cannot back up " + from);
+    }
+  } catch (...) {
+    std::remove(to.c_str());
+    throw;
+  }
+}
+
 std::unique_ptr<DbConnection> CreateDatabase(const std::string& path, const std::string& password,
                                              const std::vector<std::string>& statements) {
   // O_EXCL: of two processes creating the same file, one fails instead of both sharing it.

@@ -113,6 +113,12 @@ std::unique_ptr<DbConnection> OpenDatabase(const std::string& path, const std::s
 
 // Creates a new encrypted database file with the password and runs the statements in one
 // transaction. Throws DatabaseError when the file exists or anything fails (the file is removed).
+// Copies the database file `from` into a new file `to` (which must not exist) with SQLite's
+// online backup: one consistent state of the database, taken while other connections go on
+// writing (they wait for the copy, at most the busy timeout). Both are keyed with the password.
+// Throws DatabaseError; `to` is then removed.
+void BackUpDatabase(const std::string& from, const std::string& to, const std::string& password);
+
 std::unique_ptr<DbConnection> CreateDatabase(const std::string& path, const std::string& password,
                                              const std::vector<std::string>& statements);
 

@@ -95,4 +95,12 @@ void RenamePath(const std::string& from, const std::string& to) {
   }
 }
 
+void SyncFileSystemOf(const std::string& path) {
+  const int folder = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) throw FileError(DescribeFileError("open", path));
+  const int result = ::syncfs(folder);
+  ::close(folder);
+  if (result != 0) throw FileError(DescribeFileError("flush to the disk", path));
+}
+
 }  // namespace keyin

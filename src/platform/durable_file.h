@@ -27,4 +27,8 @@ std::vector<std::string> ListFiles(const std::string& folder);
 // Renames a file or folder (same file system). Throws FileError.
 void RenamePath(const std::string& from, const std::string& to);
 
+// Waits until everything written to the file system that holds the path is on the disk
+// (syncfs). Throws FileError.
+void SyncFileSystemOf(const std::string& path);
+
 }  // namespace keyin

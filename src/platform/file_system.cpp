@@ -54,6 +54,34 @@ void CopyFileReplacing(const std::string& from, const std::string& to) {
   WriteWholeFile(to, bytes);
 }
 
+int CopyFolder(const std::string& from, const std::string& to, const std::string& skip) {
+  namespace fs = std::filesystem;
+  int copied = 0;
+  std::error_code error;
+  fs::create_directories(to, error);
+  if (error) throw FileError("cannot create the folder " + to + ": " + error.message());
+  for (auto it = fs::recursive_directory_iterator(from, error);
+       !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
+    const fs::path target = fs::path(to) / fs::relative(it->path(), from);
+    if (!skip.empty() && it->path().filename() == skip) continue;
+    if (it->is_directory(error) && !it->is_symlink(error)) {
+      fs::create_directories(target, error);
+    } else if (it->is_regular_file(error) && !it->is_symlink(error)) {
+      fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error);
+      ++copied;
+    }
+    if (error) throw FileError("cannot copy " + it->path().string() + ": " + error.message());
+  }
+  if (error) throw FileError("cannot read the folder " + from + ": " + error.message());
+  return copied;
+}
+
+bool IsEmptyOrMissing(const std::string& path) {
+  std::error_code error;
+  if (!std::filesystem::exists(path, error)) return true;
+  return std::filesystem::is_directory(path, error) && std::filesystem::is_empty(path, error);
+}
+
 void DeleteFile(const std::string& path) {
   if (std::remove(path.c_str()) != 0) throw FileError(DescribeFileError("delete", path));
 }

@@ -21,6 +21,12 @@ void CreateFolder(const std::string& path);
 void CreateFolders(const std::string& path);
 // Copies a file, replacing the target.
 void CopyFileReplacing(const std::string& from, const std::string& to);
+// Copies the regular files of the folder and of every folder in it (links and other kinds are
+// left out) into `to`, creating the folders; a file named `skip` is left out at every level.
+// Returns the files copied. Throws FileError.
+int CopyFolder(const std::string& from, const std::string& to, const std::string& skip = {});
+// True when the path does not exist or is a folder with nothing in it.
+bool IsEmptyOrMissing(const std::string& path);
 void DeleteFile(const std::string& path);
 // A new file of its own beside `path`, for writing: its name is path's name followed by "." and six
 // letters or digits, and it is created exclusively (a name that exists, a symbolic link

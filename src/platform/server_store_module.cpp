@@ -4,9 +4,8 @@
 
 extern "C" __attribute__((visibility("default"))) const keyin::ServerStorePlugin*
 keyin_server_store_plugin() {
-  static const keyin::ServerStorePlugin plugin = {&keyin::OpenServerStore,
-                                                  &keyin::ServerHoldsTables,
-                                                  &keyin::CreateServerTables,
-                                                  &keyin::DescribeServer};
+  static const keyin::ServerStorePlugin plugin = {
+      &keyin::OpenServerStore, &keyin::ServerHoldsTables, &keyin::CreateServerTables,
+      &keyin::DescribeServer};
   return &plugin;
 }

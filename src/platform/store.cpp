@@ -18,8 +18,8 @@ const ServerStorePlugin& LoadServerStorePlugin() {
   static const Loaded loaded = [] {
     Loaded result;
     const std::string here = ExecutableFolder();
-    for (const std::string& path : {here + "/" + kServerStorePluginFile,
-                                    here + "/../lib/keyin/" + kServerStorePluginFile}) {
+    for (const std::string& path :
+         {here + "/" + kServerStorePluginFile, here + "/../lib/keyin/" + kServerStorePluginFile}) {
       // Never closed: the connections it makes live as long as the process may.
       if (void* module = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {
         using Entry = const ServerStorePlugin* (*)();
@@ -47,7 +47,8 @@ std::optional<std::string> DatabaseServerUrl() {
 }
 
 std::unique_ptr<DbConnection> OpenStore(const std::string& path, const std::string& password) {
-  if (const std::optional<std::string> url = DatabaseServerUrl()) return LoadServerStorePlugin().open(*url);
+  if (const std::optional<std::string> url = DatabaseServerUrl())
+    return LoadServerStorePlugin().open(*url);
   // Hidden or not, anything but a regular file counts as missing.
   if (!IsNormalFile(path)) throw StoreUnavailable("database file not found: " + path);
   return OpenDatabase(path, password);

@@ -21,5 +21,6 @@ void AddResultsCommand(CLI::App& app);
 void AddReportCommand(CLI::App& app);
 void AddRescoreCommand(CLI::App& app);
 void AddAccountsCommand(CLI::App& app);
+void AddBackupCommands(CLI::App& app);  // backup and restore
 
 }  // namespace keyin::tool

@@ -1,0 +1,58 @@
+// keyin-tool backup while a room scores, and restore into an empty program folder: the copy is
+// one state of each database, every stored row has its run log line and archived inputs, so the
+// restored folder scores new runs and rescore replays its log.
+#include <gtest/gtest.h>
+
+#include "db_helpers.h"
+
+namespace keyin::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kSeats = 16;
+
+TEST(Backup, TakenWhileSixteenRunsScoreRestoresIntoAFolderThatScoresAndReplays) {
+  ProgramFolder folder;
+  folder.InstallSamplePaper();
+  std::vector<RunArgs> seats;
+  for (int i = 0; i < kSeats; ++i) {
+    seats.push_back(SeatArgs(folder, std::to_string(10 + i), "3"));
+    WriteTypedAnswer(fs::path(seats.back().ScrPath) / "CTEST-1", DistinctAnswer(i));
+  }
+  std::vector<pid_t> runs;
+  for (int i = 0; i < kSeats; ++i) {
+    runs.push_back(StartProgram(KEYIN_SCORER, {seats[static_cast<std::size_t>(i)].Join()},
+                                folder.Environment(), "/dev/null", "/dev/null"));
+  }
+  const fs::path copy = folder.Root() / "backup";
+  const ProcessResult backup = folder.Tool({"backup", copy.string()});
+  for (pid_t run : runs) ASSERT_EQ(WaitForProgram(run), 0);
+  ASSERT_EQ(backup.exit_status, 0) << backup.err;
+  ASSERT_TRUE(fs::exists(copy / "backup.json"));
+  EXPECT_EQ(folder.Tool({"backup", copy.string()}).exit_status, 2) << "never over a backup";
+
+  ProgramFolder restored(false);
+  for (const fs::path& made : {restored.Lib(), restored.Scores()}) fs::remove(made);
+  const ProcessResult restore = restored.Tool({"restore", copy.string()});
+  ASSERT_EQ(restore.exit_status, 0) << restore.err << restore.out;
+  EXPECT_EQ(restored.Tool({"restore", copy.string()}).exit_status, 2) << "never over a folder";
+
+  // Every row the copy holds was logged with its inputs: the replay finds each, changes none.
+  const std::size_t rows =
+      OpenKeyin(restored)->Query("SELECT Id FROM TestScore_Student").All().size();
+  const ProcessResult replay = restored.Tool({"rescore", "--dry-run"});
+  EXPECT_EQ(replay.exit_status, 0) << replay.err << replay.out;
+  EXPECT_TRUE(Contains(replay.out, "變更 0 筆")) << replay.out;
+  EXPECT_TRUE(Contains(replay.out, "失敗 0 筆")) << replay.out;
+
+  // A new run scores and stores in the restored folder, against the restored paper.
+  RunArgs next = SeatArgs(restored, "99", "3");
+  TypeExactly(next, 1, 3);
+  const ProcessResult scored = restored.Scorer(next.Join());
+  ASSERT_EQ(scored.exit_status, 0) << scored.err;
+  EXPECT_EQ(OpenKeyin(restored)->Query("SELECT Id FROM TestScore_Student").All().size(), rows + 1);
+}
+
+}  // namespace
+}  // namespace keyin::e2e
