@@ -64,11 +64,17 @@ int CopyFolder(const std::string& from, const std::string& to, const std::string
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
     const fs::path target = fs::path(to) / fs::relative(it->path(), from);
     if (!skip.empty() && it->path().filename() == skip) continue;
-    if (it->is_directory(error) && !it->is_symlink(error)) {
+    const fs::file_status status = it->symlink_status(error);
+    if (!error && fs::is_directory(status)) {
       fs::create_directories(target, error);
-    } else if (it->is_regular_file(error) && !it->is_symlink(error)) {
-      fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error);
-      ++copied;
+    } else if (!error && fs::is_regular_file(status)) {
+      if (fs::copy_file(it->path(), target, fs::copy_options::overwrite_existing, error)) ++copied;
+    }
+    // A file renamed or removed while the folder is read (a temporary file that became its
+    // final name) is not there to copy; the folder goes on.
+    if (error == std::errc::no_such_file_or_directory) {
+      error.clear();
+      continue;
     }
     if (error) throw FileError("cannot copy " + it->path().string() + ": " + error.message());
   }

@@ -1,6 +1,7 @@
 // keyin-tool backup while a room scores, and restore into an empty program folder: the copy is
-// one state of each database, every stored row has its run log line and archived inputs, so the
-// restored folder scores new runs and rescore replays its log.
+// one state of each database, every log line has its row and every row its archived inputs, so
+// the restored folder scores new runs and rescore replays its log. On the files, and on a
+// PostgreSQL server with pg_dump and pg_restore beside the command.
 #include <gtest/gtest.h>
 
 #include "db_helpers.h"
@@ -32,8 +33,22 @@ TEST(Backup, TakenWhileSixteenRunsScoreRestoresIntoAFolderThatScoresAndReplays) 
   ASSERT_TRUE(fs::exists(copy / "backup.json"));
   EXPECT_EQ(folder.Tool({"backup", copy.string()}).exit_status, 2) << "never over a backup";
 
-  ProgramFolder restored(false);
-  for (const fs::path& made : {restored.Lib(), restored.Scores()}) fs::remove(made);
+  // On a server the databases are pg_dump's, taken after the run log as the command takes its
+  // copies, and pg_restore's into the restored folder's own server database.
+  ProgramFolder restored(folder.OnServer());
+  if (folder.OnServer()) {
+    EXPECT_TRUE(Contains(backup.out, "pg_dump")) << backup.out;
+    const std::string dump = (copy / "keyin.dump").string();
+    const ProcessResult dumped =
+        RunProgram("pg_dump", {"--format=custom", "--file", dump, *folder.DatabaseUrl()});
+    ASSERT_EQ(dumped.exit_status, 0) << dumped.err;
+    const ProcessResult put = RunProgram("pg_restore", {"--clean", "--if-exists", "--no-owner",
+                                                        "--dbname", *restored.DatabaseUrl(), dump});
+    ASSERT_EQ(put.exit_status, 0) << put.err;
+  }
+  for (const fs::directory_entry& made : fs::directory_iterator(restored.Root())) {
+    fs::remove_all(made.path());  // restore goes into an empty folder
+  }
   const ProcessResult restore = restored.Tool({"restore", copy.string()});
   ASSERT_EQ(restore.exit_status, 0) << restore.err << restore.out;
   EXPECT_EQ(restored.Tool({"restore", copy.string()}).exit_status, 2) << "never over a folder";
