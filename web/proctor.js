@@ -304,9 +304,9 @@
       return;
     }
     keyin.byId('table-title').textContent = results.table
-      ? '資料庫中的成績（' + results.table + '，' + results.rows.length + ' 列）'
+      ? '資料庫中的成績（' + results.rows.length + ' 筆）'
       : '這種測驗不存成績到資料庫';
-    tableOf(keyin.byId('stored-rows'), results.columns, results.rows);
+    tableOf(keyin.byId('stored-rows'), results.labels || results.columns, results.rows);
     const board = results.board;
     const columns = ['座號', '考生編號', '姓名', '班級'];
     for (let part = 1; part <= board.parts; part += 1) columns.push(board.parts > 1 ? '第 ' + part + ' 部分' : '成績');

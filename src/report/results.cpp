@@ -1,6 +1,8 @@
 #include "report/results.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cctype>
 
 #include "run/run_kind.h"
 #include "support/number_text.h"
@@ -85,6 +87,59 @@ const std::vector<std::string_view>& StoredColumns(ResultKind kind) {
        "ErWords", "LocalHostName"},
   }};
   return kColumns[Index(kind)];
+}
+
+std::string_view ColumnLabel(std::string_view stored) {
+  static const std::array<std::pair<std::string_view, std::string_view>, 37> kLabels = {{
+      {"ExamPlaceNo", "考場"},
+      {"ExamNo", "考試編號"},
+      {"UserID", "考生編號"},
+      {"Id", "考生編號"},
+      {"StuName", "姓名"},
+      {"ClassName", "班級"},
+      {"ClassNum", "座號"},
+      {"SessionSeatNo", "場次座號"},
+      {"TestNum", "場次座號"},
+      {"ExamPaperNo", "試卷"},
+      {"Tno", "試卷"},
+      {"Topic", "題目"},
+      {"Score1", "第一部分速度"},
+      {"Err1", "第一部分錯誤率"},
+      {"Score2", "第二部分速度"},
+      {"Err2", "第二部分錯誤率"},
+      {"Score", "覆核速度"},
+      {"Err", "覆核錯誤率"},
+      {"Score3", "覆核速度"},
+      {"Err3", "覆核錯誤率"},
+      {"Average", "速度"},
+      {"ErrPercen", "錯誤率"},
+      {"TotalChr", "總字數"},
+      {"RightChr", "正確字數"},
+      {"ErrChr", "錯誤字數"},
+      {"UseTime", "使用時間（秒）"},
+      {"TotTime", "測驗時間（秒）"},
+      {"SubtractScore", "每錯扣分"},
+      {"ErWords1", "第一部分錯字"},
+      {"ErWords2", "第二部分錯字"},
+      {"ErWords", "錯字"},
+      {"Keyin", "輸入法"},
+      {"ExamDate", "考試日期"},
+      {"TestDay", "測驗日期"},
+      {"TestDate", "測驗日期"},
+      {"LocalHostName", "電腦名稱"},
+      {"kind", "種類"},
+  }};
+  // Names compare without regard to case: the practice table writes "id" and "tno".
+  for (const auto& [name, label] : kLabels) {
+    if (name.size() == stored.size() &&
+        std::equal(name.begin(), name.end(), stored.begin(), [](char a, char b) {
+          return std::tolower(static_cast<unsigned char>(a)) ==
+                 std::tolower(static_cast<unsigned char>(b));
+        })) {
+      return label;
+    }
+  }
+  return stored;
 }
 
 const StoredValue* ValueOf(const StoredResult& result, Role role) {

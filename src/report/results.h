@@ -26,6 +26,12 @@ std::string_view TableOf(ResultKind kind);
 // The columns of the kind's table, in the order the table is created with.
 const std::vector<std::string_view>& StoredColumns(ResultKind kind);
 
+// What a teacher reads at the head of a stored column, in Traditional Chinese (UTF-8): the same
+// meaning has the same words in every table ("第一部分速度" for Score1, "覆核速度" for the reviewed
+// speed of an exam, a mock test and an offline exam). The column's own name for one this list
+// does not know.
+std::string_view ColumnLabel(std::string_view stored);
+
 // A stored value: empty (NULL), a number or a text, as the store gives it.
 using StoredValue = std::variant<std::monostate, double, std::u16string>;
 

@@ -14,6 +14,7 @@
 #include "platform/password_hash.h"
 #include "platform/qr_code.h"
 #include "platform/system_services.h"
+#include "report/results.h"
 #include "server/accounts.h"
 #include "server/multipart.h"
 #include "server/room_views.h"
@@ -648,9 +649,14 @@ void HttpFrontEnd::State::AddRoutes() {
   Add("GET", "/api/results", [this](const auto& req, auto& res, const Parameters&) {
     RequireStaff(req, Power::kRead);
     const StoredResults results = room.Results();
+    json labels = json::array();
+    for (const std::string& column : results.columns) {
+      labels.push_back(std::string(report::ColumnLabel(column)));
+    }
     SendJson(res, 200,
              {{"table", results.table},
               {"columns", results.columns},
+              {"labels", labels},
               {"rows", results.rows},
               {"board", room.Board()}});
   });

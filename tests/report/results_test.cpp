@@ -183,5 +183,18 @@ TEST(ClassReport, MarksOnePointPerMarkedResultAndRanksByReviewedScore) {
   EXPECT_EQ(page.find(u"<小明>"), std::u16string::npos) << "names are escaped";
 }
 
+// Teachers read every column of every table in Chinese, never a database name.
+TEST(ColumnLabel, EveryStoredColumnHasAChineseHead) {
+  for (const ResultKind kind : kAllKinds) {
+    for (const std::string_view column : StoredColumns(kind)) {
+      const std::string_view label = ColumnLabel(column);
+      EXPECT_TRUE(std::none_of(label.begin(), label.end(),
+                               [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }))
+          << column << " -> " << label;
+    }
+  }
+  EXPECT_EQ(ColumnLabel("監考紀錄"), "監考紀錄") << "a head of its own stays";
+}
+
 }  // namespace
 }  // namespace keyin::report
