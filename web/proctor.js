@@ -59,8 +59,14 @@
     let board = null;
     let fetchedAt = 0;
 
+    // A press on a seat's button is not cut short by a redraw: the board waits for its release.
+    let pressing = false;
+    list.addEventListener('pointerdown', () => { pressing = true; });
+    window.addEventListener('pointerup', () => { pressing = false; });
+    window.addEventListener('pointercancel', () => { pressing = false; });
+
     function render() {
-      if (!board) return;
+      if (!board || pressing) return;
       const elapsed = performance.now() - fetchedAt;
       const cards = [];
       const tally = { typing: 0, waiting: 0, scoring: 0, done: 0, absent: 0, disconnected: 0, flagged: 0, trouble: 0 };

@@ -457,11 +457,11 @@ class WhoMayDoWhat(ExamRoomTest):
             board.by_testid("proctor-sign-in").click()
             board.wait_path("/proctor/board.html")
             board.by_testid("add-time-reason").send_keys("電腦當機")
-            approve = board.by_testid("approve-move-1")
-            self.assertIn("另一台電腦要求接手", board.driver.find_element(
-                "css selector", '[data-seat="1"]').text)
+            board.by_testid("approve-move-1")
+            wait_for(lambda: "另一台電腦要求接手" in board.driver.find_element(
+                "css selector", '[data-seat="1"]').text, message="the request on the board")
             board.screenshot("proctor-board-move-request")
-            approve.click()
+            board.click("approve-move-1")
 
             # The draft and the time move; the first computer says why it stopped.
             other.wait_path("/type.html")
@@ -523,7 +523,7 @@ class Admission(ExamRoomTest):
             board.wait_path("/proctor/board.html")
             wait_for(lambda: "等候入場" in board.driver.find_element("css selector", '[data-seat="1"]').text,
                      message="seat waits on the board")
-            board.by_testid("admit-1").click()
+            board.click("admit-1")
             self.choose_method()  # the waiting page goes on by itself
             wait_for(lambda: "准許入場" in board.driver.find_element("css selector", '[data-seat="1"]').text,
                      message="the act on the seat's card")

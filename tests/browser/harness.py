@@ -216,6 +216,18 @@ class Browser:
         return WebDriverWait(self.driver, timeout).until(
             lambda d: d.find_element(By.CSS_SELECTOR, f'[data-testid="{testid}"]'))
 
+    def click(self, testid, timeout=20):
+        """Clicks the element, finding it again when the page redrew it meanwhile (the board
+        redraws every second)."""
+        end = time.monotonic() + timeout
+        while True:
+            try:
+                self.by_testid(testid, timeout).click()
+                return
+            except StaleElementReferenceException:
+                if time.monotonic() > end:
+                    raise
+
     def wait_path(self, path, timeout=20):
         WebDriverWait(self.driver, timeout).until(
             lambda d: d.execute_script("return location.pathname") == path)
