@@ -307,6 +307,10 @@ class Proctor(ExamRoomTest):
         self.browser.by_testid("proctor-sign-in").click()
         self.browser.wait_path("/proctor/board.html")
 
+    def seat_text(self, seat):
+        """The card's text, read again when the board redrew it under the test."""
+        return wait_for(lambda: self.seat_card(seat).text, message=f"seat {seat}")
+
     def seat_card(self, seat):
         return self.page.find_element("css selector", f'[data-seat="{seat}"]')
 
@@ -329,11 +333,11 @@ class Proctor(ExamRoomTest):
         self.sign_in_proctor()
         wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 3)
         wait_for(lambda: self.seat_card("1").get_attribute("data-state") == "typing")
-        self.assertIn("第 2 部分", self.seat_card("1").text)
-        self.assertIn("已打 4 字", self.seat_card("1").text)
-        self.assertEqual(self.seat_card("2").get_attribute("data-too-fast"), "true")
-        self.assertIn("速度異常", self.seat_card("2").text)
-        self.assertIn("未登入", self.seat_card("3").text)
+        self.assertIn("第 2 部分", self.seat_text("1"))
+        self.assertIn("已打 4 字", self.seat_text("1"))
+        self.assertEqual(wait_for(lambda: self.seat_card("2").get_attribute("data-too-fast")), "true")
+        self.assertIn("速度異常", self.seat_text("2"))
+        self.assertIn("未登入", self.seat_text("3"))
         self.browser.screenshot("proctor-board")
 
         # Add five minutes to seat 1, with the keyboard only.
@@ -348,7 +352,7 @@ class Proctor(ExamRoomTest):
         self.browser.by_testid("add-time-reason").send_keys("電腦當機重開\n")
         wait_for(lambda: first.json("GET", "/api/candidate/state")[1]["time_left_ms"] > left_before + 290000,
                  message="time added")
-        wait_for(lambda: "加時 5 分鐘：電腦當機重開" in self.seat_card("1").text, message="act on the board")
+        wait_for(lambda: "加時 5 分鐘：電腦當機重開" in self.seat_text("1"), message="act on the board")
         self.browser.screenshot("proctor-board-actions")
 
         # End the sitting: every open part is submitted from its last save.
@@ -400,7 +404,7 @@ class Proctor(ExamRoomTest):
         self.browser.by_testid("create-sitting").click()
         self.browser.wait_path("/proctor/board.html")
         wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 2)
-        self.assertIn("張三", self.seat_card("21").text)
+        self.assertIn("張三", self.seat_text("21"))
         self.assertIn("場次 4", self.page.find_element("id", "board-title").text)
         # The ended sitting's files are kept aside.
         self.assertTrue(any(name.startswith("ended-")
