@@ -6,7 +6,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --server
 KEYIN_TARGETS="keyin-scorer keyin-tool keyin-server keyin_changelog" "$root/scripts/build.sh" \
   "$root/build-package" -DKEYIN_SERVER=ON -DKEYIN_TESTS=OFF -DKEYIN_BENCHMARKS=OFF \
-  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" >/dev/null
+  -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG -D_FORTIFY_SOURCE=2" >/dev/null
 cd "$root/build-package"
 rm -f keyin_*.deb
 cpack -G DEB >/dev/null
