@@ -62,7 +62,8 @@ int CopyFolder(const std::string& from, const std::string& to, const std::string
   if (error) throw FileError("cannot create the folder " + to + ": " + error.message());
   for (auto it = fs::recursive_directory_iterator(from, error);
        !error && it != fs::recursive_directory_iterator(); it.increment(error)) {
-    const fs::path target = fs::path(to) / fs::relative(it->path(), from);
+    // Lexically: a file that vanishes meanwhile has no canonical path to ask the disk for.
+    const fs::path target = fs::path(to) / it->path().lexically_relative(from);
     if (!skip.empty() && it->path().filename() == skip) continue;
     const fs::file_status status = it->symlink_status(error);
     if (!error && fs::is_directory(status)) {
