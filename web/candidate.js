@@ -65,9 +65,24 @@
         input.focus();
         return;
       }
+      const body = { UserID: userId, AccessCode: code.value.trim() };
+      const chosen = document.querySelector('input[name=Room]:checked');
+      if (chosen) body.Room = chosen.value;
       try {
-        go(await keyin.api('POST', '/api/candidate/sign-in', { UserID: userId, AccessCode: code.value.trim() }));
+        go(await keyin.api('POST', '/api/candidate/sign-in', body));
       } catch (failure) {
+        if (failure.code === 'choose-room') {
+          // Signed up in two rooms at once: the candidate says which, then signs in again.
+          const options = failure.answer.rooms.map((room, index) => {
+            const label = keyin.element('label');
+            label.append(keyin.element('input', null, { type: 'radio', name: 'Room', value: room.Room, 'data-testid': 'room-' + room.Room, ...(index === 0 ? { checked: '' } : {}) }),
+              '考場 ' + room.Room + '：' + room.kind_label + '，試卷 ' + room.ExamPaperNo);
+            return label;
+          });
+          keyin.byId('room-options').replaceChildren(...options);
+          keyin.byId('room-choice').classList.remove('hidden');
+          return;
+        }
         keyin.showError(failure.message, 'user-id');
       }
     });

@@ -8,10 +8,11 @@ const keyin = {};
 // A refusal of the API: the HTTP status, the server's message for the person, and the word a
 // page may act on ("other-window", "storage"), when the server gave one.
 keyin.ApiError = class extends Error {
-  constructor(status, message, code) {
+  constructor(status, message, code, answer) {
     super(message);
     this.status = status;
     this.code = code || '';
+    this.answer = answer || {};
   }
 };
 
@@ -38,7 +39,7 @@ keyin.api = async function (method, path, body) {
     answer = {};
   }
   if (!response.ok) {
-    throw new keyin.ApiError(response.status, answer.error || '伺服器無法處理這個請求（' + response.status + '）', answer.code);
+    throw new keyin.ApiError(response.status, answer.error || '伺服器無法處理這個請求（' + response.status + '）', answer.code, answer);
   }
   return answer;
 };

@@ -4,10 +4,27 @@
 
 (function () {
   const page = document.body.dataset.page;
+  // The room a page works on (?room=); none: the only room the account sees.
+  const room = new URLSearchParams(location.search).get('room') || '';
+  const roomApi = (path) => (room ? '/api/rooms/' + encodeURIComponent(room) : '/api') + path;
+  const inRoom = (address, name = room) => (name ? address + '?room=' + encodeURIComponent(name) : address);
+
+  // The navigation and the exports stay in the room the page shows.
+  if (room) {
+    for (const link of document.querySelectorAll('a[data-in-room]')) {
+      link.href = link.getAttribute('href').startsWith('/api/') ? roomApi(link.getAttribute('href').slice(4)) : inRoom(link.getAttribute('href'));
+    }
+    const title = document.querySelector('header.site .name');
+    if (title) title.textContent += '・考場 ' + room;
+  }
 
   function handle(failure) {
     if (failure.status === 401) {
       location.replace('/proctor/index.html');
+      return;
+    }
+    if (failure.status === 409 && failure.code === 'choose-room') {
+      location.replace('/proctor/rooms.html');
       return;
     }
     keyin.showError(failure.message || String(failure));
@@ -31,7 +48,8 @@
       try {
         const sitting = await keyin.api('POST', '/api/proctor/sign-in',
           { account: keyin.byId('account').value.trim(), password: keyin.byId('password').value });
-        if (sitting.role === 'teacher') location.replace('/proctor/results.html');
+        if (sitting.rooms.length > 1) location.replace('/proctor/rooms.html');
+        else if (sitting.role === 'teacher') location.replace('/proctor/results.html');
         else location.replace(sitting.open ? '/proctor/board.html' : '/proctor/new.html');
       } catch (failure) {
         keyin.showError(failure.message, 'password');
@@ -148,7 +166,7 @@
         const reason = keyin.byId('add-time-reason').value.trim();
         if (reason !== '') body.reason = reason;
         try {
-          await keyin.api('POST', '/api/seats/' + encodeURIComponent(seat.SeatNo) + '/' + path, body);
+          await keyin.api('POST', roomApi('/seats/' + encodeURIComponent(seat.SeatNo) + '/' + path), body);
           await refresh();
         } catch (failure) {
           handle(failure);
@@ -167,15 +185,15 @@
 
     async function refresh() {
       try {
-        const next = await keyin.api('GET', '/api/board');
+        const next = await keyin.api('GET', roomApi('/board'));
         const first = board === null;
         board = next;
         fetchedAt = performance.now();
         if (first || select.options.length !== board.seats.length) fillSeats();
         render();
       } catch (failure) {
-        if (failure.status === 409) {
-          location.replace('/proctor/new.html');
+        if (failure.status === 409 && failure.code !== 'choose-room') {
+          location.replace(inRoom('/proctor/new.html'));
           return;
         }
         handle(failure);
@@ -197,7 +215,7 @@
         return;
       }
       try {
-        const seat = await keyin.api('POST', '/api/seats/' + encodeURIComponent(select.value) + '/add-time',
+        const seat = await keyin.api('POST', roomApi('/seats/' + encodeURIComponent(select.value) + '/add-time'),
           { seconds: value * 60, reason: reason.value });
         reason.value = '';
         const which = board.parts > 1 ? '第 ' + seat.added_to_part + ' 部分' : '作答時間';
@@ -225,7 +243,7 @@
       confirm.classList.add('hidden');
       cancel.classList.add('hidden');
       try {
-        await keyin.api('POST', '/api/sitting/end', { reason: keyin.byId('end-reason').value });
+        await keyin.api('POST', roomApi('/sitting/end'), { reason: keyin.byId('end-reason').value });
         await refresh();
       } catch (failure) {
         handle(failure);
@@ -240,7 +258,7 @@
   async function newSittingPage() {
     wireSignOut();
     try {
-      const info = await keyin.api('GET', '/api/sitting');
+      const info = await keyin.api('GET', room ? roomApi('/sitting') : '/api/sitting');
       if (info.open) {
         const notice = keyin.byId('current-sitting');
         notice.textContent = info.ended
@@ -251,9 +269,11 @@
       const kinds = keyin.byId('TestType');
       kinds.replaceChildren(...info.kinds.map((kind) => keyin.element('option', kind.TestType + ' ' + kind.label, { value: kind.TestType })));
       if (info.open) {
-        for (const name of ['ExamPlaceNo', 'ExamNo', 'ExamPaperNo', 'TestType', 'SessionNo', 'TotTime', 'SubtractScore', 'LibPath', 'ScrPath']) {
-          keyin.byId(name).value = info.sitting[name];
+        for (const name of ['ExamPlaceNo', 'ExamNo', 'ExamPaperNo', 'TestType', 'SessionNo', 'TotTime', 'SubtractScore', 'LibPath', 'ScrPath', 'Room']) {
+          keyin.byId(name).value = info.sitting[name] || '';
         }
+      } else if (room) {
+        keyin.byId('Room').value = room;
       }
     } catch (failure) {
       handle(failure);
@@ -266,6 +286,7 @@
         ExamPlaceNo: field('ExamPlaceNo'), ExamNo: field('ExamNo'), ExamPaperNo: field('ExamPaperNo'),
         TestType: field('TestType'), SessionNo: field('SessionNo'), TotTime: field('TotTime'),
         SubtractScore: field('SubtractScore'), LibPath: field('LibPath'), ScrPath: field('ScrPath'),
+        ...(field('Room') !== '' ? { Room: field('Room') } : {}),
         ShowResults: document.querySelector('input[name=ShowResults]:checked').value === 'true',
       };
       if (keyin.byId('CustomText').value.trim() !== '') sitting.CustomText = keyin.byId('CustomText').value;
@@ -278,8 +299,8 @@
       form.append('sitting', new Blob([JSON.stringify(sitting)], { type: 'application/json' }), 'sitting.json');
       form.append('roster', roster, roster.name);
       try {
-        await keyin.api('POST', '/api/sitting', form);
-        location.assign('/proctor/board.html');
+        const opened = await keyin.api('POST', '/api/sitting', form);
+        location.assign(inRoom('/proctor/board.html', opened.room));
       } catch (failure) {
         handle(failure);
       }
@@ -304,7 +325,7 @@
     wireSignOut();
     let results;
     try {
-      results = await keyin.api('GET', '/api/results');
+      results = await keyin.api('GET', roomApi('/results'));
     } catch (failure) {
       handle(failure);
       return;
@@ -322,7 +343,7 @@
         if (part.scoring === 'scored') {
           const cell = keyin.element('span', part.speed + ' 字／分，錯 ' + part.error_rate + '%　');
           if (part.report) {
-            cell.append(keyin.element('a', '報告', { href: '/api/seats/' + encodeURIComponent(seat.SeatNo) + '/report/' + part.part, target: '_blank', rel: 'noopener' }));
+            cell.append(keyin.element('a', '報告', { href: roomApi('/seats/' + encodeURIComponent(seat.SeatNo) + '/report/' + part.part), target: '_blank', rel: 'noopener' }));
           }
           row.push(cell);
         } else if (part.scoring === 'failed') {
@@ -344,7 +365,7 @@
     address.value = location.origin + '/';
     let data;
     try {
-      data = await keyin.api('GET', '/api/slips');
+      data = await keyin.api('GET', roomApi('/slips'));
     } catch (failure) {
       handle(failure);
       return;
@@ -396,7 +417,32 @@
     await fetchQr();
   }
 
-  const pages = { 'proctor-sign-in': signInPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
+  // Every room the account sees, with where to go in each.
+  async function roomsPage() {
+    wireSignOut();
+    let rooms;
+    try {
+      rooms = await keyin.api('GET', '/api/rooms');
+    } catch (failure) {
+      handle(failure);
+      return;
+    }
+    const rows = rooms.map((each) => {
+      const links = keyin.element('span');
+      const link = (label, address, testid) => {
+        links.append(keyin.element('a', label, { href: inRoom(address, each.room), 'data-testid': testid + '-' + each.room }), '　');
+      };
+      if (each.may_run && each.open) link('座位', '/proctor/board.html', 'room-board');
+      if (each.open) link('成績', '/proctor/results.html', 'room-results');
+      if (each.may_run) link('新場次', '/proctor/new.html', 'room-new');
+      const state = !each.open ? '沒有場次' : each.ended ? '已結束' : '進行中';
+      return [each.room, each.open ? each.kind_label + '　試卷 ' + each.sitting.ExamPaperNo : '', state, each.open ? String(each.seats) : '', links];
+    });
+    keyin.byId('room-count').textContent = rooms.length === 0 ? '還沒有考場；建立第一個場次時會建立它的考場。' : '共 ' + rooms.length + ' 個考場。';
+    tableOf(keyin.byId('rooms'), ['考場', '場次', '狀態', '座位數', ''], rows);
+  }
+
+  const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
   const run = pages[page];
   if (run) run().catch(handle);
 })();

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -81,6 +82,21 @@ int CopyFolder(const std::string& from, const std::string& to, const std::string
   }
   if (error) throw FileError("cannot read the folder " + from + ": " + error.message());
   return copied;
+}
+
+std::vector<std::string> SubfolderNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  if (!std::filesystem::exists(folder, error)) return names;
+  std::filesystem::directory_iterator it(folder, error);
+  for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
+    if (it->is_directory(error) && !it->is_symlink(error)) {
+      names.push_back(it->path().filename().string());
+    }
+  }
+  if (error) throw FileError(DescribeFileError("list", folder));
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 bool IsEmptyOrMissing(const std::string& path) {

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/file_error.h"
 
@@ -25,6 +26,9 @@ void CopyFileReplacing(const std::string& from, const std::string& to);
 // left out) into `to`, creating the folders; a file named `skip` is left out at every level.
 // Returns the files copied. Throws FileError.
 int CopyFolder(const std::string& from, const std::string& to, const std::string& skip = {});
+// The names of the folders in a folder (not followed links), sorted; none when it is missing.
+// Throws FileError when it cannot be read.
+std::vector<std::string> SubfolderNames(const std::string& folder);
 // True when the path does not exist or is a folder with nothing in it.
 bool IsEmptyOrMissing(const std::string& path);
 void DeleteFile(const std::string& path);

@@ -303,6 +303,32 @@ void ExamRoom::IndexTokensLocked(const std::string& number, const Seat& before, 
   }
 }
 
+std::string ExamRoom::SeatOfLocked(const std::string& user_id,
+                                   const std::string& access_code) const {
+  const bool asks_code = AsksAccessCode(record_.sitting);
+  for (const auto& [number, slot] : slots_) {
+    const Candidate& candidate = slot->seat.candidate;
+    if (candidate.UserID == user_id &&
+        (!asks_code || AccessCodeMatches(access_code, candidate.AccessCode))) {
+      return number;
+    }
+  }
+  return {};
+}
+
+ExamRoom::Knows ExamRoom::KnowsCandidate(const std::string& user_id,
+                                         const std::string& access_code) const {
+  std::lock_guard lock(mutex_);
+  if (!open_ || SeatOfLocked(user_id, access_code).empty()) return Knows::kNo;
+  return record_.ended ? Knows::kEnded : Knows::kRunning;
+}
+
+std::optional<Sitting> ExamRoom::CurrentSitting() const {
+  std::lock_guard lock(mutex_);
+  if (!open_) return std::nullopt;
+  return record_.sitting;
+}
+
 std::string ExamRoom::SignIn(const std::string& user_id, const std::string& access_code) {
   std::string number;
   bool asks_code = true;
@@ -310,13 +336,7 @@ std::string ExamRoom::SignIn(const std::string& user_id, const std::string& acce
     std::lock_guard lock(mutex_);
     RequireOpenLocked();
     asks_code = AsksAccessCode(record_.sitting);
-    for (const auto& [seat_number, slot] : slots_) {
-      const Candidate& candidate = slot->seat.candidate;
-      if (candidate.UserID == user_id &&
-          (!asks_code || AccessCodeMatches(access_code, candidate.AccessCode))) {
-        number = seat_number;
-      }
-    }
+    number = SeatOfLocked(user_id, access_code);
   }
   if (number.empty()) {
     throw RoomError(401, asks_code ? "考生編號或登入碼不對，請再檢查一次，或請監考老師協助"
@@ -717,6 +737,14 @@ void ExamRoom::RunJob(const Job& job) {
   }
   try {
     const std::int64_t started = SteadyMillisNow();
+    // Rooms share the cores: a slot of the server's is held for the child's run.
+    if (config_.scoring_slots) config_.scoring_slots->acquire();
+    struct Release {
+      std::counting_semaphore<>* slots;
+      ~Release() {
+        if (slots != nullptr) slots->release();
+      }
+    } release{config_.scoring_slots.get()};
     const JobResult result = jobs_.Run(task, [&](std::int64_t keyin_offset) {
       Change(job.seat, [&](Seat& seat, const SeatTerms&, std::int64_t) {
         return MarkRunning(seat, job.part, keyin_offset);

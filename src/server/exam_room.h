@@ -24,6 +24,7 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -51,6 +52,8 @@ struct RoomConfig {
   std::int64_t disconnected_after_ms = 15000;
   std::size_t answer_limit_bytes = 200000;
   ServerMetrics* metrics = nullptr;  // scoring runs and failures are counted here, when given
+  // Scoring runs at once across the rooms that share it (none: scoring_workers of this room).
+  std::shared_ptr<std::counting_semaphore<>> scoring_slots;
 };
 
 class ExamRoom {
@@ -76,12 +79,18 @@ class ExamRoom {
   // The act is logged (who, why) before it is stored.
   nlohmann::json EndSitting(const std::string& who, const std::string& reason);
   nlohmann::json SittingInfo() const;
+  // The sitting the room holds (open, or ended and kept for its results), or nothing.
+  std::optional<Sitting> CurrentSitting() const;
 
   // Candidate calls; seat is the SeatNo a session is bound to.
   // A new session token for the candidate whose UserID and access code (where the sitting asks
   // for one) are right; 401 otherwise, never saying which was wrong. A seat another session
   // holds is not taken: the new session waits until the proctor approves the move.
   std::string SignIn(const std::string& user_id, const std::string& access_code);
+  // Whether SignIn would find this candidate's seat, and whether the sitting still runs; changes
+  // nothing.
+  enum class Knows { kNo, kRunning, kEnded };
+  Knows KnowsCandidate(const std::string& user_id, const std::string& access_code) const;
   // Where a session stands: it holds its seat, waits for the proctor to let it take the seat,
   // or was stopped (why: a message for the candidate). Nothing for an unknown token.
   struct Access {
@@ -150,6 +159,8 @@ class ExamRoom {
   Action LogAction(const std::string& sitting_id, Action action);
   std::shared_ptr<Slot> SlotOf(const std::string& seat) const;  // under mutex_
   SeatTerms TermsLocked() const;
+  // The seat of the candidate with this UserID and access code (where asked), or "".
+  std::string SeatOfLocked(const std::string& user_id, const std::string& access_code) const;
   void RequireOpenLocked() const;
   void Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats,
                std::vector<Action> actions);

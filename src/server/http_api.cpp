@@ -16,6 +16,7 @@
 #include "platform/system_services.h"
 #include "report/results.h"
 #include "server/accounts.h"
+#include "server/centre.h"
 #include "server/multipart.h"
 #include "server/room_views.h"
 #include "server/sign_in_throttle.h"
@@ -271,7 +272,7 @@ class Router {
 }  // namespace
 
 struct HttpFrontEnd::State {
-  ExamRoom& room;
+  Centre& centre;
   FrontEndOptions options;
   std::map<std::string, WebFile> files;
   bool secure = false;
@@ -288,8 +289,8 @@ struct HttpFrontEnd::State {
   std::unique_ptr<ServerMetrics> own_metrics;  // when the options bring none
   std::unique_ptr<http::Server> server;        // last: it calls on everything above
 
-  State(ExamRoom& exam_room, FrontEndOptions front_end_options)
-      : room(exam_room), options(std::move(front_end_options)) {}
+  State(Centre& exam_centre, FrontEndOptions front_end_options)
+      : centre(exam_centre), options(std::move(front_end_options)) {}
 
   std::string SessionCookie(const char* name, const std::string& value, bool clear = false) const {
     std::string cookie = std::string(name) + "=" + value + "; Path=/; HttpOnly; SameSite=Strict";
@@ -300,24 +301,31 @@ struct HttpFrontEnd::State {
 
   // Where the request's session stands: 401 without one, and for one that was stopped (with
   // why, code "moved").
-  ExamRoom::Access CandidateAccess(const http::Request& req) {
+  Centre::Where CandidateAccess(const http::Request& req) {
     std::optional<std::string> token = CookieValue(req.HeaderValue("Cookie"), kCandidateCookie);
-    std::optional<ExamRoom::Access> access;
-    if (token && !token->empty()) access = room.AccessOf(*token);
-    if (!access) throw RoomError(401, "請先用考生編號登入");
-    if (access->standing == ExamRoom::Access::Standing::kStopped) {
-      throw RoomError(401, access->why, "moved");
+    std::optional<Centre::Where> where;
+    if (token && !token->empty()) where = centre.AccessOf(*token);
+    if (!where) throw RoomError(401, "請先用考生編號登入");
+    if (where->access.standing == ExamRoom::Access::Standing::kStopped) {
+      throw RoomError(401, where->access.why, "moved");
     }
-    return *access;
+    return *where;
   }
 
-  // The seat of a session that holds it; one that waits for the proctor may do nothing yet.
-  std::string RequireCandidate(const http::Request& req) {
-    const ExamRoom::Access access = CandidateAccess(req);
-    if (access.standing == ExamRoom::Access::Standing::kWaits) {
+  // The room and seat of a session that holds it; one that waits for the proctor may do nothing
+  // yet.
+  std::pair<ExamRoom*, std::string> RequireCandidate(const http::Request& req) {
+    const Centre::Where where = CandidateAccess(req);
+    if (where.access.standing == ExamRoom::Access::Standing::kWaits) {
       throw RoomError(403, "請等候監考老師確認後再繼續", "waiting");
     }
-    return access.seat;
+    return {where.room, where.access.seat};
+  }
+
+  // The candidate's state as the pages show it.
+  static json StateOf(const Centre::Where& where) {
+    return where.room->CandidateState(where.access.seat,
+                                      where.access.standing == ExamRoom::Access::Standing::kWaits);
   }
 
   std::optional<StaffSession> StaffOf(const http::Request& req) {
@@ -326,7 +334,7 @@ struct HttpFrontEnd::State {
     std::lock_guard lock(sessions_mutex);
     auto found = proctor_sessions.find(*token);
     if (found == proctor_sessions.end()) return std::nullopt;
-    if (found->second.expiry < room.Now()) {
+    if (found->second.expiry < centre.Now()) {
       proctor_sessions.erase(found);
       return std::nullopt;
     }
@@ -387,7 +395,7 @@ struct HttpFrontEnd::State {
     std::int64_t wait_ms = 0;
     {
       std::lock_guard lock(throttle_mutex);
-      wait_ms = throttle.WaitMs(name, req.remote_address, room.Now());
+      wait_ms = throttle.WaitMs(name, req.remote_address, centre.Now());
     }
     if (wait_ms == 0) return;
     Log("sign-in refused, too many tries: " + name + " from " + req.remote_address);
@@ -398,7 +406,7 @@ struct HttpFrontEnd::State {
   void SignInFailed(const std::string& name, const http::Request& req) {
     {
       std::lock_guard lock(throttle_mutex);
-      throttle.Failed(name, req.remote_address, room.Now());
+      throttle.Failed(name, req.remote_address, centre.Now());
     }
     Log("sign-in refused: " + name + " from " + req.remote_address);
   }
@@ -429,6 +437,88 @@ struct HttpFrontEnd::State {
                });
   }
 
+  // The rooms the account sees: a proctor, those it runs; a reader, all.
+  std::vector<std::pair<std::string, ExamRoom*>> VisibleRooms(const StaffSession& staff) const {
+    std::vector<std::pair<std::string, ExamRoom*>> rooms = centre.Rooms();
+    std::erase_if(rooms, [&](const auto& room) { return !Sees(staff, *room.second); });
+    return rooms;
+  }
+
+  static bool Sees(const StaffSession& staff, const ExamRoom& room) {
+    return staff.role != Role::kProctor || MayRunRoom(staff.who, staff.role, room.CurrentSitting());
+  }
+
+  // The room a call without /rooms/{Room}/ means: the one room the account sees, or the one of
+  // them whose sitting still runs. 409 when there is none or several.
+  std::pair<std::string, ExamRoom*> OnlyRoom(const StaffSession& staff) const {
+    std::vector<std::pair<std::string, ExamRoom*>> rooms = VisibleRooms(staff);
+    if (rooms.size() > 1) {
+      std::erase_if(rooms, [](const auto& room) {
+        const json info = room.second->SittingInfo();
+        return !info["open"].get<bool>() || info["ended"].get<bool>();
+      });
+    }
+    if (rooms.empty()) throw RoomError(409, "目前沒有開放的場次");
+    if (rooms.size() > 1) throw RoomError(409, "有多個考場，請先選擇考場", "choose-room");
+    return rooms.front();
+  }
+
+  // What the sign-in and the sitting page show: the only room's sitting, or that there is none
+  // (with the kinds a new one may have); with several rooms, their names to choose from.
+  json SittingInfoFor(const StaffSession& staff) const {
+    json info;
+    try {
+      const auto [name, room] = OnlyRoom(staff);
+      info = room->SittingInfo();
+      info["room"] = name;
+    } catch (const RoomError&) {
+      info = {{"open", false}, {"kinds", KindChoices()}};
+    }
+    json names = json::array();
+    for (const auto& [name, room] : VisibleRooms(staff)) names.push_back(name);
+    info["rooms"] = names;
+    return info;
+  }
+
+  // A call on one room, at /api/rooms/{Room}<suffix> and (unprefixed) at /api<suffix> for
+  // OnlyRoom: pages and scripts of a one-room centre need not name it. The power kRun also asks
+  // that the account runs that room.
+  struct RoomCall {
+    const http::Request& req;
+    http::Response& res;
+    const std::string& name;
+    ExamRoom& room;
+    const StaffSession& staff;
+    const std::vector<std::string>& path;  // the suffix's parameters
+  };
+  void AddRoomRoute(const std::string& method, const std::string& suffix, Power power,
+                    std::function<void(const RoomCall&)> route, bool unprefixed = true) {
+    const auto call = [this, power, route](const http::Request& req, http::Response& res,
+                                           const std::string& name, ExamRoom& room,
+                                           const StaffSession& staff,
+                                           const std::vector<std::string>& path) {
+      if (!Sees(staff, room) ||
+          (power == Power::kRun && !MayRunRoom(staff.who, staff.role, room.CurrentSitting()))) {
+        throw RoomError(403, "這個考場不是你監考的考場");
+      }
+      route({req, res, name, room, staff, path});
+    };
+    Add(method, "/api/rooms/{Room}" + suffix,
+        [this, power, call](const auto& req, auto& res, const std::vector<std::string>& path) {
+          const StaffSession staff = RequireStaff(req, power);
+          ExamRoom* room = centre.Find(path[0]);
+          if (room == nullptr) throw RoomError(404, "沒有這個考場");
+          call(req, res, path[0], *room, staff, {path.begin() + 1, path.end()});
+        });
+    if (!unprefixed) return;
+    Add(method, "/api" + suffix,
+        [this, power, call](const auto& req, auto& res, const std::vector<std::string>& path) {
+          const StaffSession staff = RequireStaff(req, power);
+          const auto [name, room] = OnlyRoom(staff);
+          call(req, res, name, *room, staff, path);
+        });
+  }
+
   void AddRoutes();
   void Handle(const http::Request& req, http::Response& res);
   void HandleRoutes(const http::Request& req, http::Response& res);
@@ -445,7 +535,7 @@ void HttpFrontEnd::State::AddRoutes() {
   });
   Add("GET", "/readyz", [this](const auto&, auto& res, const Parameters&) {
     res.SetHeader("Content-Type", "text/plain; charset=utf-8");
-    if (std::optional<std::string> problem = room.ReadinessProblem()) {
+    if (std::optional<std::string> problem = centre.ReadinessProblem()) {
       res.status = 503;
       res.body = "not ready: " + *problem + "\n";
     } else {
@@ -454,7 +544,7 @@ void HttpFrontEnd::State::AddRoutes() {
   });
   Add("GET", "/metrics", [this](const auto&, auto& res, const Parameters&) {
     res.SetHeader("Content-Type", "text/plain; version=0.0.4; charset=utf-8");
-    res.body = options.metrics->Render(room.Gauges());
+    res.body = options.metrics->Render(centre.Gauges());
   });
 
   // Candidate.
@@ -464,65 +554,77 @@ void HttpFrontEnd::State::AddRoutes() {
     if (!IsSafeName(user_id, 20)) throw RoomError(400, "考生編號只含英文字母、數字、- 或 _");
     const std::string access_code = OptionalStringField(body, "AccessCode");
     if (access_code.size() > 64) throw RoomError(400, "登入碼太長");
+    const std::string chosen_room = OptionalStringField(body, "Room");
     const std::string name = "UserID " + user_id;
     CheckThrottle(name, req, res);
-    std::string token;
+    Centre::SignedIn signed_in;
     try {
-      token = room.SignIn(user_id, access_code);
+      signed_in = centre.SignIn(user_id, access_code, chosen_room);
     } catch (const RoomError& refusal) {
       if (refusal.Status() == 401) SignInFailed(name, req);
       throw;
     }
     SignInSucceeded(name);
-    res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, token));
-    const std::optional<ExamRoom::Access> access = room.AccessOf(token);
-    if (!access || access->standing == ExamRoom::Access::Standing::kStopped) {
+    if (!signed_in.choices.empty()) {
+      json rooms = json::array();
+      for (const std::string& room : signed_in.choices) {
+        const std::optional<Sitting> sitting = centre.Find(room)->CurrentSitting();
+        if (!sitting) continue;
+        rooms.push_back({{"Room", room},
+                         {"kind_label", KindLabelOf(*sitting)},
+                         {"ExamPaperNo", sitting->ExamPaperNo},
+                         {"SessionNo", sitting->SessionNo}});
+      }
+      SendJson(res, 409,
+               {{"error", "你在多個考場都有場次，請選擇要進入的考場"},
+                {"code", "choose-room"},
+                {"rooms", rooms}});
+      return;
+    }
+    res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, signed_in.token));
+    const std::optional<Centre::Where> where = centre.AccessOf(signed_in.token);
+    if (!where || where->access.standing == ExamRoom::Access::Standing::kStopped) {
       throw RoomError(409, "這個座位剛有變動，請再登入一次");  // a sitting replaced meanwhile
     }
-    SendJson(
-        res, 200,
-        room.CandidateState(access->seat, access->standing == ExamRoom::Access::Standing::kWaits));
+    SendJson(res, 200, StateOf(*where));
   });
   Add("POST", "/api/candidate/sign-out", [this](const auto& req, auto& res, const Parameters&) {
     if (auto token = CookieValue(req.HeaderValue("Cookie"), kCandidateCookie)) {
-      room.SignOut(*token);
+      centre.SignOut(*token);
     }
     res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, "", true));
     SendJson(res, 200, json::object());
   });
   Add("GET", "/api/candidate/state", [this](const auto& req, auto& res, const Parameters&) {
-    const ExamRoom::Access access = CandidateAccess(req);
-    SendJson(
-        res, 200,
-        room.CandidateState(access.seat, access.standing == ExamRoom::Access::Standing::kWaits));
+    SendJson(res, 200, StateOf(CandidateAccess(req)));
   });
   Add("POST", "/api/candidate/method", [this](const auto& req, auto& res, const Parameters&) {
-    const std::string seat = RequireCandidate(req);
+    const auto [room, seat] = RequireCandidate(req);
     const json body = BodyObject(req);
-    SendJson(res, 200, room.ChooseMethod(seat, StringField(body, "method")));
+    SendJson(res, 200, room->ChooseMethod(seat, StringField(body, "method")));
   });
   Add("POST", "/api/candidate/start", [this](const auto& req, auto& res, const Parameters&) {
-    const std::string seat = RequireCandidate(req);
+    const auto [room, seat] = RequireCandidate(req);
     const json body = BodyObject(req);
-    SendJson(res, 200, room.StartPart(seat, PartField(body)));
+    SendJson(res, 200, room->StartPart(seat, PartField(body)));
   });
   Add("PUT", "/api/candidate/draft", [this](const auto& req, auto& res, const Parameters&) {
-    const std::string seat = RequireCandidate(req);
+    const auto [room, seat] = RequireCandidate(req);
     const json body = BodyObject(req);
-    SendJson(res, 200, room.SaveDraft(seat, PartField(body), DraftSaveOf(body)));
+    SendJson(res, 200, room->SaveDraft(seat, PartField(body), DraftSaveOf(body)));
   });
   Add("POST", "/api/candidate/submit", [this](const auto& req, auto& res, const Parameters&) {
-    const std::string seat = RequireCandidate(req);
+    const auto [room, seat] = RequireCandidate(req);
     const json body = BodyObject(req);
     std::optional<DraftSave> save;
     if (body.contains("text")) save = DraftSaveOf(body);
-    SendJson(res, 200, room.Submit(seat, PartField(body), save));
+    SendJson(res, 200, room->Submit(seat, PartField(body), save));
   });
   Add("GET", "/api/candidate/report/{part}",
       [this](const auto& req, auto& res, const Parameters& path) {
         const int part = PartOfPath(path[0]);
-        const std::string seat = RequireCandidate(req);
-        SendHtml(res, room.Report(seat, part, false));
+        const auto [room, seat] = RequireCandidate(req);
+        SendHtml(res, room->Report(seat, part, false));
         res.SetHeader("Content-Security-Policy", kReportPolicy);
       });
 
@@ -542,13 +644,13 @@ void HttpFrontEnd::State::AddRoutes() {
     }
     SignInSucceeded(name);
     const std::string token = RandomHex(24);
-    staff->expiry = room.Now() + kProctorSessionMs;
+    staff->expiry = centre.Now() + kProctorSessionMs;
     {
       std::lock_guard lock(sessions_mutex);
       proctor_sessions[token] = *staff;
     }
     res.SetHeader("Set-Cookie", SessionCookie(kProctorCookie, token));
-    json info = room.SittingInfo();
+    json info = SittingInfoFor(*staff);
     info["who"] = staff->who;
     info["role"] = RoleName(staff->role);
     SendJson(res, 200, info);
@@ -561,11 +663,20 @@ void HttpFrontEnd::State::AddRoutes() {
     res.SetHeader("Set-Cookie", SessionCookie(kProctorCookie, "", true));
     SendJson(res, 200, json::object());
   });
-  Add("GET", "/api/sitting", [this](const auto& req, auto& res, const Parameters&) {
-    RequireStaff(req, Power::kRead);
-    SendJson(res, 200, room.SittingInfo());
+  Add("GET", "/api/rooms", [this](const auto& req, auto& res, const Parameters&) {
+    const StaffSession staff = RequireStaff(req, Power::kRead);
+    json rooms = json::array();
+    for (const auto& [name, room] : VisibleRooms(staff)) {
+      json info = room->SittingInfo();
+      info["room"] = name;
+      info["may_run"] = MayRunRoom(staff.who, staff.role, room->CurrentSitting());
+      rooms.push_back(std::move(info));
+    }
+    SendJson(res, 200, rooms);
   });
-  Add("POST", "/api/sitting", [this](const auto& req, auto& res, const Parameters&) {
+  // Opening a sitting: in the room the sitting names, or the one the path names.
+  const auto open_sitting = [this](const http::Request& req, http::Response& res,
+                                   const std::string& path_room) {
     const StaffSession staff = RequireStaff(req, Power::kRun);
     const auto form = ParseMultipartForm(req.HeaderValue("Content-Type"), req.body);
     const FormPart* sitting_part = form ? FindFormPart(*form, "sitting") : nullptr;
@@ -575,53 +686,79 @@ void HttpFrontEnd::State::AddRoutes() {
     }
     const json sitting_json = json::parse(sitting_part->content, nullptr, false);
     if (sitting_json.is_discarded()) throw RoomError(400, "場次設定不是正確的 JSON");
-    const Sitting sitting = SittingFromJson(sitting_json);
+    Sitting sitting = SittingFromJson(sitting_json);
+    if (!path_room.empty()) {
+      if (sitting_json.contains("Room") && sitting.Room != path_room) {
+        throw RoomError(400, "場次設定的考場 Room 與網址的考場不同");
+      }
+      sitting.Room = path_room;
+    }
+    if (!MayRunRoom(staff.who, staff.role, sitting)) {
+      throw RoomError(403, "這個場次沒有列出你的帳號為監考");
+    }
+    if (ExamRoom* room = centre.Find(sitting.Room);
+        room != nullptr && !MayRunRoom(staff.who, staff.role, room->CurrentSitting())) {
+      throw RoomError(403, "這個考場不是你監考的考場");
+    }
     std::vector<Candidate> roster = ParseRoster(roster_part->content);
-    room.OpenSitting(sitting, std::move(roster), staff.who);
-    SendJson(res, 200, room.SittingInfo());
+    ExamRoom& room = centre.OpenSitting(sitting, std::move(roster), staff.who);
+    json info = room.SittingInfo();
+    info["room"] = sitting.Room;
+    SendJson(res, 200, info);
+  };
+  Add("POST", "/api/sitting", [open_sitting](const auto& req, auto& res, const Parameters&) {
+    open_sitting(req, res, "");
   });
-  Add("POST", "/api/sitting/end", [this](const auto& req, auto& res, const Parameters&) {
-    const StaffSession staff = RequireStaff(req, Power::kRun);
-    const json body = req.body.empty() ? json::object() : BodyObject(req);
-    SendJson(res, 200, room.EndSitting(staff.who, OptionalStringField(body, "reason")));
-  });
-  Add("GET", "/api/board", [this](const auto& req, auto& res, const Parameters&) {
-    RequireStaff(req, Power::kRun);
-    SendJson(res, 200, room.Board());
-  });
-  Add("GET", "/api/seats/{SeatNo}", [this](const auto& req, auto& res, const Parameters& path) {
-    RequireStaff(req, Power::kRun);
-    SendJson(res, 200, room.SeatDetail(path[0]));
-  });
-  Add("POST", "/api/seats/{SeatNo}/add-time",
-      [this](const auto& req, auto& res, const Parameters& path) {
-        const StaffSession staff = RequireStaff(req, Power::kRun);
-        const json body = BodyObject(req);
-        SendJson(res, 200,
-                 room.AddTime(path[0], IntegerField(body, "seconds"), staff.who,
-                              OptionalStringField(body, "reason")));
+  Add("POST", "/api/rooms/{Room}/sitting",
+      [this, open_sitting](const auto& req, auto& res, const Parameters& path) {
+        if (!IsSafeName(path[0], 32)) throw RoomError(404, "沒有這個考場");
+        open_sitting(req, res, path[0]);
       });
-  Add("POST", "/api/seats/{SeatNo}/admit",
-      [this](const auto& req, auto& res, const Parameters& path) {
-        const StaffSession staff = RequireStaff(req, Power::kRun);
-        const json body = req.body.empty() ? json::object() : BodyObject(req);
-        SendJson(res, 200, room.Admit(path[0], staff.who, OptionalStringField(body, "reason")));
-      });
-  Add("POST", "/api/seats/{SeatNo}/move",
-      [this](const auto& req, auto& res, const Parameters& path) {
-        const StaffSession staff = RequireStaff(req, Power::kRun);
-        const json body = BodyObject(req);
-        if (!body.contains("approve") || !body["approve"].is_boolean()) {
-          throw RoomError(400, "欄位 approve 必須是 true 或 false");
-        }
-        SendJson(res, 200,
-                 room.DecideMove(path[0], body["approve"].get<bool>(), staff.who,
-                                 OptionalStringField(body, "reason")));
-      });
-  Add("GET", "/api/slips", [this](const auto& req, auto& res, const Parameters&) {
-    RequireStaff(req, Power::kRun);
-    SendJson(res, 200, room.Slips());
+  // Without rooms yet, the sitting page offers a new one.
+  Add("GET", "/api/sitting", [this](const auto& req, auto& res, const Parameters&) {
+    const StaffSession staff = RequireStaff(req, Power::kRead);
+    SendJson(res, 200, SittingInfoFor(staff));
   });
+  AddRoomRoute(
+      "GET", "/sitting", Power::kRead,
+      [](const RoomCall& call) {
+        json info = call.room.SittingInfo();
+        info["room"] = call.name;
+        SendJson(call.res, 200, info);
+      },
+      /*unprefixed=*/false);
+  AddRoomRoute("POST", "/sitting/end", Power::kRun, [](const RoomCall& call) {
+    const json body = call.req.body.empty() ? json::object() : BodyObject(call.req);
+    SendJson(call.res, 200,
+             call.room.EndSitting(call.staff.who, OptionalStringField(body, "reason")));
+  });
+  AddRoomRoute("GET", "/board", Power::kRun,
+               [](const RoomCall& call) { SendJson(call.res, 200, call.room.Board()); });
+  AddRoomRoute("GET", "/seats/{SeatNo}", Power::kRun, [](const RoomCall& call) {
+    SendJson(call.res, 200, call.room.SeatDetail(call.path[0]));
+  });
+  AddRoomRoute("POST", "/seats/{SeatNo}/add-time", Power::kRun, [](const RoomCall& call) {
+    const json body = BodyObject(call.req);
+    SendJson(call.res, 200,
+             call.room.AddTime(call.path[0], IntegerField(body, "seconds"), call.staff.who,
+                               OptionalStringField(body, "reason")));
+  });
+  AddRoomRoute("POST", "/seats/{SeatNo}/admit", Power::kRun, [](const RoomCall& call) {
+    const json body = call.req.body.empty() ? json::object() : BodyObject(call.req);
+    SendJson(call.res, 200,
+             call.room.Admit(call.path[0], call.staff.who, OptionalStringField(body, "reason")));
+  });
+  AddRoomRoute("POST", "/seats/{SeatNo}/move", Power::kRun, [](const RoomCall& call) {
+    const json body = BodyObject(call.req);
+    if (!body.contains("approve") || !body["approve"].is_boolean()) {
+      throw RoomError(400, "欄位 approve 必須是 true 或 false");
+    }
+    SendJson(call.res, 200,
+             call.room.DecideMove(call.path[0], body["approve"].get<bool>(), call.staff.who,
+                                  OptionalStringField(body, "reason")));
+  });
+  AddRoomRoute("GET", "/slips", Power::kRun,
+               [](const RoomCall& call) { SendJson(call.res, 200, call.room.Slips()); });
   // The room's address as the slips print it; the page names the address (the proctor's
   // browser knows how candidates reach the server, the server does not).
   Add("GET", "/api/qr.svg", [this](const auto& req, auto& res, const Parameters&) {
@@ -633,39 +770,35 @@ void HttpFrontEnd::State::AddRoutes() {
     res.SetHeader("Content-Type", "image/svg+xml");
     res.body = QrCodeSvg(QrCodeModules(*text));
   });
-  Add("GET", "/api/actions", [this](const auto& req, auto& res, const Parameters&) {
-    RequireStaff(req, Power::kRead);
+  AddRoomRoute("GET", "/actions", Power::kRead, [](const RoomCall& call) {
     json actions = json::array();
-    for (const Action& action : room.Actions()) actions.push_back(ActionToJson(action));
-    SendJson(res, 200, actions);
+    for (const Action& action : call.room.Actions()) actions.push_back(ActionToJson(action));
+    SendJson(call.res, 200, actions);
   });
-  Add("GET", "/api/seats/{SeatNo}/report/{part}",
-      [this](const auto& req, auto& res, const Parameters& path) {
-        const int part = PartOfPath(path[1]);
-        RequireStaff(req, Power::kRead);
-        SendHtml(res, room.Report(path[0], part, true));
-        res.SetHeader("Content-Security-Policy", kReportPolicy);
-      });
-  Add("GET", "/api/results", [this](const auto& req, auto& res, const Parameters&) {
-    RequireStaff(req, Power::kRead);
-    const StoredResults results = room.Results();
+  AddRoomRoute("GET", "/seats/{SeatNo}/report/{part}", Power::kRead, [](const RoomCall& call) {
+    const int part = PartOfPath(call.path[1]);
+    SendHtml(call.res, call.room.Report(call.path[0], part, true));
+    call.res.SetHeader("Content-Security-Policy", kReportPolicy);
+  });
+  AddRoomRoute("GET", "/results", Power::kRead, [](const RoomCall& call) {
+    const StoredResults results = call.room.Results();
     json labels = json::array();
     for (const std::string& column : results.columns) {
       labels.push_back(std::string(report::ColumnLabel(column)));
     }
-    SendJson(res, 200,
+    SendJson(call.res, 200,
              {{"table", results.table},
               {"columns", results.columns},
               {"labels", labels},
               {"rows", results.rows},
-              {"board", room.Board()}});
+              {"room", call.name},
+              {"board", call.room.Board()}});
   });
-  Add("GET", "/api/results.csv", [this](const auto& req, auto& res, const Parameters&) {
-    RequireStaff(req, Power::kRead);
-    const StoredResults results = room.Results();
-    res.SetHeader("Content-Disposition", "attachment; filename=\"results.csv\"");
-    res.SetHeader("Content-Type", "text/csv; charset=utf-8");
-    res.body = ResultsCsv(results);
+  AddRoomRoute("GET", "/results.csv", Power::kRead, [](const RoomCall& call) {
+    const StoredResults results = call.room.Results();
+    call.res.SetHeader("Content-Disposition", "attachment; filename=\"results.csv\"");
+    call.res.SetHeader("Content-Type", "text/csv; charset=utf-8");
+    call.res.body = ResultsCsv(results);
   });
 }
 
@@ -748,8 +881,8 @@ void HttpFrontEnd::State::HandleRoutes(const http::Request& req, http::Response&
   Protect(req.path, res);
 }
 
-HttpFrontEnd::HttpFrontEnd(ExamRoom& room, FrontEndOptions options)
-    : state_(std::make_unique<State>(room, std::move(options))) {
+HttpFrontEnd::HttpFrontEnd(Centre& centre, FrontEndOptions options)
+    : state_(std::make_unique<State>(centre, std::move(options))) {
   State& state = *state_;
   if (state.options.metrics == nullptr) {
     state.own_metrics = std::make_unique<ServerMetrics>();

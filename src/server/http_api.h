@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "server/exam_room.h"
+#include "server/centre.h"
 #include "server/metrics.h"
 #include "server/network_rule.h"
 
@@ -41,7 +41,7 @@ class HttpFrontEnd {
  public:
   // Throws std::runtime_error when the pages cannot be read or TLS cannot be set up (naming the
   // files).
-  HttpFrontEnd(ExamRoom& room, FrontEndOptions options);
+  HttpFrontEnd(Centre& centre, FrontEndOptions options);
   ~HttpFrontEnd();
   HttpFrontEnd(const HttpFrontEnd&) = delete;
   HttpFrontEnd& operator=(const HttpFrontEnd&) = delete;

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -16,7 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "server/accounts.h"
-#include "server/exam_room.h"
+#include "server/centre.h"
 #include "server/http_api.h"
 #include "server/network_rule.h"
 
@@ -51,7 +52,8 @@ int main(int argc, char** argv) {
   CLI::App app{
       "keyin-server: the exam room in the browser (candidate pages at /, proctor at "
       "/proctor/). The proctor password comes from KEYIN_PROCTOR_PASSWORD."};
-  std::string listen = "127.0.0.1:8080", tls_cert, tls_key, sitting_file, roster_file, state;
+  std::string listen = "127.0.0.1:8080", tls_cert, tls_key, state;
+  std::vector<std::string> sitting_files, roster_files;
   std::string web;
   std::vector<std::string> data_roots;
   // A scoring run waits for the disk (its answer, its row, its record line) about as long as it
@@ -64,12 +66,12 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--tls-cert", tls_cert, "PEM certificate: serve HTTPS");
   app.add_option("--tls-key", tls_key, "PEM private key of the certificate");
-  app.add_option("--sitting", sitting_file,
+  app.add_option("--sitting", sitting_files,
                  "Open this sitting at start (JSON named after the run parameters, plus "
-                 "ShowResults)");
-  app.add_option("--roster", roster_file,
-                 "The roster of --sitting: CSV with the columns UserID, StuName, ClassName, "
-                 "SeatNo (UTF-8 or code page 950)");
+                 "ShowResults, and Room); repeat for one sitting per room");
+  app.add_option("--roster", roster_files,
+                 "The roster of the --sitting in the same place: CSV with the columns UserID, "
+                 "StuName, ClassName, SeatNo (UTF-8 or code page 950)");
   app.add_option("--state", state,
                  "Folder of the sitting's state and drafts (default: exam-room/ in the program "
                  "folder)");
@@ -113,8 +115,8 @@ int main(int argc, char** argv) {
         2);
   }
   if (tls_cert.empty() != tls_key.empty()) return Fail("--tls-cert and --tls-key go together", 2);
-  if (sitting_file.empty() != roster_file.empty()) {
-    return Fail("--sitting and --roster go together", 2);
+  if (sitting_files.size() != roster_files.size()) {
+    return Fail("--sitting and --roster go together: one --roster for each --sitting", 2);
   }
   const std::size_t colon = listen.rfind(':');
   int port = -1;
@@ -146,11 +148,16 @@ int main(int argc, char** argv) {
     config.data_roots = data_roots;
     keyin::server::ServerMetrics metrics;
     config.metrics = &metrics;
-    keyin::server::ExamRoom room(config);
-    if (!sitting_file.empty()) {
+    keyin::server::Centre centre(config);
+    std::set<std::string> rooms;
+    for (std::size_t i = 0; i < sitting_files.size(); ++i) {
       const auto sitting = keyin::server::SittingFromJson(
-          nlohmann::json::parse(ReadFile(sitting_file), nullptr, false));
-      room.OpenOrResume(sitting, keyin::server::ParseRoster(ReadFile(roster_file)));
+          nlohmann::json::parse(ReadFile(sitting_files[i]), nullptr, false));
+      if (!rooms.insert(sitting.Room).second) {
+        return Fail(
+            "two --sitting files name the room " + sitting.Room + "; give each its own Room", 2);
+      }
+      centre.OpenOrResume(sitting, keyin::server::ParseRoster(ReadFile(roster_files[i])));
     }
 
     keyin::server::FrontEndOptions options;
@@ -167,7 +174,7 @@ int main(int argc, char** argv) {
     options.candidates_from = candidates_rule;
     options.proctors_from = proctors_rule;
     options.metrics = &metrics;
-    keyin::server::HttpFrontEnd front_end(room, options);
+    keyin::server::HttpFrontEnd front_end(centre, options);
     const std::optional<int> bound = front_end.Bind(host, port);
     if (!bound) return Fail("cannot listen on " + listen);
 

@@ -5,6 +5,7 @@
 
 #include "platform/code_page.h"
 #include "platform/system_services.h"
+#include "server/accounts.h"
 #include "support/number_text.h"
 #include "support/text.h"
 
@@ -148,6 +149,23 @@ Sitting SittingFromJson(const json& object) {
       throw SittingError("登入方式 SignIn 必須是 code、proctor 或 code+proctor");
     }
   }
+  sitting.Room = sitting.SessionNo;
+  if (object.contains("Room") && !object["Room"].is_null()) {
+    sitting.Room = TextField(object, "Room", true);
+    if (!IsSafeName(sitting.Room, 32)) {
+      throw SittingError("考場 Room 只能用英文字母、數字、- 和 _（至多 32 個）");
+    }
+  }
+  if (object.contains("Proctors") && !object["Proctors"].is_null()) {
+    const json& proctors = object["Proctors"];
+    if (!proctors.is_array()) throw SittingError("監考帳號 Proctors 必須是帳號名稱的清單");
+    for (const json& name : proctors) {
+      if (!name.is_string() || !IsAccountName(name.get<std::string>())) {
+        throw SittingError("監考帳號 Proctors 只能列出帳號名稱");
+      }
+      sitting.Proctors.push_back(name.get<std::string>());
+    }
+  }
   return sitting;
 }
 
@@ -165,7 +183,9 @@ json SittingToJson(const Sitting& sitting) {
                  {"LibPath", sitting.LibPath},
                  {"ScrPath", sitting.ScrPath},
                  {"ShowResults", sitting.ShowResults},
-                 {"SignIn", sitting.SignIn}};
+                 {"SignIn", sitting.SignIn},
+                 {"Room", sitting.Room}};
+  if (!sitting.Proctors.empty()) object["Proctors"] = sitting.Proctors;
   if (!sitting.CustomText.empty()) {
     std::string text;
     for (const std::string& line : sitting.CustomText) text += line + "\n";

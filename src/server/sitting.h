@@ -41,6 +41,11 @@ struct Sitting {
   // How a candidate comes in: "code" (UserID and access code), "proctor" (UserID, then the
   // proctor admits the seat) or "code+proctor" (both).
   std::string SignIn = "code";
+  // The room the sitting is held in (letters, digits, "-", "_"): one server holds many rooms,
+  // each with one sitting at a time. Not given: the SessionNo.
+  std::string Room;
+  // The proctor accounts that run this room; none named: every proctor account.
+  std::vector<std::string> Proctors;
   friend bool operator==(const Sitting&, const Sitting&) = default;
 };
 

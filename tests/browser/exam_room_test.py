@@ -406,9 +406,8 @@ class Proctor(ExamRoomTest):
         wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 2)
         self.assertIn("張三", self.seat_text("21"))
         self.assertIn("場次 4", self.page.find_element("id", "board-title").text)
-        # The ended sitting's files are kept aside.
-        self.assertTrue(any(name.startswith("ended-")
-                            for name in os.listdir(os.path.join(self.folder.root, "exam-room"))))
+        # The form kept the room: the ended sitting's files are kept aside in it.
+        self.assertTrue(any(name.startswith("ended-") for name in os.listdir(harness.room_folder(self.folder))))
 
 
 class WhoMayDoWhat(ExamRoomTest):

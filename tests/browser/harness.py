@@ -267,12 +267,18 @@ class Browser:
             path)
 
 
+def room_folder(folder):
+    """Where the server keeps the state of the sitting's room (the tests open one)."""
+    rooms = os.path.join(folder.root, "exam-room", "rooms")
+    return os.path.join(rooms, sorted(os.listdir(rooms))[0])
+
+
 def access_code(folder, user_id):
     """The code the open sitting gave the candidate, as its state holds it."""
-    with open(os.path.join(folder.root, "exam-room", "sitting.json"), encoding="utf-8") as f:
+    with open(os.path.join(room_folder(folder), "sitting.json"), encoding="utf-8") as f:
         return next(c["AccessCode"] for c in json.load(f)["roster"] if c["UserID"] == user_id)
 
 
 def seat_state(folder, seat):
-    with open(os.path.join(folder.root, "exam-room", "seats", seat + ".json"), encoding="utf-8") as f:
+    with open(os.path.join(room_folder(folder), "seats", seat + ".json"), encoding="utf-8") as f:
         return json.load(f)

@@ -99,7 +99,7 @@ TEST_F(ServerTest, UserIdsOffTheRosterOrWithPathCharactersAreRefused) {
     EXPECT_FALSE(res->has_header("Set-Cookie")) << c.behaviour;
   }
   EXPECT_FALSE(fs::exists(root_ / "scores"));
-  EXPECT_TRUE(fs::is_empty(root_ / "exam-room/seats"));
+  EXPECT_TRUE(fs::is_empty(RoomFolder() / "seats"));
 }
 
 TEST_F(ServerTest, UnknownSeatsAre404ForTheProctor) {
@@ -170,18 +170,18 @@ TEST_F(ServerTest, HealthAndMetricsForMonitoring) {
   EXPECT_EQ(values["keyin_scoring_seconds_count"], 1);
 
   // Not ready while the seats cannot be written, nor while the result store is gone.
-  fs::rename(root_ / "exam-room/seats", root_ / "seats.away");
-  WriteFile(root_ / "exam-room/seats", "not a folder");
+  fs::rename(RoomFolder() / "seats", root_ / "seats.away");
+  WriteFile(RoomFolder() / "seats", "not a folder");
   auto refused = client.Get("/readyz");
   EXPECT_EQ(refused->status, 503);
   EXPECT_EQ(refused->body, "not ready: the exam room's state cannot be written\n");
-  fs::remove(root_ / "exam-room/seats");
-  fs::rename(root_ / "seats.away", root_ / "exam-room/seats");
+  fs::remove(RoomFolder() / "seats");
+  fs::rename(root_ / "seats.away", RoomFolder() / "seats");
   fs::rename(root_ / "Vorkeyin.mdb", root_ / "away.mdb");
   EXPECT_EQ(client.Get("/readyz")->body, "not ready: the result store does not answer\n");
   fs::rename(root_ / "away.mdb", root_ / "Vorkeyin.mdb");
   EXPECT_EQ(client.Get("/readyz")->status, 200);
-  EXPECT_EQ(fs::directory_iterator(root_ / "exam-room/seats")->path().filename(), "1.json")
+  EXPECT_EQ(fs::directory_iterator(RoomFolder() / "seats")->path().filename(), "1.json")
       << "the probe leaves nothing among the seats";
   EXPECT_NE(ReadFile(root_ / "server.err")
                 .find("keyin-server: refused 401: POST /api/candidate/sign-in from 127.0.0.1"),
@@ -364,7 +364,7 @@ TEST_F(ServerTest, ASecondServerOnTheSamePortRefusesToListen) {
 
 // A write the disk refuses: the person reads a plain message, the operator the details, once.
 TEST_F(ServerTest, ARefusedWriteIsA503WithoutPathsAndOneLineOnStandardError) {
-  const fs::path seats = root_ / "exam-room/seats";
+  const fs::path seats = RoomFolder() / "seats";
   fs::rename(seats, root_ / "seats.away");
   WriteFile(seats, "not a folder");  // the seat's file cannot be written
   httplib::Client client = Client();

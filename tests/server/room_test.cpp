@@ -29,12 +29,12 @@ class RoomTest : public ServerTest {
 
   // The seats folder is a file for a while: every write of a seat fails, for root too.
   void BreakTheDisk() {
-    fs::rename(root_ / "exam-room/seats", root_ / "seats.away");
-    WriteFile(root_ / "exam-room/seats", "not a folder");
+    fs::rename(RoomFolder() / "seats", root_ / "seats.away");
+    WriteFile(RoomFolder() / "seats", "not a folder");
   }
   void MendTheDisk() {
-    fs::remove(root_ / "exam-room/seats");
-    fs::rename(root_ / "seats.away", root_ / "exam-room/seats");
+    fs::remove(RoomFolder() / "seats");
+    fs::rename(root_ / "seats.away", RoomFolder() / "seats");
   }
 
   json StoredPart(int part) { return SeatFile("1")["parts"][part - 1]; }
@@ -193,7 +193,7 @@ TEST_F(RoomTest, EveryActIsLoggedOnceWithItsReasonAndShownBesideItsSeat) {
   EXPECT_EQ(add(R"({"seconds":60,"reason":"  \n "})"), 400) << "blanks are no reason";
   EXPECT_EQ(add(R"({"seconds":120,"reason":"電腦當機\n重開"})"), 200);
   fs::path log;
-  for (const auto& entry : fs::directory_iterator(root_ / "exam-room")) {
+  for (const auto& entry : fs::directory_iterator(RoomFolder())) {
     if (entry.path().filename().string().starts_with("actions-")) log = entry.path();
   }
   ASSERT_FALSE(log.empty());

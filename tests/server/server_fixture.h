@@ -103,7 +103,7 @@ class ServerTest : public ::testing::Test {
             {"ShowResults", true}};
   }
 
-  void Start(const std::vector<std::string>& extra = {}) {
+  virtual void Start(const std::vector<std::string>& extra = {}) {
     std::vector<std::string> arguments = {
         "keyin-server", "--listen", "127.0.0.1:0", "--sitting", (root_ / "sitting.json").string(),
         "--roster",     roster_};
@@ -193,9 +193,15 @@ class ServerTest : public ::testing::Test {
     std::string cookie = res->get_header_value("Set-Cookie");
     return {Client(), {{"Cookie", cookie.substr(0, cookie.find(';'))}}};
   }
+  // Where the server keeps the state of the sitting's room.
+  fs::path RoomFolder() const {
+    const json sitting = SittingJson();
+    return root_ / "exam-room/rooms" /
+           sitting.value("Room", sitting.at("SessionNo").get<std::string>());
+  }
   // The access code the open sitting gave the candidate, as its state holds it.
   std::string AccessCode(const std::string& user_id) {
-    const json sitting = json::parse(ReadFile(root_ / "exam-room/sitting.json"));
+    const json sitting = json::parse(ReadFile(RoomFolder() / "sitting.json"));
     for (const json& candidate : sitting.at("roster")) {
       if (candidate.at("UserID") == user_id) return candidate.at("AccessCode");
     }
@@ -211,7 +217,7 @@ class ServerTest : public ::testing::Test {
   Session Proctor() { return SignIn("/api/proctor/sign-in", {{"password", kPassword}}); }
 
   json SeatFile(const std::string& seat) {
-    return json::parse(ReadFile(root_ / "exam-room/seats" / (seat + ".json")));
+    return json::parse(ReadFile(RoomFolder() / "seats" / (seat + ".json")));
   }
 
   fs::path root_;

@@ -1,0 +1,163 @@
+// Many rooms on one server: candidates find their room by UserID and code, each room's proctor
+// sees and runs only that room, and every room comes back after a restart.
+#include "server/centre.h"
+
+#include "server_fixture.h"
+
+namespace keyin::server_test {
+namespace {
+
+using keyin::server::MayRunRoom;
+using keyin::server::Role;
+using keyin::server::Sitting;
+
+TEST(MayRunRoom, AdministratorsEveryRoomProctorsTheirsTeachersNone) {
+  Sitting named;
+  named.Proctors = {"wang"};
+  const Sitting unnamed;
+  struct Case {
+    const char* who;
+    Role role;
+    const Sitting* sitting;
+    bool may;
+  } cases[] = {
+      {"root", Role::kAdministrator, &named, true}, {"wang", Role::kProctor, &named, true},
+      {"lee", Role::kProctor, &named, false},       {"lee", Role::kProctor, &unnamed, true},
+      {"tea", Role::kTeacher, &unnamed, false},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(MayRunRoom(c.who, c.role, *c.sitting), c.may) << c.who;
+  }
+  EXPECT_TRUE(MayRunRoom("lee", Role::kProctor, std::nullopt)) << "an empty room is anyone's";
+}
+
+// Room A holds paper P001 for S1 and S2, room B a practice for S2 and S3: S2 sits in both.
+class CentreTest : public ServerTest {
+ protected:
+  json SittingJson() const override {
+    json sitting = ServerTest::SittingJson();
+    sitting["Room"] = "A";
+    sitting["Proctors"] = {"wang"};
+    return sitting;
+  }
+
+  void Start(const std::vector<std::string>& extra = {}) override {
+    json second = ServerTest::SittingJson();
+    second["Room"] = "B";
+    second["SessionNo"] = "4";
+    second["Proctors"] = {"lee"};
+    WriteFile(root_ / "sitting-b.json", second.dump());
+    // S2's slip gives one code for both rooms.
+    WriteFile(root_ / "roster-a.csv",
+              "UserID,StuName,ClassName,SeatNo,AccessCode\nS1,甲,甲班,1,\nS2,乙,甲班,2,KEY2222\n");
+    WriteFile(root_ / "roster-b.csv",
+              "UserID,StuName,ClassName,SeatNo,AccessCode\nS2,乙,甲班,1,KEY2222\nS3,丙,乙班,2,\n");
+    roster_ = (root_ / "roster-a.csv").string();
+    std::vector<std::string> options = {"--sitting", (root_ / "sitting-b.json").string(),
+                                        "--roster", (root_ / "roster-b.csv").string()};
+    options.insert(options.end(), extra.begin(), extra.end());
+    ServerTest::Start(options);
+  }
+
+  std::string CodeIn(const std::string& room, const std::string& user_id) {
+    const json sitting = json::parse(ReadFile(root_ / "exam-room/rooms" / room / "sitting.json"));
+    for (const json& candidate : sitting.at("roster")) {
+      if (candidate.at("UserID") == user_id) return candidate.at("AccessCode");
+    }
+    return {};
+  }
+
+  Session Staff(const std::string& account) {
+    if (!fs::exists(root_ / "accounts.json") ||
+        ReadFile(root_ / "accounts.json").find("\"" + account + "\"") == std::string::npos) {
+      EXPECT_EQ(
+          Shell("echo password-" + account + " | " + ServerEnvironment(root_) +
+                KEYIN_BIN "/keyin-tool accounts add " + account + " --role proctor >/dev/null"),
+          0);
+    }
+    return SignIn("/api/proctor/sign-in", {{"account", account}, {"password", "password-" + account}});
+  }
+};
+
+TEST_F(CentreTest, CandidatesFindTheirRoomAndOneInTwoRoomsChooses) {
+  // In one room only: the sign-in needs no room.
+  for (const auto& [user, room, seat] : {std::tuple{"S1", "A", "1"}, std::tuple{"S3", "B", "2"}}) {
+    Session candidate =
+        SignIn("/api/candidate/sign-in", {{"UserID", user}, {"AccessCode", CodeIn(room, user)}});
+    EXPECT_EQ(candidate.State()["SeatNo"], seat) << user;
+  }
+  // A code of room B is no key to room A.
+  auto wrong = Client().Post("/api/candidate/sign-in",
+                             json{{"UserID", "S1"}, {"AccessCode", CodeIn("B", "S3")}}.dump(),
+                             "application/json");
+  EXPECT_EQ(wrong->status, 401);
+
+  // In both: the candidate chooses, and nothing is held before.
+  auto both =
+      Client().Post("/api/candidate/sign-in",
+                    json{{"UserID", "S2"}, {"AccessCode", "key2222"}}.dump(), "application/json");
+  ASSERT_EQ(both->status, 409) << both->body;
+  const json choice = json::parse(both->body);
+  EXPECT_EQ(choice["code"], "choose-room");
+  ASSERT_EQ(choice["rooms"].size(), 2u);
+  EXPECT_EQ(choice["rooms"][1]["Room"], "B");
+  EXPECT_TRUE(both->get_header_value("Set-Cookie").empty()) << "no session before the choice";
+  Session in_b = SignIn("/api/candidate/sign-in",
+                        {{"UserID", "S2"}, {"AccessCode", "KEY2222"}, {"Room", "B"}});
+  EXPECT_EQ(in_b.State()["SeatNo"], "1");
+  EXPECT_EQ(in_b.State()["ExamPaperNo"], "P001");
+  in_b.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  EXPECT_EQ(json::parse(ReadFile(root_ / "exam-room/rooms/B/seats/1.json"))["method"], "倉頡");
+  EXPECT_FALSE(fs::exists(root_ / "exam-room/rooms/A/seats/2.json")) << "room A untouched";
+}
+
+TEST_F(CentreTest, EachProctorSeesAndRunsOnlyTheirRoom) {
+  Session wang = Staff("wang");
+  const json rooms = json::parse(wang.Get("/api/rooms")->body);
+  ASSERT_EQ(rooms.size(), 1u) << rooms;
+  EXPECT_EQ(rooms[0]["room"], "A");
+  // Without a room in the path: the one room wang runs.
+  EXPECT_EQ(json::parse(wang.Get("/api/board")->body)["seats"].size(), 2u);
+  for (const std::string path :
+       {"/api/rooms/B/board", "/api/rooms/B/results", "/api/rooms/B/actions"}) {
+    EXPECT_EQ(wang.Get(path)->status, 403) << path;
+  }
+  EXPECT_EQ(wang.Post("/api/rooms/B/sitting/end", "{}")->status, 403);
+  EXPECT_EQ(wang.Get("/api/rooms/C/board")->status, 404);
+
+  Session lee = Staff("lee");
+  EXPECT_EQ(json::parse(lee.Get("/api/rooms/B/board")->body)["seats"][1]["UserID"], "S3");
+
+  // The administrator sees both and must say which.
+  Session administrator = Proctor();
+  EXPECT_EQ(json::parse(administrator.Get("/api/rooms")->body).size(), 2u);
+  auto ambiguous = administrator.Get("/api/board");
+  EXPECT_EQ(ambiguous->status, 409);
+  EXPECT_EQ(json::parse(ambiguous->body)["code"], "choose-room");
+  EXPECT_EQ(administrator.Post("/api/rooms/B/sitting/end", R"({"reason":"test"})")->status, 200);
+  // Room B has ended: the administrator's plain calls mean room A, the one still running.
+  EXPECT_EQ(json::parse(administrator.Get("/api/board")->body)["seats"][0]["UserID"], "S1");
+}
+
+TEST_F(CentreTest, EveryRoomResumesAfterARestartAndRoomsAreNamedOnce) {
+  Session candidate =
+      SignIn("/api/candidate/sign-in", {{"UserID", "S3"}, {"AccessCode", CodeIn("B", "S3")}});
+  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  const std::string code_a = CodeIn("A", "S1");
+  Stop();
+  Start();
+  EXPECT_EQ(CodeIn("A", "S1"), code_a) << "room A resumed, not opened again";
+  Session again{Client(), candidate.headers};  // the server listens on another port now
+  EXPECT_EQ(again.State()["method"], "倉頡") << "the session in room B holds on";
+
+  // Two sittings for one room cannot both open.
+  const auto [status, message] = RunAnotherServer(
+      "--state " + (root_ / "other").string() + " --listen 127.0.0.1:0 --sitting " +
+      (root_ / "sitting.json").string() + " --roster " + roster_ + " --sitting " +
+      (root_ / "sitting.json").string() + " --roster " + roster_);
+  EXPECT_EQ(status, 2) << message;
+  EXPECT_NE(message.find("room A"), std::string::npos) << message;
+}
+
+}  // namespace
+}  // namespace keyin::server_test
