@@ -434,12 +434,14 @@
       };
       if (each.may_run && each.open) link('座位', '/proctor/board.html', 'room-board');
       if (each.open) link('成績', '/proctor/results.html', 'room-results');
-      if (each.may_run) link('新場次', '/proctor/new.html', 'room-new');
+      if (each.may_run && (!each.open || each.ended)) link('新場次', '/proctor/new.html', 'room-new');
       const state = !each.open ? '沒有場次' : each.ended ? '已結束' : '進行中';
-      return [each.room, each.open ? each.kind_label + '　試卷 ' + each.sitting.ExamPaperNo : '', state, each.open ? String(each.seats) : '', links];
+      const sitting = each.open ? each.kind_label + '　試卷 ' + each.sitting.ExamPaperNo + '　場次 ' + each.sitting.SessionNo : '';
+      const proctors = each.open && each.sitting.Proctors ? each.sitting.Proctors.join('、') : '所有監考帳號';
+      return [each.room, sitting, state, each.open ? String(each.seats) : '', proctors, links];
     });
     keyin.byId('room-count').textContent = rooms.length === 0 ? '還沒有考場；建立第一個場次時會建立它的考場。' : '共 ' + rooms.length + ' 個考場。';
-    tableOf(keyin.byId('rooms'), ['考場', '場次', '狀態', '座位數', ''], rows);
+    tableOf(keyin.byId('rooms'), ['考場', '場次', '狀態', '座位數', '監考', ''], rows);
   }
 
   const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };

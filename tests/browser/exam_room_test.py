@@ -533,5 +533,94 @@ class Admission(ExamRoomTest):
         finally:
             board.quit()
 
+class Rooms(unittest.TestCase):
+    """Two rooms on one server: room A holds the mock test for 甲班, room B the same paper for
+    乙班 under its own proctor; 王小明 sits in both and chooses."""
+
+    def setUp(self):
+        self.folder = ProgramFolder()
+        both = "UserID,StuName,ClassName,SeatNo,AccessCode\n"
+        roster_a = self.folder.write("roster-a.csv", both + "S123456789,王小明,甲班,1,KEY4321\n"
+                                     "S223456789,林美華,甲班,2,AAAA2222\n")
+        roster_b = self.folder.write("roster-b.csv", both + "S123456789,王小明,甲班,1,KEY4321\n"
+                                     "S323456789,陳大同,乙班,2,BBBB3333\n")
+        for account in ("wang", "lee"):
+            subprocess.run([os.path.join(harness.BIN, "keyin-tool"), "accounts", "add", account,
+                            "--role", "proctor"], env=self.folder.env, check=True,
+                           input=b"password-" + account.encode() + b"\n", capture_output=True)
+        self.server = Server(
+            self.folder, self.folder.sitting(Room="A", Proctors=["wang"]), roster_a,
+            more_rooms=[(self.folder.sitting("sitting-b.json", Room="B", SessionNo="4",
+                                             Proctors=["lee"]), roster_b)])
+        self.browser = Browser()
+        self.page = self.browser.driver
+
+    def tearDown(self):
+        self.browser.quit()
+        self.server.stop()
+        self.folder.remove()
+
+    def sign_in(self, user, code):
+        self.browser.open(self.server.url + "/")
+        self.browser.by_testid("user-id").send_keys(user)
+        self.browser.by_testid("access-code").send_keys(code)
+        self.browser.by_testid("sign-in").click()
+
+    def sign_in_staff(self, account, password):
+        self.browser.open(self.server.url + "/proctor/")
+        if account:
+            self.browser.by_testid("proctor-account").send_keys(account)
+        self.browser.by_testid("proctor-password").send_keys(password)
+        self.browser.by_testid("proctor-sign-in").click()
+
+    def test_candidates_find_their_room_and_each_proctor_sees_only_theirs(self):
+        # Candidates of both rooms at once, each through the one address.
+        other = ApiClient(self.server)
+        status, state = other.json("POST", "/api/candidate/sign-in",
+                                   {"UserID": "S323456789", "AccessCode": "BBBB3333"})
+        self.assertEqual((status, state["SeatNo"]), (200, "2"))
+        other.json("POST", "/api/candidate/method", {"method": "注音"})
+        other.json("POST", "/api/candidate/start", {"part": 1})
+        other.json("PUT", "/api/candidate/draft", {"part": 1, "text": "嶺南道中", "base": 0})
+
+        # 王小明 is on both rosters: the page asks which room.
+        self.sign_in("S123456789", "key4321")
+        choice = self.browser.by_testid("room-choice")
+        wait_for(lambda: choice.is_displayed(), message="the choice of room")
+        self.assertIn("考場 A", choice.text)
+        self.assertIn("考場 B", choice.text)
+        self.browser.screenshot("candidate-chooses-room")
+        self.browser.by_testid("room-A").click()
+        self.browser.by_testid("sign-in").click()
+        self.browser.wait_path("/method.html")
+        self.assertNotEqual(harness.seat_state(self.folder, "1")["token_hash"], "")  # room A's seat
+
+        # wang runs room A only: straight to its board, room B's seat 2 is not there.
+        self.sign_in_staff("wang", "password-wang")
+        self.browser.wait_path("/proctor/board.html")
+        wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 2,
+                 message="room A's seats")
+        board = self.page.find_element("id", "seats").text
+        self.assertIn("林美華", board)
+        self.assertNotIn("陳大同", board)
+        self.browser.open(self.server.url + "/proctor/board.html?room=B")
+        wait_for(lambda: "不是你監考的考場" in self.page.find_element("id", "errors").text,
+                 message="room B refused to wang")
+
+        # The administrator sees both rooms, with room B's typing seat on its board.
+        self.page.delete_all_cookies()
+        self.sign_in_staff("", harness.PASSWORD)
+        self.browser.wait_path("/proctor/rooms.html")
+        rooms = wait_for(lambda: self.page.find_elements("css selector", "#rooms tbody tr"),
+                         message="the rooms")
+        self.assertEqual([row.text.split()[0] for row in rooms], ["A", "B"])
+        self.browser.screenshot("proctor-rooms")
+        self.browser.click("room-board-B")
+        wait_for(lambda: "作答第 1 部分" in self.page.find_element("css selector", '[data-seat="2"]').text,
+                 message="room B's typing seat")
+        self.assertIn("考場 B", self.page.find_element("css selector", "header.site").text)
+        self.browser.screenshot("proctor-board-room-b")
+
+
 if __name__ == "__main__":
     unittest.main()

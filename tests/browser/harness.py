@@ -61,15 +61,21 @@ class ProgramFolder:
         return subprocess.run([os.path.join(BIN, "keyin-scorer"), argument_string], env=self.env,
                               capture_output=True, stdin=subprocess.DEVNULL)
 
-    def sitting(self, **changes):
+    def sitting(self, file_name="sitting.json", **changes):
         sitting = {"ExamPlaceNo": "A01", "ExamNo": "E01", "ExamPaperNo": "P001", "TestType": "3",
                    "SessionNo": "3", "TotTime": 600, "SubtractScore": 0,
                    "LibPath": self.root + "/lib/", "ScrPath": self.root + "/scores/",
                    "ShowResults": True}
         sitting.update(changes)
-        path = os.path.join(self.root, "sitting.json")
+        path = os.path.join(self.root, file_name)
         with open(path, "w", encoding="utf-8") as f:
             json.dump(sitting, f, ensure_ascii=False)
+        return path
+
+    def write(self, name, text):
+        path = os.path.join(self.root, name)
+        with open(path, "w", encoding="utf-8") as f:
+            f.write(text)
         return path
 
     def query(self, database, password, sql):
@@ -90,12 +96,14 @@ class ProgramFolder:
 class Server:
     """keyin-server on a free loopback port, with the sitting given on its command line."""
 
-    def __init__(self, folder, sitting, roster=None, executables=BIN):
+    def __init__(self, folder, sitting, roster=None, executables=BIN, more_rooms=()):
         self.folder = folder
         self.arguments = [os.path.join(executables, "keyin-server"), "--listen", "127.0.0.1:0",
                           "--sitting", sitting,
                           "--roster", roster or os.path.join(SOURCE, "samples", "roster.csv"),
                           "--web", os.path.join(BIN, "web")]
+        for more_sitting, more_roster in more_rooms:
+            self.arguments += ["--sitting", more_sitting, "--roster", more_roster]
         self.process = None
         self.start()
 
