@@ -75,7 +75,8 @@ class CentreTest : public ServerTest {
                 KEYIN_BIN "/keyin-tool accounts add " + account + " --role proctor >/dev/null"),
           0);
     }
-    return SignIn("/api/proctor/sign-in", {{"account", account}, {"password", "password-" + account}});
+    return SignIn("/api/proctor/sign-in",
+                  {{"account", account}, {"password", "password-" + account}});
   }
 };
 
