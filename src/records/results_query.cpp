@@ -6,6 +6,7 @@
 
 #include "platform/store.h"
 #include "records/databases.h"
+#include "records/sitting_candidates.h"
 
 namespace keyin {
 namespace {
@@ -20,13 +21,31 @@ struct TableQuery {
   std::array<std::string_view, 5> filter_columns;  // since compares the dates' column
   std::array<std::string_view, 5> order;
 };
+constexpr char kRosterClass[] = "SittingCandidates.ClassName";
 constexpr std::array<TableQuery, 4> kQueries = {{
-    {{"", "", "UserID", "ExamPaperNo", "ExamDate"},
+    {{kRosterClass, "", "UserID", "ExamPaperNo", "ExamDate"},
      {"ExamDate", "ExamPlaceNo", "ExamNo", "UserID", "ExamPaperNo"}},
-    {{"", "SessionSeatNo", "", "Tno", ""}, {"SessionSeatNo", "Tno"}},
-    {{"", "TestNum", "Id", "Tno", "TestDay"}, {"TestDay", "Id", "TestNum", "Tno"}},
+    {{kRosterClass, "SessionSeatNo", "", "Tno", ""}, {"SessionSeatNo", "Tno"}},
+    {{kRosterClass, "TestNum", "Id", "Tno", "TestDay"}, {"TestDay", "Id", "TestNum", "Tno"}},
     {{"ClassName", "", "id", "tno", "TestDate"}, {"TestDate", "id", "ClassNum", "tno"}},
 }};
+
+// How a row of the kind's table meets the candidate of a sitting (sitting_candidates.h): the
+// same paper, and the same candidate, or for an offline exam's row the same session and seat.
+std::string_view RosterJoin(ResultKind kind) {
+  switch (kind) {
+    case ResultKind::kExam:
+      return "c.UserID = Keyin.UserID AND c.ExamPaperNo = Keyin.ExamPaperNo";
+    case ResultKind::kOffline:
+      return "c.SessionNo || c.SeatNo = OfflineScore.SessionSeatNo AND "
+             "c.ExamPaperNo = OfflineScore.Tno";
+    case ResultKind::kMock:
+      return "c.UserID = TestScore_Student.Id AND c.ExamPaperNo = TestScore_Student.Tno";
+    case ResultKind::kPractice:
+      break;
+  }
+  return {};
+}
 
 // Orders stored values as the file store does: empty first, then numbers, then texts by their
 // code units. The same on every store, whatever its collation.
@@ -134,7 +153,14 @@ std::optional<ResultsQuery> BuildResultsQuery(ResultKind kind, const ResultsFilt
     conditions += column + " = ?";
     query.values.emplace_back(value);
   };
-  where(filter.class_name, FilterField::kClass, equal);
+  where(filter.class_name, FilterField::kClass,
+        [&](const std::string& column, const std::u16string& value) {
+          if (column != kRosterClass) return equal(column, value);
+          // The table keeps no class: the roster of a sitting the candidate sat gives it.
+          conditions += "EXISTS (SELECT 1 FROM SittingCandidates c WHERE " +
+                        std::string(RosterJoin(kind)) + " AND c.ClassName = ?)";
+          query.values.emplace_back(value);
+        });
   where(filter.session, FilterField::kSession,
         [&](const std::string& column, const std::u16string& value) {
           conditions += "substr(" + column + ", 1, ?) = ?";
@@ -185,6 +211,11 @@ std::vector<report::StoredResult> ReadResults(DbConnection& store, ResultKind ki
                                               const ResultsFilter& filter) {
   const std::optional<ResultsQuery> query = BuildResultsQuery(kind, filter);
   if (!query) return {};
+  // A database from before the rosters were kept knows no class of these rows.
+  if (filter.class_name && FilterColumn(kind, FilterField::kClass) == kRosterClass &&
+      !store.HasIndex(kSittingCandidatesIndex)) {
+    return {};
+  }
   std::vector<DbRow> rows = store.Query(query->sql, query->values).TakeAll();
   std::vector<report::StoredResult> results;
   results.reserve(rows.size());

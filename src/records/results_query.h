@@ -6,15 +6,17 @@
 // that could pass (FilterColumn tells which):
 //
 //   filter   exam (Keyin)  offline (OfflineScore)  mock (TestScore_Student)  practice (TempScore)
-//   class    -             -                       -                         ClassName
+//   class    roster        roster                  roster                    ClassName
 //   session  -             SessionSeatNo (start)   TestNum (start)           -
 //   user     UserID        -                       Id                        id
 //   paper    ExamPaperNo   Tno                     Tno                       tno: paper-1, paper-2
 //   dates    ExamDate      -                       TestDay                   TestDate
 //   since    ExamDate      -                       TestDay                   TestDate
 //
-// The session is stored joined with the seat ("3" and "15" as "315"), so a session matches the
-// start of that text. Dates compare the day of the stored date-time through the store's Format
+// "roster": the class of the candidate on the roster of a sitting of the exam room that had the
+// row's paper (SittingCandidates, sitting_candidates.h); a row no recorded sitting had has no
+// class. The session is stored joined with the seat ("3" and "15" as "315"), so a session matches
+// the start of that text. Dates compare the day of the stored date-time through the store's Format
 // function, from and to inclusive; since compares the whole date-time the same way, inclusive,
 // so a row stored at the very second given passes.
 #pragma once

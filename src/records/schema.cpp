@@ -4,6 +4,7 @@
 #include <cassert>
 
 #include "records/finished_runs.h"
+#include "records/sitting_candidates.h"
 
 namespace keyin {
 namespace {
@@ -40,10 +41,12 @@ const LookupIndex& LookupIndexOf(std::string_view table) {
   return *found;
 }
 
-// The database's own tables, then the table of finished runs, which every database has.
+// The database's own tables, then the tables of finished runs and of who sat which sitting,
+// which every database has.
 std::vector<std::string> WithFinishedRuns(std::vector<std::string> statements) {
-  const std::vector<std::string>& finished = FinishedRunsSchema();
-  statements.insert(statements.end(), finished.begin(), finished.end());
+  for (const auto* beside : {&FinishedRunsSchema(), &SittingCandidatesSchema()}) {
+    statements.insert(statements.end(), beside->begin(), beside->end());
+  }
   return statements;
 }
 

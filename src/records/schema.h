@@ -17,9 +17,9 @@
 namespace keyin {
 
 // Vorkeyin.mdb: TestScore_Student, OfflineScore, TempScore, and beside them FinishedRuns
-// (finished_runs.h).
+// (finished_runs.h) and SittingCandidates (sitting_candidates.h).
 const std::vector<std::string>& KeyinDatabaseSchema();
-// ANS.mdb: Keyin, and beside it FinishedRuns.
+// ANS.mdb: Keyin, and beside it FinishedRuns and SittingCandidates.
 const std::vector<std::string>& AnswerDatabaseSchema();
 // Both in one database, as a server keeps them: every table once.
 const std::vector<std::string>& OneDatabaseSchema();

@@ -9,7 +9,9 @@
 #include "platform/durable_file.h"
 #include "platform/paths.h"
 #include "platform/system_services.h"
+#include "records/finished_runs.h"
 #include "records/results_query.h"
+#include "records/sitting_candidates.h"
 #include "server/room_views.h"
 
 namespace keyin::server {
@@ -54,6 +56,12 @@ ExamRoom::ExamRoom(RoomConfig config)
     CheckDataRoots(stored->sitting.sitting);
     Paper paper = LoadPaper(stored->sitting.sitting, config_.program_folder);
     Install(stored->sitting, std::move(paper), stored->seats, store_->Actions(stored->sitting.id));
+    // A sitting opened before rosters were recorded gets its own now; one that cannot be recorded
+    // still runs (its rows only lack a class to be found by).
+    try {
+      RecordRoster(stored->sitting);
+    } catch (const RoomError&) {
+    }
   }
   StartThreads();
 }
@@ -151,6 +159,7 @@ void ExamRoom::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster
   for (const Candidate& candidate : record.roster) {
     seats.push_back(NewSeat(candidate, PartCount(sitting), !AsksAdmission(sitting)));
   }
+  RecordRoster(record);
   // No write of the sitting before may land among this one's files.
   std::vector<std::unique_lock<std::mutex>> held;
   for (const auto& slot : before) held.emplace_back(slot->change);
@@ -162,6 +171,24 @@ void ExamRoom::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster
     throw RoomError(503, "無法寫入場次資料，請檢查伺服器的磁碟後再試", "storage");
   }
   Install(record, std::move(paper), seats, {opened});
+}
+
+void ExamRoom::RecordRoster(const SittingRecord& record) const {
+  const Sitting& sitting = record.sitting;
+  std::vector<SittingCandidate> candidates;
+  for (const Candidate& candidate : record.roster) {
+    candidates.push_back({record.id, sitting.Room, record.opened_at, sitting.TestType,
+                          sitting.ExamPlaceNo, sitting.ExamNo, sitting.ExamPaperNo,
+                          sitting.SessionNo, candidate.SeatNo, candidate.UserID, candidate.StuName,
+                          candidate.ClassName});
+  }
+  try {
+    RecordSittingCandidates(*OpenStoreOfRun(config_.program_folder, KindOf(sitting)), candidates);
+  } catch (const DatabaseError& failure) {
+    Log("sitting " + record.id + ": cannot record its roster: " + failure.what());
+    throw RoomError(503, "無法把考生名單寫入成績資料庫，場次尚未開始；請檢查資料庫後再試",
+                    "storage");
+  }
 }
 
 void ExamRoom::OpenOrResume(const Sitting& sitting, std::vector<Candidate> roster) {

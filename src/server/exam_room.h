@@ -165,6 +165,9 @@ class ExamRoom {
   void Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats,
                std::vector<Action> actions);
   void CheckDataRoots(const Sitting& sitting) const;
+  // Records who sits the sitting beside the result tables (records/sitting_candidates.h);
+  // 503 when the result store refuses.
+  void RecordRoster(const SittingRecord& record) const;
   // The seat's sessions in the token index, after a change from `before` to `after`; a session
   // that lost the seat is remembered with why it stopped.
   void IndexTokensLocked(const std::string& seat, const Seat& before, const Seat& after);

@@ -88,8 +88,9 @@ std::string HelpFooter() {
     const FilterOption& option = kFilterOptions[i];
     footer += "  " + Padded(option.field == FilterField::kDates ? "--from/--to" : option.flag, 13);
     for (const ResultKind kind : report::kAllKinds) {
-      const std::string_view column = FilterColumn(kind, option.field);
-      footer += Padded(column.empty() ? "-" : std::string(column), 26);
+      std::string column(FilterColumn(kind, option.field));
+      if (column.starts_with("SittingCandidates.")) column = "roster's ClassName";
+      footer += Padded(column.empty() ? "-" : column, 26);
     }
     while (footer.back() == ' ') footer.pop_back();
     footer += "\n";
@@ -97,6 +98,9 @@ std::string HelpFooter() {
   footer +=
       "Without --kind, a kind whose table lacks a filter's column has no row that passes it;\n"
       "naming such a kind with --kind is refused, since it could never show a row.\n"
+      "roster's ClassName: the class of the row's candidate on the roster of an exam-room\n"
+      "sitting of the row's paper (the table SittingCandidates; an offline exam's row is found\n"
+      "by its session and seat); a row no such sitting had has no class.\n"
       "Mock tests and offline exams store the session joined with the seat (session 3, seat 15:\n"
       "315), so --session matches the start of that text: --session 3 also takes session 30 to\n"
       "39. A practice row's tno names the paper and the part (P001-1): --paper P001 takes both\n"

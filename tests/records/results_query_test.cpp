@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "records/schema.h"
+#include "records/sitting_candidates.h"
 
 namespace keyin {
 namespace {
@@ -45,6 +46,22 @@ class ResultsQueryTest : public testing::Test {
         "TestDate) VALUES ('S1','王小明','甲班','15','P001-1',30,4,'2024/03/05 09:00:00'), "
         "('S2','李大同','乙班','16','P001-2',35,3,'2024/03/06 09:00:00'), "
         "('S1','王小明','甲班','15','P0011-1',33,2,'2024/03/07 09:00:00')");
+    // The rosters of the exam room's sittings: S3 of 甲班 sat another paper than the one stored.
+    const auto seated = [](std::string id, std::string paper, std::string session, std::string seat,
+                           std::string user, std::string class_name) {
+      return SittingCandidate{.sitting_id = id,
+                              .exam_paper_no = paper,
+                              .session_no = session,
+                              .seat_no = seat,
+                              .user_id = user,
+                              .class_name = class_name};
+    };
+    RecordSittingCandidates(*keyin, {seated("R1", "P001", "3", "15", "S1", "甲班"),
+                                     seated("R1", "P001", "30", "15", "S2", "乙班"),
+                                     seated("R2", "P009", "4", "15", "S3", "甲班")});
+    RecordSittingCandidates(*Store(ResultKind::kExam),
+                            {seated("R3", "P001", "1", "1", "S1", "甲班"),
+                             seated("R3", "P001", "1", "2", "O'Neil", "乙班")});
   }
   ~ResultsQueryTest() override { fs::remove_all(folder_); }
 
@@ -106,11 +123,11 @@ TEST_F(ResultsQueryTest, EachFilterSelectsExactlyItsRowsInEveryKind) {
        "315/P001",
        "S1/P001 S2/P001",
        nullptr},
-      {"a class only where one is stored",
+      {"a class, stored or from the roster of a sitting with the row's paper",
        {.class_name = u"甲班"},
-       nullptr,
-       nullptr,
-       nullptr,
+       "S1/P001",
+       "315/P001",
+       "S1/P001",
        "S1/P001-1 S1/P0011-1"},
       {"one day, from and to inclusive, to its last second",
        {.from = u"2024/03/06", .to = u"2024/03/06"},
@@ -181,6 +198,22 @@ TEST_F(ResultsQueryTest, RowsHoldEveryStoredColumnAsStored) {
       rows[0].values,
       (std::vector<report::StoredValue>{
           u"A01", u"E01", u"S2", u"P002", 30.0, 5.0, {}, {}, {}, {}, u"2024/03/06 23:59:59"}));
+}
+
+TEST_F(ResultsQueryTest, RostersAreRecordedOnceAndADatabaseWithoutThemKnowsNoClass) {
+  // A sitting resumed records its roster again: nothing changes.
+  const auto keyin = Store(ResultKind::kMock);
+  RecordSittingCandidates(
+      *keyin,
+      {{.sitting_id = "R1", .exam_paper_no = "P001", .user_id = "S1", .class_name = "丙班"}});
+  EXPECT_EQ(ReadSittingCandidates(*keyin).size(), 3u);
+  EXPECT_EQ(Selected(ResultKind::kMock, {.class_name = u"丙班"}), "");
+
+  keyin->Execute("DROP TABLE SittingCandidates");
+  EXPECT_TRUE(ReadSittingCandidates(*keyin).empty());
+  EXPECT_EQ(Selected(ResultKind::kMock, {.class_name = u"甲班"}), "");
+  RecordSittingCandidates(*keyin, {{.sitting_id = "R4", .user_id = "S1"}});  // the table comes back
+  EXPECT_EQ(ReadSittingCandidates(*keyin).size(), 1u);
 }
 
 TEST_F(ResultsQueryTest, AMissingStoreIsToldApart) {

@@ -140,6 +140,38 @@ TEST_F(CentreTest, EachProctorSeesAndRunsOnlyTheirRoom) {
   EXPECT_EQ(json::parse(administrator.Get("/api/board")->body)["seats"][0]["UserID"], "S1");
 }
 
+// Mock-test rows keep no class; the rosters of the rooms' sittings give it to keyin-tool results.
+TEST_F(CentreTest, ResultsOfAClassAreFoundThroughTheRostersOfEveryRoom) {
+  for (const auto& [user, room] : {std::pair{"S1", "A"}, std::pair{"S3", "B"}}) {
+    Session candidate =
+        SignIn("/api/candidate/sign-in", {{"UserID", user}, {"AccessCode", CodeIn(room, user)}});
+    candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+    candidate.Post("/api/candidate/start", R"({"part":1})");
+    candidate.Post("/api/candidate/submit",
+                   json{{"part", 1}, {"text", "晉太元中，武陵人捕魚為業。\n"}, {"base", 0}}.dump());
+  }
+  const auto scored = [&](const std::string& room, const std::string& seat) {
+    return json::parse(ReadFile(root_ / "exam-room/rooms" / room / "seats" /
+                                (seat + ".json")))["parts"][0]["scoring"] == "scored";
+  };
+  for (int i = 0; i < 200 && !(scored("A", "1") && scored("B", "2")); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const auto class_rows = [&](const std::string& class_name) {
+    const fs::path out = root_ / "class.csv";
+    EXPECT_EQ(
+        Shell(ServerEnvironment(root_) + KEYIN_BIN "/keyin-tool results --kind mock --class " +
+              class_name + " --format csv --output " + out.string()),
+        0);
+    return ReadFile(out);
+  };
+  const std::string first = class_rows("甲班"), second = class_rows("乙班");
+  EXPECT_NE(first.find("S1,"), std::string::npos) << first;
+  EXPECT_EQ(first.find("S3,"), std::string::npos) << first;
+  EXPECT_NE(second.find("S3,"), std::string::npos) << second;
+  EXPECT_EQ(second.find("S1,"), std::string::npos) << second;
+}
+
 TEST_F(CentreTest, EveryRoomResumesAfterARestartAndRoomsAreNamedOnce) {
   Session candidate =
       SignIn("/api/candidate/sign-in", {{"UserID", "S3"}, {"AccessCode", CodeIn("B", "S3")}});
