@@ -118,6 +118,15 @@ class Results : public testing::Test {
         ASSERT_EQ(result.exit_status, 0) << result.err;
       }
     }
+    // The exam room's rosters give class 乙班 to rows whose tables keep no class: S2's exam of
+    // P002, S3's mock test of P002, and the offline exam at session 30, seat 15.
+    const std::string insert =
+        "INSERT INTO SittingCandidates (SittingId, ExamPaperNo, SessionNo, SeatNo, UserID, "
+        "ClassName) VALUES ";
+    OpenAnswers(*folder_)->Execute(insert + "('R1', 'P002', '3', '16', 'S2', '乙班')");
+    OpenKeyin(*folder_)->Execute(insert +
+                                 "('R2', 'P002', '30', '15', 'S3', '乙班'), "
+                                 "('R3', 'P001', '30', '15', 'S9', '乙班')");
     // A name as only an administrator's edit can store it: a comma cannot pass a run.
     OpenKeyin(*folder_)->Execute("UPDATE TestScore_Student SET Stuname = ? WHERE Id = 'S3'",
                                  {std::u16string(u"陳, \"小\"\r\n美")});
@@ -208,9 +217,9 @@ TEST_F(Results, FiltersSelectExactlyTheirRows) {
       {"a paper; practice rows of both its parts",
        {"--paper", "P002", "--kind", "exam,practice"},
        "exam S2 P002; practice S2 P002-1; practice S2 P002-2"},
-      {"a class is stored by practice rows only",
+      {"a class: stored by practice rows, given to the others by the rosters",
        {"--class", "乙班"},
-       "practice S2 P002-1; practice S2 P002-2"},
+       "exam S2 P002; mock S3 P002; offline 3015 P001; practice S2 P002-1; practice S2 P002-2"},
       {"a session is the start of the joined session and seat",
        {"--session", "30"},
        "mock S3 P002; offline 3015 P001"},
