@@ -1,7 +1,9 @@
 #include "records/results_query.h"
 
+#include <algorithm>
 #include <array>
 #include <chrono>
+#include <map>
 #include <stdexcept>
 
 #include "platform/store.h"
@@ -223,6 +225,29 @@ std::vector<report::StoredResult> ReadResults(DbConnection& store, ResultKind ki
   // Sorted here rather than by the store: one order on every store, and the file store's ORDER
   // BY spent half a second on 100,000 whole rows (bench/results_bench.sh).
   SortRows(kind, results);
+  return results;
+}
+
+std::vector<report::StoredResult> ReadSelection(const std::string& program_folder,
+                                                const std::vector<ResultKind>& kinds,
+                                                const ResultsFilter& filter) {
+  std::map<bool, std::unique_ptr<DbConnection>> stores;  // by "is the answer database"
+  std::vector<report::StoredResult> results;
+  std::vector<SittingCandidate> candidates;
+  for (const ResultKind kind : kinds) {
+    std::unique_ptr<DbConnection>& store = stores[kind == ResultKind::kExam];
+    if (!store) {
+      store = OpenResultsStore(program_folder, kind);
+      std::vector<SittingCandidate> recorded = ReadSittingCandidates(*store);
+      candidates.insert(candidates.end(), recorded.begin(), recorded.end());
+    }
+    std::vector<report::StoredResult> rows = ReadResults(*store, kind, filter);
+    results.insert(results.end(), std::make_move_iterator(rows.begin()),
+                   std::make_move_iterator(rows.end()));
+  }
+  std::stable_sort(candidates.begin(), candidates.end(),
+                   [](const auto& a, const auto& b) { return a.opened_at < b.opened_at; });
+  AddRosterPeople(results, candidates);
   return results;
 }
 

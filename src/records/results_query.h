@@ -69,6 +69,13 @@ std::optional<ResultsQuery> BuildResultsQuery(report::ResultKind kind, const Res
 std::vector<report::StoredResult> ReadResults(DbConnection& store, report::ResultKind kind,
                                               const ResultsFilter& filter);
 
+// The rows of the kinds that pass the filter, kind after kind, each with its candidate's name and
+// class from the rosters recorded beside it (sitting_candidates.h). Each database is opened once,
+// and not at all when none of the kinds is kept in it. Throws as OpenResultsStore and ReadResults.
+std::vector<report::StoredResult> ReadSelection(const std::string& program_folder,
+                                                const std::vector<report::ResultKind>& kinds,
+                                                const ResultsFilter& filter);
+
 class ResultsStoreMissing : public DatabaseError {
  public:
   using DatabaseError::DatabaseError;

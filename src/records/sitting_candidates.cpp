@@ -1,6 +1,7 @@
 #include "records/sitting_candidates.h"
 
 #include <array>
+#include <map>
 #include <set>
 
 #include "platform/code_page.h"
@@ -77,7 +78,8 @@ std::vector<SittingCandidate> ReadSittingCandidates(DbConnection& db) {
   if (!db.HasIndex(kSittingCandidatesIndex)) return candidates;
   for (const DbRow& row :
        db.Query("SELECT SittingId, Room, OpenedAt, TestType, ExamPlaceNo, ExamNo, ExamPaperNo, "
-                "SessionNo, SeatNo, UserID, StuName, ClassName FROM SittingCandidates")
+                "SessionNo, SeatNo, UserID, StuName, ClassName FROM SittingCandidates "
+                "ORDER BY OpenedAt, SittingId")
            .TakeAll()) {
     SittingCandidate candidate;
     const auto fields = Fields(candidate);
@@ -85,6 +87,32 @@ std::vector<SittingCandidate> ReadSittingCandidates(DbConnection& db) {
     candidates.push_back(std::move(candidate));
   }
   return candidates;
+}
+
+void AddRosterPeople(std::vector<report::StoredResult>& results,
+                     const std::vector<SittingCandidate>& candidates) {
+  using report::ResultKind;
+  using report::Role;
+  // By paper and candidate, and by paper and session-and-seat (offline rows name no candidate);
+  // a later sitting replaces an earlier one.
+  std::map<std::pair<std::u16string, std::u16string>, const SittingCandidate*> by_user, by_seat;
+  for (const SittingCandidate& candidate : candidates) {
+    const std::u16string paper = Utf8ToUtf16(candidate.exam_paper_no);
+    by_user[{paper, Utf8ToUtf16(candidate.user_id)}] = &candidate;
+    by_seat[{paper, Utf8ToUtf16(candidate.session_no + candidate.seat_no)}] = &candidate;
+  }
+  for (report::StoredResult& result : results) {
+    if (result.kind == ResultKind::kPractice) continue;  // a practice row keeps both
+    const report::StoredValue* paper = report::ValueOf(result, Role::kPaper);
+    const bool offline = result.kind == ResultKind::kOffline;
+    const report::StoredValue* who = report::ValueOf(result, offline ? Role::kSeat : Role::kUser);
+    if (paper == nullptr || who == nullptr) continue;
+    const auto& index = offline ? by_seat : by_user;
+    const auto found = index.find({report::ValueText(*paper), report::ValueText(*who)});
+    if (found == index.end()) continue;
+    result.roster_name = Utf8ToUtf16(found->second->name);
+    result.roster_class = Utf8ToUtf16(found->second->class_name);
+  }
 }
 
 }  // namespace keyin

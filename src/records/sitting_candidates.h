@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/database.h"
+#include "report/results.h"
 
 namespace keyin {
 
@@ -46,7 +47,13 @@ const std::vector<std::string>& SittingCandidatesSchema();
 // DatabaseError, and then nothing was recorded.
 void RecordSittingCandidates(DbConnection& db, const std::vector<SittingCandidate>& candidates);
 
-// Every candidate recorded, in the store's order; none in a database without the table.
+// Every candidate recorded, the sittings in the order they opened; none in a database without
+// the table.
 std::vector<SittingCandidate> ReadSittingCandidates(DbConnection& db);
+
+// Gives each row the name and class of its candidate on the roster of a sitting that had it (the
+// latest such sitting recorded; none: the row is left as it is). Pure.
+void AddRosterPeople(std::vector<report::StoredResult>& results,
+                     const std::vector<SittingCandidate>& candidates);
 
 }  // namespace keyin

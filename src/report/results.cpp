@@ -153,7 +153,17 @@ const StoredValue* ValueOf(const StoredResult& result, Role role) {
     }
     return indexes;
   }();
-  return At(result, kIndexes[Index(result.kind)][static_cast<std::size_t>(role)]);
+  const StoredValue* value =
+      At(result, kIndexes[Index(result.kind)][static_cast<std::size_t>(role)]);
+  const StoredValue* roster = role == Role::kName    ? &result.roster_name
+                              : role == Role::kClass ? &result.roster_class
+                                                     : nullptr;
+  const bool has_own = value != nullptr && !std::holds_alternative<std::monostate>(*value) &&
+                       *value != StoredValue(std::u16string());
+  if (!has_own && roster != nullptr && !std::holds_alternative<std::monostate>(*roster)) {
+    return roster;
+  }
+  return value;
 }
 
 std::vector<std::u16string_view> WrongWordsOf(const StoredResult& result) {

@@ -39,6 +39,10 @@ using StoredValue = std::variant<std::monostate, double, std::u16string>;
 struct StoredResult {
   ResultKind kind = ResultKind::kExam;
   std::vector<StoredValue> values;
+  // Where the row keeps no name or class of its own (exams keep neither; offline exams and mock
+  // tests no class): the candidate's, from the roster of the exam room's sitting that had it.
+  StoredValue roster_name{};
+  StoredValue roster_class{};
 };
 
 // What a column means, where the kind's table has one.
@@ -57,7 +61,8 @@ enum class Role {
   kErr,
 };
 
-// The value of the row in the column of that meaning, or nothing when its table has none.
+// The value of the row in the column of that meaning, or nothing when its table has none; for the
+// name and the class, the roster's when the row has none.
 const StoredValue* ValueOf(const StoredResult& result, Role role);
 // The texts of wrong words the row stores (both parts of a mock test, a practice row's one).
 std::vector<std::u16string_view> WrongWordsOf(const StoredResult& result);

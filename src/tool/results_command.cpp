@@ -191,27 +191,6 @@ std::vector<ResultKind> ChooseKinds(const Options& options) {
   return kinds;
 }
 
-// The rows of the kinds that pass the filter, kind after kind; each database is opened once,
-// and not at all when none of the kinds is stored in it.
-std::vector<report::StoredResult> ReadSelection(const std::vector<ResultKind>& kinds,
-                                                const ResultsFilter& filter) {
-  const std::string program_folder = ProgramFolder();
-  std::map<bool, std::unique_ptr<DbConnection>> stores;  // by "is the answer database"
-  std::vector<report::StoredResult> results;
-  for (const ResultKind kind : kinds) {
-    std::unique_ptr<DbConnection>& store = stores[kind == ResultKind::kExam];
-    if (!store) store = OpenResultsStore(program_folder, kind);
-    std::vector<report::StoredResult> rows = ReadResults(*store, kind, filter);
-    if (results.empty()) {
-      results = std::move(rows);
-    } else {
-      results.insert(results.end(), std::make_move_iterator(rows.begin()),
-                     std::make_move_iterator(rows.end()));
-    }
-  }
-  return results;
-}
-
 // Code page 950 bytes of the CSV, or a failure that names the first character it cannot hold
 // and where it stands.
 std::string EncodeCp950(const std::u16string& text,
@@ -285,7 +264,7 @@ int RunResults(const Options& options) {
     if (cp950 && format != Format::kCsv) {
       throw Refused("--encoding cp950 is for CSV only; JSON, HTML and tables are UTF-8");
     }
-    std::vector<report::StoredResult> results = ReadSelection(kinds, filter);
+    std::vector<report::StoredResult> results = ReadSelection(ProgramFolder(), kinds, filter);
     std::string bytes;
     switch (format) {
       case Format::kCsv: {

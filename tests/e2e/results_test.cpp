@@ -343,7 +343,8 @@ TEST_F(Results, FormatFollowsTheOutputFileAndCsvIsTheDefaultOnAPipe) {
   for (std::size_t i = 1; i < class_rows.size(); ++i) {
     EXPECT_EQ(class_rows[i][0], "practice") << classes.out;
   }
-  EXPECT_TRUE(Contains(table.out, "\nS3    陳, \"小\"  美  3015  P002")) << table.out;
+  // The class comes from the roster of the sitting S3 sat.
+  EXPECT_TRUE(Contains(table.out, "\nS3    陳, \"小\"  美  乙班  3015  P002")) << table.out;
 }
 
 // Names typed as spreadsheet formulas go out of the CSV export as text, behind a single quote;

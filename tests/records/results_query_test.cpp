@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "platform/code_page.h"
 #include "records/schema.h"
 #include "records/sitting_candidates.h"
 
@@ -214,6 +215,20 @@ TEST_F(ResultsQueryTest, RostersAreRecordedOnceAndADatabaseWithoutThemKnowsNoCla
   EXPECT_EQ(Selected(ResultKind::kMock, {.class_name = u"甲班"}), "");
   RecordSittingCandidates(*keyin, {{.sitting_id = "R4", .user_id = "S1"}});  // the table comes back
   EXPECT_EQ(ReadSittingCandidates(*keyin).size(), 1u);
+}
+
+TEST_F(ResultsQueryTest, ASelectionGivesRowsWithoutAClassTheirRostersClass) {
+  std::string classes;
+  for (const report::StoredResult& row :
+       ReadSelection(folder_.string(), {ResultKind::kExam, ResultKind::kOffline, ResultKind::kMock},
+                     {})) {
+    const report::StoredValue* value = report::ValueOf(row, Role::kClass);
+    classes += (classes.empty() ? "" : " ") +
+               (value == nullptr ? std::string("-") : Utf16ToUtf8(report::ValueText(*value)));
+  }
+  // Exams S1 S2 O'Neil (S2 sat no recorded sitting), offline 315 415, mock S1 S2 S3 (S3's
+  // roster had another paper).
+  EXPECT_EQ(classes, "甲班 - 乙班 甲班 - 甲班 乙班 -");
 }
 
 TEST_F(ResultsQueryTest, AMissingStoreIsToldApart) {
