@@ -57,6 +57,17 @@ std::vector<std::string_view> ExportColumns(const std::vector<ResultKind>& kinds
   return columns;
 }
 
+std::u16string SummaryCsv(const SummaryTable& table, bool byte_order_mark) {
+  csv::Writer out(byte_order_mark);
+  for (const SummaryTable::Column& column : table.columns) out.Field(column.label);
+  out.EndRecord();
+  for (const std::vector<std::u16string>& row : table.rows) {
+    for (const std::u16string& cell : row) out.Field(cell);
+    out.EndRecord();
+  }
+  return out.Take();
+}
+
 std::u16string ResultsCsv(const std::vector<ResultKind>& kinds,
                           const std::vector<StoredResult>& results, bool byte_order_mark) {
   const std::vector<std::string_view> columns = ExportColumns(kinds);

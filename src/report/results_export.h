@@ -22,6 +22,9 @@ std::vector<std::string_view> ExportColumns(const std::vector<ResultKind>& kinds
 std::u16string ResultsCsv(const std::vector<ResultKind>& kinds,
                           const std::vector<StoredResult>& results, bool byte_order_mark);
 
+// The summary of Summarize as CSV for people: a header of its Chinese labels, then its rows.
+std::u16string SummaryCsv(const SummaryTable& table, bool byte_order_mark);
+
 // UTF-8 JSON: an array with one object per result, "kind" first and then its table's columns in
 // order; an empty value is null, a number a JSON number of the digits the report files write, a
 // text a string.

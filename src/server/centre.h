@@ -60,6 +60,8 @@ class Centre {
   ServerMetrics::Gauges Gauges();
   std::optional<std::string> ReadinessProblem();
   std::int64_t Now() const { return clock_.Now(); }
+  // The program folder every room scores in: its databases hold every room's results.
+  const std::string& ProgramFolder() const { return base_.program_folder; }
 
  private:
   ExamRoom& RoomNamed(const std::string& name);  // made when missing; under mutex_

@@ -7,6 +7,8 @@
 #include <sstream>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/code_page.h"
 #include "platform/database.h"
 #include "platform/durable_file.h"
 #include "platform/http_server.h"
@@ -17,6 +19,7 @@
 #include "report/results.h"
 #include "server/accounts.h"
 #include "server/centre.h"
+#include "server/history.h"
 #include "server/multipart.h"
 #include "server/room_views.h"
 #include "server/sign_in_throttle.h"
@@ -437,6 +440,15 @@ struct HttpFrontEnd::State {
                });
   }
 
+  // Results across rooms are for teachers and administrators; a proctor reads their rooms'.
+  StaffSession RequireReader(const http::Request& req) {
+    const StaffSession staff = RequireStaff(req, Power::kRead);
+    if (staff.role == Role::kProctor) throw RoomError(403, "成績查詢只給老師與管理者");
+    return staff;
+  }
+
+  const std::string& ProgramFolderOfRooms() const { return centre.ProgramFolder(); }
+
   // The rooms the account sees: a proctor, those it runs; a reader, all.
   std::vector<std::pair<std::string, ExamRoom*>> VisibleRooms(const StaffSession& staff) const {
     std::vector<std::pair<std::string, ExamRoom*>> rooms = centre.Rooms();
@@ -793,6 +805,53 @@ void HttpFrontEnd::State::AddRoutes() {
               {"rows", results.rows},
               {"room", call.name},
               {"board", call.room.Board()}});
+  });
+  // Teachers' results across every room and sitting.
+  const auto selection_of = [](const http::Request& req) {
+    return ParseHistorySelection([&req](std::string_view name) { return req.QueryValue(name); });
+  };
+  Add("GET", "/api/history", [this, selection_of](const auto& req, auto& res, const Parameters&) {
+    RequireReader(req);
+    SendJson(res, 200, HistoryTable(ReadHistory(ProgramFolderOfRooms(), selection_of(req))));
+  });
+  Add("GET", "/api/history.csv",
+      [this, selection_of](const auto& req, auto& res, const Parameters&) {
+        RequireReader(req);
+        const bool cp950 = req.QueryValue("encoding") == std::optional<std::string>("cp950");
+        std::optional<std::string> bytes =
+            HistoryCsv(ReadHistory(ProgramFolderOfRooms(), selection_of(req)), cp950);
+        if (!bytes) {
+          throw RoomError(400, "有些字 Big5（cp950）沒有，請改下載 UTF-8 的 CSV");
+        }
+        res.SetHeader("Content-Disposition", "attachment; filename=\"results.csv\"");
+        res.SetHeader("Content-Type", cp950 ? "text/csv; charset=big5" : "text/csv; charset=utf-8");
+        res.body = std::move(*bytes);
+      });
+  Add("GET", "/api/history.json",
+      [this, selection_of](const auto& req, auto& res, const Parameters&) {
+        RequireReader(req);
+        SendJson(res, 200, HistoryTable(ReadHistory(ProgramFolderOfRooms(), selection_of(req))));
+        res.SetHeader("Content-Disposition", "attachment; filename=\"results.json\"");
+      });
+  Add("GET", "/api/history/report.html",
+      [this, selection_of](const auto& req, auto& res, const Parameters&) {
+        RequireReader(req);
+        const HistorySelection selection = selection_of(req);
+        SendHtml(res, HistoryReport(ReadHistory(ProgramFolderOfRooms(), selection), selection,
+                                    FormatDateTime(LocalNow(), "yyyy/MM/dd HH:mm:ss")));
+        res.SetHeader("Content-Security-Policy", kReportPolicy);
+      });
+  Add("GET", "/api/history/candidate", [this](const auto& req, auto& res, const Parameters&) {
+    RequireReader(req);
+    const std::optional<std::string> user = req.QueryValue("user");
+    if (!user || !IsSafeName(*user, 20)) throw RoomError(400, "請給考生編號 user");
+    HistorySelection selection;
+    selection.filter.user = Utf8ToUtf16(*user);
+    SendJson(res, 200, CandidateHistory(ReadHistory(ProgramFolderOfRooms(), selection), *user));
+  });
+  Add("GET", "/api/history/sittings", [this](const auto& req, auto& res, const Parameters&) {
+    RequireReader(req);
+    SendJson(res, 200, RecordedSittings(ProgramFolderOfRooms()));
   });
   AddRoomRoute("GET", "/results.csv", Power::kRead, [](const RoomCall& call) {
     const StoredResults results = call.room.Results();

@@ -67,13 +67,13 @@ class CentreTest : public ServerTest {
     return {};
   }
 
-  Session Staff(const std::string& account) {
+  Session Staff(const std::string& account, const std::string& role = "proctor") {
     if (!fs::exists(root_ / "accounts.json") ||
         ReadFile(root_ / "accounts.json").find("\"" + account + "\"") == std::string::npos) {
-      EXPECT_EQ(
-          Shell("echo password-" + account + " | " + ServerEnvironment(root_) +
-                KEYIN_BIN "/keyin-tool accounts add " + account + " --role proctor >/dev/null"),
-          0);
+      EXPECT_EQ(Shell("echo password-" + account + " | " + ServerEnvironment(root_) +
+                      KEYIN_BIN "/keyin-tool accounts add " + account + " --role " + role +
+                      " >/dev/null"),
+                0);
     }
     return SignIn("/api/proctor/sign-in",
                   {{"account", account}, {"password", "password-" + account}});
@@ -170,6 +170,37 @@ TEST_F(CentreTest, ResultsOfAClassAreFoundThroughTheRostersOfEveryRoom) {
   EXPECT_EQ(first.find("S3,"), std::string::npos) << first;
   EXPECT_NE(second.find("S3,"), std::string::npos) << second;
   EXPECT_EQ(second.find("S1,"), std::string::npos) << second;
+
+  // The same in the teachers' console, with Chinese heads and the roster's class in each row.
+  Session teacher = Staff("tea", "teacher");
+  const json table = json::parse(teacher.Get("/api/history?class=%E4%B9%99%E7%8F%AD")->body);
+  ASSERT_EQ(table["rows"].size(), 1u) << table;
+  std::vector<std::string> labels;
+  for (const json& column : table["columns"]) labels.push_back(column["label"]);
+  const auto at = [&](const std::string& label) {
+    return std::find(labels.begin(), labels.end(), label) - labels.begin();
+  };
+  EXPECT_EQ(table["rows"][0][at("帳號")], "S3");
+  EXPECT_EQ(table["rows"][0][at("班級")], "乙班");
+  const json sittings = json::parse(teacher.Get("/api/history/sittings")->body);
+  ASSERT_EQ(sittings.size(), 2u);
+  const json newest = json::parse(
+      teacher.Get("/api/history?sitting=" + sittings[0]["id"].get<std::string>() + "&kind=mock")
+          ->body);
+  ASSERT_EQ(newest["count"], 1) << newest;  // the newest sitting's one candidate who typed
+  EXPECT_EQ(newest["rows"][0][at("帳號")], sittings[0]["room"] == "B" ? "S3" : "S1");
+  const json history = json::parse(teacher.Get("/api/history/candidate?user=S1")->body);
+  EXPECT_EQ(history["ClassName"], "甲班");
+  ASSERT_EQ(history["points"].size(), 1u);
+  EXPECT_GT(history["points"][0]["speed"].get<double>(), 0);
+  auto big5 = teacher.Get("/api/history.csv?encoding=cp950");
+  EXPECT_NE(big5->body.find("\xb1\x62\xb8\xb9"), std::string::npos) << "帳號 in Big5";
+  auto page = teacher.Get("/api/history/report.html?class=%E7%94%B2%E7%8F%AD");
+  EXPECT_NE(page->body.find("S1"), std::string::npos);
+  EXPECT_EQ(page->body.find("S3"), std::string::npos);
+  // A proctor runs rooms; the centre's results are the teachers'.
+  EXPECT_EQ(Staff("wang").Get("/api/history")->status, 403);
+  EXPECT_EQ(teacher.Get("/api/history?from=yesterday")->status, 400);
 }
 
 TEST_F(CentreTest, EveryRoomResumesAfterARestartAndRoomsAreNamedOnce) {
