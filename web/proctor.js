@@ -48,8 +48,8 @@
       try {
         const sitting = await keyin.api('POST', '/api/proctor/sign-in',
           { account: keyin.byId('account').value.trim(), password: keyin.byId('password').value });
-        if (sitting.rooms.length > 1) location.replace('/proctor/rooms.html');
-        else if (sitting.role === 'teacher') location.replace('/proctor/results.html');
+        if (sitting.role === 'teacher') location.replace('/proctor/history.html');
+        else if (sitting.rooms.length > 1) location.replace('/proctor/rooms.html');
         else location.replace(sitting.open ? '/proctor/board.html' : '/proctor/new.html');
       } catch (failure) {
         keyin.showError(failure.message, 'password');
@@ -444,7 +444,114 @@
     tableOf(keyin.byId('rooms'), ['考場', '場次', '狀態', '座位數', '監考', ''], rows);
   }
 
-  const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
+  // Teachers' results across every room: filters, the table, exports, one candidate's history.
+  async function historyPage() {
+    wireSignOut();
+    const form = keyin.byId('history-form');
+    const sittings = keyin.byId('sitting');
+    try {
+      for (const sitting of await keyin.api('GET', '/api/history/sittings')) {
+        sittings.append(keyin.element('option', '考場 ' + sitting.room + '・' + sitting.kind + ' ' + sitting.paper + '・' + sitting.opened_at + '（' + sitting.candidates + ' 人）', { value: sitting.id }));
+      }
+    } catch (failure) {
+      handle(failure);
+    }
+
+    function query() {
+      const parameters = new URLSearchParams();
+      for (const name of ['kind', 'class', 'user', 'paper', 'from', 'to', 'sitting']) {
+        const value = keyin.byId(name).value.trim();
+        if (value !== '') parameters.set(name, value);
+      }
+      return parameters.toString();
+    }
+
+    function chart(points) {
+      const svg = keyin.byId('candidate-chart');
+      const ns = 'http://www.w3.org/2000/svg';
+      const shape = (tag, attributes, text) => {
+        const node = document.createElementNS(ns, tag);
+        for (const [name, value] of Object.entries(attributes)) node.setAttribute(name, value);
+        if (text !== undefined) node.textContent = text;
+        return node;
+      };
+      const left = 48, right = 700, top = 16, bottom = 220;
+      const maxSpeed = Math.max(10, ...points.map((p) => p.speed));
+      const maxError = Math.max(5, ...points.map((p) => p.error_rate));
+      const x = (i) => (points.length < 2 ? (left + right) / 2 : left + (i * (right - left)) / (points.length - 1));
+      const y = (value, max) => bottom - (value / max) * (bottom - top);
+      const nodes = [shape('line', { class: 'axis', x1: left, y1: bottom, x2: right, y2: bottom }),
+        shape('line', { class: 'axis', x1: left, y1: top, x2: left, y2: bottom }),
+        shape('text', { x: 4, y: top + 10 }, Math.round(maxSpeed) + ' 字'),
+        shape('text', { x: right - 40, y: top + 10 }, Math.round(maxError) + '%')];
+      nodes.push(shape('polyline', { class: 'speed', points: points.map((p, i) => x(i) + ',' + y(p.speed, maxSpeed)).join(' ') }));
+      nodes.push(shape('polyline', { class: 'errors', points: points.map((p, i) => x(i) + ',' + y(p.error_rate, maxError)).join(' ') }));
+      points.forEach((p, i) => {
+        nodes.push(shape('circle', { cx: x(i), cy: y(p.speed, maxSpeed), r: 4, fill: 'var(--link)' }));
+        nodes.push(shape('text', { x: x(i) - 30, y: bottom + 18 }, p.date.slice(5, 10)));
+      });
+      svg.replaceChildren(...nodes);
+    }
+
+    async function showCandidate(user) {
+      keyin.clearError();
+      let history;
+      try {
+        history = await keyin.api('GET', '/api/history/candidate?user=' + encodeURIComponent(user));
+      } catch (failure) {
+        handle(failure);
+        return;
+      }
+      const section = keyin.byId('candidate');
+      section.classList.remove('hidden');
+      keyin.byId('candidate-title').textContent = history.UserID + ' ' + history.StuName + (history.ClassName ? '（' + history.ClassName + '）' : '') + ' 的歷次成績';
+      chart(history.points);
+      tableOf(keyin.byId('candidate-rows'), ['日期', '類別', '試卷', '速度（字／分）', '錯誤率（%）'],
+        history.points.map((p) => [p.date, p.kind, p.paper, String(p.speed), String(p.error_rate)]));
+      const missed = keyin.byId('candidate-missed');
+      missed.replaceChildren(...history.missed.map((m) => {
+        const chip = keyin.element('span', m.character);
+        chip.append(keyin.element('small', '×' + m.count));
+        return chip;
+      }));
+      if (history.missed.length === 0) missed.textContent = '沒有記錄到打錯的字。';
+      section.scrollIntoView();
+    }
+
+    async function search() {
+      keyin.clearError();
+      const parameters = query();
+      const suffix = parameters ? '?' + parameters : '';
+      keyin.byId('export-csv').href = '/api/history.csv' + suffix;
+      keyin.byId('export-big5').href = '/api/history.csv?' + (parameters ? parameters + '&' : '') + 'encoding=cp950';
+      keyin.byId('export-json').href = '/api/history.json' + suffix;
+      keyin.byId('class-report').href = '/api/history/report.html' + suffix;
+      let table;
+      try {
+        table = await keyin.api('GET', '/api/history' + suffix);
+      } catch (failure) {
+        handle(failure);
+        return;
+      }
+      keyin.byId('history-count').textContent = '成績（' + table.count + ' 筆）';
+      const user = table.columns.findIndex((column) => column.label === '帳號');
+      const rows = table.rows.map((row) => row.map((cell, i) => {
+        if (i !== user || cell === '') return cell;
+        const button = keyin.element('button', cell, { type: 'button', class: 'link', 'data-testid': 'history-of-' + cell });
+        button.addEventListener('click', () => showCandidate(cell));
+        return button;
+      }));
+      tableOf(keyin.byId('history-rows'), table.columns.map((column) => column.label), rows);
+    }
+
+    form.addEventListener('submit', (event) => {
+      event.preventDefault();
+      search();
+    });
+    await search();
+  }
+
+  const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, history: historyPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
   const run = pages[page];
   if (run) run().catch(handle);
 })();

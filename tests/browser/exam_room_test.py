@@ -621,6 +621,53 @@ class Rooms(unittest.TestCase):
         self.assertIn("考場 B", self.page.find_element("css selector", "header.site").text)
         self.browser.screenshot("proctor-board-room-b")
 
+    def test_a_teacher_reads_a_class_over_two_sittings_and_a_candidates_history(self):
+        # 王小明 sits in both rooms, 林美華 in A, 陳大同 (乙班) in B; each types part 1.
+        for user, code, room, text in (("S123456789", "KEY4321", "A", "晉太元中，武陵人捕魚為業。\n"),
+                                       ("S123456789", "KEY4321", "B", "晉太元中，武陵人捕魚為業。緣溪行，忘路之遠近。\n"),
+                                       ("S223456789", "AAAA2222", "A", "晉太元中\n"),
+                                       ("S323456789", "BBBB3333", "B", "晉太元中，武陵人\n")):
+            candidate = ApiClient(self.server)
+            status, _ = candidate.json("POST", "/api/candidate/sign-in",
+                                       {"UserID": user, "AccessCode": code, "Room": room})
+            self.assertEqual(status, 200)
+            candidate.json("POST", "/api/candidate/method", {"method": "倉頡"})
+            candidate.json("POST", "/api/candidate/start", {"part": 1})
+            status, _ = candidate.json("POST", "/api/candidate/submit", {"part": 1, "text": text, "base": 0})
+            self.assertEqual(status, 200)
+        subprocess.run([os.path.join(harness.BIN, "keyin-tool"), "accounts", "add", "tea", "--role",
+                        "teacher"], env=self.folder.env, check=True, input=b"password-tea\n",
+                       capture_output=True)
+        teacher = ApiClient(self.server)
+        teacher.json("POST", "/api/proctor/sign-in", {"account": "tea", "password": "password-tea"})
+        wait_for(lambda: teacher.json("GET", "/api/history")[1].get("count") == 4, timeout=30,
+                 message="four parts scored")
+
+        self.sign_in_staff("tea", "password-tea")
+        self.browser.wait_path("/proctor/history.html")
+        self.browser.by_testid("history-class").send_keys("甲班")
+        self.browser.click("history-search")
+        wait_for(lambda: "3 筆" in self.page.find_element("id", "history-count").text,
+                 message="甲班's three results over two sittings")
+        table = self.browser.by_testid("history-rows").text
+        self.assertIn("林美華", table)
+        self.assertNotIn("陳大同", table)
+        self.assertIn("甲班", table)  # the class of mock-test rows, from the rosters
+        self.browser.screenshot("teacher-history")
+        self.browser.click("history-of-S123456789")
+        history = self.browser.by_testid("candidate-history")
+        wait_for(lambda: history.is_displayed() and "王小明" in history.text, message="the history")
+        self.assertEqual(len(self.page.find_elements("css selector", "#candidate-rows tbody tr")), 2)
+        self.assertEqual(len(self.page.find_elements("css selector", "#candidate-chart circle")), 2)
+        self.browser.screenshot("teacher-candidate-history")
+        # The class report opens as its own page, of the same selection.
+        href = self.browser.by_testid("class-report").get_attribute("href")
+        self.browser.open(href)
+        wait_for(lambda: "王小明" in self.page.find_element("css selector", "body").text,
+                 message="the class report")
+        self.assertNotIn("陳大同", self.page.find_element("css selector", "body").text)
+        self.browser.screenshot("teacher-class-report")
+
 
 if __name__ == "__main__":
     unittest.main()
