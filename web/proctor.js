@@ -263,7 +263,7 @@
         const notice = keyin.byId('current-sitting');
         notice.textContent = info.ended
           ? '上一個場次（試卷 ' + info.sitting.ExamPaperNo + '）已結束，它的檔案會保留。'
-          : '目前的場次（試卷 ' + info.sitting.ExamPaperNo + '）還在進行；請先在「座位」頁結束它。';
+          : '考場 ' + info.room + ' 的場次（試卷 ' + info.sitting.ExamPaperNo + '）還在進行；要在這個考場開新場次請先在「座位」頁結束它，或在下面的「考場」填另一個考場。';
         notice.classList.remove('hidden');
       }
       const kinds = keyin.byId('TestType');
@@ -278,6 +278,26 @@
     } catch (failure) {
       handle(failure);
     }
+    // The roster is checked as soon as it is chosen: every error by row and column, before
+    // anything is kept.
+    keyin.byId('roster').addEventListener('change', async (event) => {
+      keyin.clearError();
+      const summary = keyin.byId('roster-summary');
+      summary.classList.add('hidden');
+      const file = event.target.files[0];
+      if (!file) return;
+      const form = new FormData();
+      form.append('roster', file, file.name);
+      try {
+        const checked = await keyin.api('POST', '/api/rosters/check', form);
+        summary.textContent = '名單可用：共 ' + checked.count + ' 位考生（' +
+          checked.classes.map((c) => (c.ClassName || '未填班級') + ' ' + c.count + ' 位').join('、') + '）。';
+        summary.classList.remove('hidden');
+      } catch (failure) {
+        if (failure.status === 401) handle(failure);
+        else keyin.showError(failure.message, 'roster');
+      }
+    });
     keyin.byId('sitting-form').addEventListener('submit', async (event) => {
       event.preventDefault();
       keyin.clearError();
@@ -551,7 +571,65 @@
     await search();
   }
 
-  const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, history: historyPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
+  // The administrator's papers: pasted or loaded text, previewed as candidates will see it.
+  async function papersPage() {
+    wireSignOut();
+    async function list() {
+      try {
+        const papers = await keyin.api('GET', '/api/papers');
+        tableOf(keyin.byId('papers'), ['試卷', '考試中使用的考場'],
+          papers.map((paper) => [paper.ExamPaperNo, paper.in_use.length ? paper.in_use.join('、') : '—']));
+      } catch (failure) {
+        handle(failure);
+      }
+    }
+    for (const part of ['part1', 'part2']) {
+      keyin.byId(part + '-file').addEventListener('change', async (event) => {
+        const file = event.target.files[0];
+        if (file) keyin.byId(part).value = await file.text();
+      });
+    }
+    const body = () => ({
+      ExamPaperNo: keyin.byId('paper-no').value.trim(), part1: keyin.byId('part1').value,
+      part2: keyin.byId('part2').value, replace: keyin.byId('replace').checked,
+    });
+    function show(paper) {
+      for (const [index, part] of ['part1', 'part2'].entries()) {
+        const lines = paper.parts[index];
+        keyin.byId('preview-' + part).replaceChildren(...lines.map((line) => keyin.element('li', line)));
+        keyin.byId('preview-' + part + '-title').textContent = '第' + (index === 0 ? '一' : '二') + '部分（' + lines.length + ' 行）';
+      }
+      keyin.byId('preview').classList.remove('hidden');
+    }
+    keyin.byId('paper-preview').addEventListener('click', async () => {
+      keyin.clearError();
+      keyin.byId('paper-done').classList.add('hidden');
+      try {
+        const paper = await keyin.api('POST', '/api/papers/preview', body());
+        show(paper);
+        if (paper.exists) keyin.showError('已有試卷 ' + paper.ExamPaperNo + '；要取代它請勾選「取代現有的試卷」。');
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+    keyin.byId('paper-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      try {
+        const paper = await keyin.api('POST', '/api/papers', body());
+        show(paper);
+        const done = keyin.byId('paper-done');
+        done.textContent = '已建立試卷 ' + paper.ExamPaperNo + '（第一部分 ' + paper.parts[0].length + ' 行，第二部分 ' + paper.parts[1].length + ' 行）。';
+        done.classList.remove('hidden');
+        await list();
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+    await list();
+  }
+
+  const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, history: historyPage, papers: papersPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
   const run = pages[page];
   if (run) run().catch(handle);
 })();

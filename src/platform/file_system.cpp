@@ -84,19 +84,35 @@ int CopyFolder(const std::string& from, const std::string& to, const std::string
   return copied;
 }
 
-std::vector<std::string> SubfolderNames(const std::string& folder) {
+namespace {
+
+// The names of a folder's entries that `keep` takes, sorted; none when the folder is missing.
+std::vector<std::string> EntryNames(
+    const std::string& folder,
+    const std::function<bool(const std::filesystem::directory_entry&, std::error_code&)>& keep) {
   std::vector<std::string> names;
   std::error_code error;
   if (!std::filesystem::exists(folder, error)) return names;
   std::filesystem::directory_iterator it(folder, error);
   for (; !error && it != std::filesystem::directory_iterator(); it.increment(error)) {
-    if (it->is_directory(error) && !it->is_symlink(error)) {
-      names.push_back(it->path().filename().string());
-    }
+    if (!it->is_symlink(error) && keep(*it, error)) names.push_back(it->path().filename().string());
   }
   if (error) throw FileError(DescribeFileError("list", folder));
   std::sort(names.begin(), names.end());
   return names;
+}
+
+}  // namespace
+
+std::vector<std::string> SubfolderNames(const std::string& folder) {
+  return EntryNames(
+      folder, [](const auto& entry, std::error_code& error) { return entry.is_directory(error); });
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  return EntryNames(folder, [](const auto& entry, std::error_code& error) {
+    return entry.is_regular_file(error);
+  });
 }
 
 bool IsEmptyOrMissing(const std::string& path) {

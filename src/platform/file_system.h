@@ -29,6 +29,9 @@ int CopyFolder(const std::string& from, const std::string& to, const std::string
 // The names of the folders in a folder (not followed links), sorted; none when it is missing.
 // Throws FileError when it cannot be read.
 std::vector<std::string> SubfolderNames(const std::string& folder);
+// The names of the regular files in a folder (not followed links), sorted; none when it is
+// missing. Throws FileError when it cannot be read.
+std::vector<std::string> FileNames(const std::string& folder);
 // True when the path does not exist or is a folder with nothing in it.
 bool IsEmptyOrMissing(const std::string& path);
 void DeleteFile(const std::string& path);

@@ -11,9 +11,11 @@
 #include "platform/code_page.h"
 #include "platform/database.h"
 #include "platform/durable_file.h"
+#include "platform/file_system.h"
 #include "platform/http_server.h"
 #include "platform/message_box.h"
 #include "platform/password_hash.h"
+#include "platform/paths.h"
 #include "platform/qr_code.h"
 #include "platform/system_services.h"
 #include "report/results.h"
@@ -21,6 +23,7 @@
 #include "server/centre.h"
 #include "server/history.h"
 #include "server/multipart.h"
+#include "server/paper.h"
 #include "server/room_views.h"
 #include "server/sign_in_throttle.h"
 #include "support/text.h"
@@ -448,6 +451,29 @@ struct HttpFrontEnd::State {
   }
 
   const std::string& ProgramFolderOfRooms() const { return centre.ProgramFolder(); }
+  std::string PapersFolder() const { return centre.ProgramFolder() + "/lib"; }
+
+  StaffSession RequireAdministrator(const http::Request& req) {
+    const StaffSession staff = RequireStaff(req, Power::kRun);
+    if (staff.role != Role::kAdministrator) throw RoomError(403, "只有管理者能管理試卷");
+    return staff;
+  }
+
+  // The rooms whose sitting, not yet ended, reads this paper of the papers folder.
+  json RoomsUsingPaper(const std::string& paper) const {
+    const std::string path = AbsolutePath(PapersFolder() + "/" + paper + ".LIB");
+    const PathTranslator translate(centre.ProgramFolder());
+    json rooms = json::array();
+    for (const auto& [name, room] : centre.Rooms()) {
+      const json info = room->SittingInfo();
+      const std::optional<Sitting> sitting = room->CurrentSitting();
+      if (!sitting || info.value("ended", true) || ScoresCustomText(KindOf(*sitting))) continue;
+      if (AbsolutePath(translate(sitting->LibPath + sitting->ExamPaperNo + ".LIB")) == path) {
+        rooms.push_back(name);
+      }
+    }
+    return rooms;
+  }
 
   // The rooms the account sees: a proctor, those it runs; a reader, all.
   std::vector<std::pair<std::string, ExamRoom*>> VisibleRooms(const StaffSession& staff) const {
@@ -806,6 +832,86 @@ void HttpFrontEnd::State::AddRoutes() {
               {"room", call.name},
               {"board", call.room.Board()}});
   });
+  // A roster checked before a sitting is made with it: every row, or the row and column that
+  // is wrong; nothing is kept.
+  Add("POST", "/api/rosters/check", [this](const auto& req, auto& res, const Parameters&) {
+    RequireStaff(req, Power::kRun);
+    const auto form = ParseMultipartForm(req.HeaderValue("Content-Type"), req.body);
+    const FormPart* roster_part = form ? FindFormPart(*form, "roster") : nullptr;
+    if (!roster_part) throw RoomError(400, "請以 multipart/form-data 送出 roster（CSV 檔）");
+    const std::vector<Candidate> roster = ParseRoster(roster_part->content);
+    std::map<std::string, int> classes;
+    json candidates = json::array();
+    for (const Candidate& candidate : roster) {
+      ++classes[candidate.ClassName];
+      candidates.push_back({{"UserID", candidate.UserID},
+                            {"StuName", candidate.StuName},
+                            {"ClassName", candidate.ClassName},
+                            {"SeatNo", candidate.SeatNo},
+                            {"AccessCode", !candidate.AccessCode.empty()}});
+    }
+    json class_counts = json::array();
+    for (const auto& [name, count] : classes) {
+      class_counts.push_back({{"ClassName", name}, {"count", count}});
+    }
+    SendJson(res, 200,
+             {{"count", roster.size()}, {"classes", class_counts}, {"candidates", candidates}});
+  });
+
+  // The administrator's papers: made from pasted text as keyin-tool make-lib makes them, in the
+  // program folder's lib/ (where a sitting's LibPath finds them as <program folder>/lib/).
+  const auto paper_body = [](const http::Request& req) {
+    const json body = BodyObject(req);
+    const std::string paper = StringField(body, "ExamPaperNo");
+    if (!IsSafeName(paper, 40)) {
+      throw RoomError(400, "試卷編號 ExamPaperNo 只能用英文字母、數字、- 和 _");
+    }
+    return std::tuple{paper, MakePaper(StringField(body, "part1"), StringField(body, "part2")),
+                      body.value("replace", false)};
+  };
+  Add("GET", "/api/papers", [this](const auto& req, auto& res, const Parameters&) {
+    RequireAdministrator(req);
+    json papers = json::array();
+    for (const std::string& name : FileNames(PapersFolder())) {
+      if (!name.ends_with(".LIB")) continue;
+      const std::string paper = name.substr(0, name.size() - 4);
+      papers.push_back({{"ExamPaperNo", paper}, {"in_use", RoomsUsingPaper(paper)}});
+    }
+    SendJson(res, 200, papers);
+  });
+  Add("POST", "/api/papers/preview",
+      [this, paper_body](const auto& req, auto& res, const Parameters&) {
+        RequireAdministrator(req);
+        const auto [paper, made, replace] = paper_body(req);
+        SendJson(res, 200,
+                 {{"ExamPaperNo", paper},
+                  {"parts", made.parts},
+                  {"exists", IsNormalFile(PapersFolder() + "/" + paper + ".LIB")},
+                  {"in_use", RoomsUsingPaper(paper)}});
+      });
+  Add("POST", "/api/papers", [this, paper_body](const auto& req, auto& res, const Parameters&) {
+    const StaffSession staff = RequireAdministrator(req);
+    const auto [paper, made, replace] = paper_body(req);
+    const std::string path = PapersFolder() + "/" + paper + ".LIB";
+    if (const json rooms = RoomsUsingPaper(paper); !rooms.empty()) {
+      throw RoomError(
+          409, "考場 " + rooms[0].get<std::string>() + " 正在用這份試卷，考試結束前不能更改它");
+    }
+    if (IsNormalFile(path) && !replace) {
+      throw RoomError(409, "已有試卷 " + paper + "；要取代它請勾選「取代現有的試卷」",
+                      "paper-exists");
+    }
+    try {
+      CreateFolders(PapersFolder());
+      WriteFileDurably(path, made.bytes, 0644);
+    } catch (const FileError& failure) {
+      Log("paper " + paper + ": cannot write it: " + failure.what());
+      throw RoomError(503, "無法寫入試卷檔，請檢查伺服器的磁碟後再試", "storage");
+    }
+    Log("act: " + staff.who + " paper " + paper + (replace ? " replaced" : " made"));
+    SendJson(res, 200, {{"ExamPaperNo", paper}, {"parts", made.parts}});
+  });
+
   // Teachers' results across every room and sitting.
   const auto selection_of = [](const http::Request& req) {
     return ParseHistorySelection([&req](std::string_view name) { return req.QueryValue(name); });

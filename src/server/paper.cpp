@@ -1,5 +1,7 @@
 #include "server/paper.h"
 
+#include <cstdint>
+
 #include "platform/code_page.h"
 #include "platform/durable_file.h"
 #include "platform/file_system.h"
@@ -22,7 +24,53 @@ std::vector<std::string> Utf8Lines(const std::vector<std::u16string>& lines) {
   return result;
 }
 
+// Lines as keyin-tool make-lib reads a text file.
+std::vector<std::u16string> TextLines(std::string_view text) {
+  std::vector<std::u16string> lines;
+  while (!text.empty()) {
+    const std::size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    if (end != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+    lines.push_back(Utf8ToUtf16(line));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+int Int16At(std::string_view bytes, std::size_t at) {
+  return static_cast<std::int16_t>(static_cast<unsigned char>(bytes[at]) |
+                                   (static_cast<unsigned char>(bytes[at + 1]) << 8));
+}
+
 }  // namespace
+
+MadePaper MakePaper(std::string_view part1, std::string_view part2) {
+  MadePaper paper;
+  const std::vector<std::u16string> lines[] = {TextLines(part1), TextLines(part2)};
+  for (int part = 0; part < 2; ++part) {
+    if (lines[part].empty()) {
+      throw SittingError("第 " + std::to_string(part + 1) + " 部分沒有文字");
+    }
+  }
+  try {
+    paper.bytes = EncodeLibFile(lines[0], lines[1]);
+  } catch (const std::invalid_argument& failure) {
+    throw SittingError(std::string("這份文字無法做成試卷：") + failure.what());
+  }
+  // Read back from the bytes, as a sitting reads the paper.
+  const int first = Int16At(paper.bytes, 0), second = Int16At(paper.bytes, 2),
+            end = Int16At(paper.bytes, 4);
+  for (const auto& [from, to] : {std::pair{first, second}, std::pair{second, end}}) {
+    std::vector<std::string> part;
+    for (int record = from; record < to; ++record) {
+      const std::size_t at = static_cast<std::size_t>(record - 1) * 64;
+      part.push_back(Utf16ToUtf8(DecodeLibRecord(std::string_view(paper.bytes).substr(at, 32))));
+    }
+    paper.parts.push_back(std::move(part));
+  }
+  return paper;
+}
 
 void InstallCustomText(const Sitting& sitting, const std::string& program_folder) {
   if (sitting.CustomText.empty()) return;

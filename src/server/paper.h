@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "server/sitting.h"
@@ -17,6 +18,16 @@ struct Paper {
 // Writes the sitting's CustomText, when it has one, as the custom text file of its paper.
 // Throws SittingError for a line that the custom-text format cannot hold.
 void InstallCustomText(const Sitting& sitting, const std::string& program_folder);
+
+// A test paper made from the texts of its two parts (a line per line; a CR before a LF is
+// dropped, and a last empty piece after the last line end is no line), as keyin-tool make-lib
+// makes it: the .LIB bytes, and the lines of each part as candidates will see them, read back
+// from those bytes. Throws SittingError naming the part and line that cannot be written. Pure.
+struct MadePaper {
+  std::string bytes;
+  std::vector<std::vector<std::string>> parts;
+};
+MadePaper MakePaper(std::string_view part1, std::string_view part2);
 
 // Throws SittingError when the paper is missing or a part the kind of run needs is empty.
 Paper LoadPaper(const Sitting& sitting, const std::string& program_folder);

@@ -669,5 +669,66 @@ class Rooms(unittest.TestCase):
         self.browser.screenshot("teacher-class-report")
 
 
+class Console(ExamRoomTest):
+    """The administrator makes a paper from pasted text and opens a second room with it."""
+
+    def test_a_paper_from_pasted_text_and_a_room_from_a_checked_roster(self):
+        self.browser.open(self.server.url + "/proctor/")
+        self.browser.by_testid("proctor-password").send_keys(harness.PASSWORD)
+        self.browser.by_testid("proctor-sign-in").click()
+        self.browser.wait_path("/proctor/board.html")
+
+        self.browser.open(self.server.url + "/proctor/papers.html")
+        self.browser.by_testid("paper-no").send_keys("P009")
+        for part, name in (("part1", "paper-test1.txt"), ("part2", "paper-test2.txt")):
+            text = "\n".join(harness.sample_lines(name)) + "\n"
+            self.page.execute_script("arguments[0].value = arguments[1];", self.browser.by_testid(part), text)
+        self.browser.click("paper-preview")
+        shown = self.browser.by_testid("paper-shown")
+        wait_for(lambda: shown.is_displayed(), message="the preview")
+        self.assertEqual(len(self.page.find_elements("css selector", "#preview-part1 li")),
+                         len(harness.sample_lines("paper-test1.txt")))
+        self.assertFalse(os.path.exists(os.path.join(self.folder.root, "lib", "P009.LIB")))
+        self.browser.screenshot("admin-paper-preview")
+        self.browser.click("paper-create")
+        wait_for(lambda: "已建立試卷 P009" in self.browser.by_testid("paper-done").text, message="made")
+        made = os.path.join(self.folder.root, "made.LIB")
+        self.folder.tool("make-lib", "--part1", os.path.join(harness.SOURCE, "samples", "paper-test1.txt"),
+                         "--part2", os.path.join(harness.SOURCE, "samples", "paper-test2.txt"), made)
+        with open(made, "rb") as expected, open(os.path.join(self.folder.root, "lib", "P009.LIB"), "rb") as actual:
+            self.assertEqual(actual.read(), expected.read())
+
+        # A roster with a bad row is refused by row and column as soon as it is chosen.
+        self.browser.open(self.server.url + "/proctor/new.html")
+        bad = self.folder.write("bad.csv", "UserID,StuName,ClassName,SeatNo\nT001,張三,丙班,21\nT002,李四,丙班,\n")
+        self.browser.by_testid("roster-file").send_keys(bad)
+        wait_for(lambda: "名單第 3 列" in self.page.find_element("id", "roster-error").text,
+                 message="the bad row named")
+        self.assertIn("SeatNo", self.page.find_element("id", "roster-error").text)
+        self.browser.screenshot("admin-roster-refused")
+        self.assertFalse(os.path.exists(os.path.join(self.folder.root, "exam-room", "rooms", "B2")))
+
+        good = self.folder.write("good.csv", "UserID,StuName,ClassName,SeatNo\nT001,張三,丙班,21\nT002,李四,丁班,22\n")
+        self.page.find_element("id", "roster").clear()
+        self.browser.by_testid("roster-file").send_keys(good)
+        wait_for(lambda: "共 2 位" in self.browser.by_testid("roster-summary").text, message="checked")
+        session = self.page.find_element("id", "SessionNo")
+        wait_for(lambda: session.get_attribute("value") == "3", message="form filled from the sitting")
+        session.clear()
+        session.send_keys("5")
+        paper = self.page.find_element("id", "ExamPaperNo")
+        paper.clear()
+        paper.send_keys("P009")
+        room = self.browser.by_testid("room-name")
+        room.clear()
+        room.send_keys("B2")
+        self.browser.click("create-sitting")
+        wait_for(lambda: "room=B2" in self.page.current_url, message="room B2's board")
+        wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 2, message="seats")
+        self.browser.open(self.server.url + "/proctor/rooms.html")
+        rooms = wait_for(lambda: self.page.find_elements("css selector", "#rooms tbody tr"), message="rooms")
+        self.assertEqual([row.text.split()[0] for row in rooms], ["3", "B2"])
+
+
 if __name__ == "__main__":
     unittest.main()

@@ -203,6 +203,55 @@ TEST_F(CentreTest, ResultsOfAClassAreFoundThroughTheRostersOfEveryRoom) {
   EXPECT_EQ(teacher.Get("/api/history?from=yesterday")->status, 400);
 }
 
+// The administrator's console makes a paper from pasted text, byte for byte as make-lib does,
+// and never changes one that a running sitting reads.
+TEST_F(CentreTest, PapersAreMadeAsMakeLibMakesThemAndOneInUseStaysAsItIs) {
+  Session administrator = Proctor();
+  const std::string part1 = ReadFile(KEYIN_SAMPLES "/paper-test1.txt");
+  const std::string part2 = ReadFile(KEYIN_SAMPLES "/paper-test2.txt");
+  const auto body = [&](const std::string& paper, bool replace = false) {
+    return json{{"ExamPaperNo", paper}, {"part1", part1}, {"part2", part2}, {"replace", replace}}
+        .dump();
+  };
+  const json preview = json::parse(administrator.Post("/api/papers/preview", body("P009"))->body);
+  ASSERT_EQ(preview["parts"].size(), 2u) << preview;
+  EXPECT_EQ(preview["parts"][0][0], part1.substr(0, part1.find('\n')));
+  EXPECT_FALSE(preview["exists"]);
+  EXPECT_FALSE(fs::exists(root_ / "lib/P009.LIB")) << "a preview writes nothing";
+
+  ASSERT_EQ(administrator.Post("/api/papers", body("P009"))->status, 200);
+  ASSERT_EQ(Shell(ServerEnvironment(root_) +
+                  KEYIN_BIN "/keyin-tool make-lib --part1 " KEYIN_SAMPLES
+                            "/paper-test1.txt --part2 " KEYIN_SAMPLES "/paper-test2.txt " +
+                  (root_ / "made.LIB").string()),
+            0);
+  EXPECT_EQ(ReadFile(root_ / "lib/P009.LIB"), ReadFile(root_ / "made.LIB"));
+
+  const auto refused = administrator.Post("/api/papers", body("P009"));
+  EXPECT_EQ(refused->status, 409);
+  EXPECT_EQ(json::parse(refused->body)["code"], "paper-exists");
+  EXPECT_EQ(administrator.Post("/api/papers", body("P009", true))->status, 200);
+
+  // P001 is read by both rooms' sittings.
+  const std::string before = ReadFile(root_ / "lib/P001.LIB");
+  const auto in_use = administrator.Post("/api/papers", body("P001", true));
+  EXPECT_EQ(in_use->status, 409);
+  EXPECT_NE(in_use->body.find("考場 A"), std::string::npos) << in_use->body;
+  EXPECT_EQ(ReadFile(root_ / "lib/P001.LIB"), before);
+  const json papers = json::parse(administrator.Get("/api/papers")->body);
+  ASSERT_EQ(papers.size(), 2u);
+  EXPECT_EQ(papers[0]["in_use"], json::array({"A", "B"}));
+
+  const auto too_long = administrator.Post(
+      "/api/papers/preview",
+      json{
+          {"ExamPaperNo", "P010"}, {"part1", "短\n" + std::string(40, 'x') + "\n"}, {"part2", "短"}}
+          .dump());
+  EXPECT_EQ(too_long->status, 400);
+  EXPECT_NE(too_long->body.find("line 2"), std::string::npos) << too_long->body;
+  EXPECT_EQ(Staff("wang").Post("/api/papers", body("P011"))->status, 403);
+}
+
 TEST_F(CentreTest, EveryRoomResumesAfterARestartAndRoomsAreNamedOnce) {
   Session candidate =
       SignIn("/api/candidate/sign-in", {{"UserID", "S3"}, {"AccessCode", CodeIn("B", "S3")}});
