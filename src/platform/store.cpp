@@ -54,6 +54,12 @@ std::unique_ptr<DbConnection> OpenStore(const std::string& path, const std::stri
   return OpenDatabase(path, password);
 }
 
+std::unique_ptr<DbConnection> OpenDatabaseServer() {
+  const std::optional<std::string> url = DatabaseServerUrl();
+  if (!url) throw StoreUnavailable(std::string(kDatabaseUrlVariable) + " is not set");
+  return LoadServerStorePlugin().open(*url);
+}
+
 bool StoreExists(const std::string& path, const std::string& /*password*/,
                  const std::vector<std::string>& schema) {
   if (const std::optional<std::string> url = DatabaseServerUrl()) {

@@ -22,6 +22,11 @@ std::optional<std::string> DatabaseServerUrl();
 // has no such database; DatabaseError for any other failure.
 std::unique_ptr<DbConnection> OpenStore(const std::string& path, const std::string& password);
 
+// A connection of its own to the server that KEYIN_DATABASE_URL names (for state kept beside the
+// databases, such as the exam room's). Throws StoreUnavailable as OpenStore does, and when the
+// variable is not set.
+std::unique_ptr<DbConnection> OpenDatabaseServer();
+
 // True when the database exists: the file, or on the server any table of `schema`.
 bool StoreExists(const std::string& path, const std::string& password,
                  const std::vector<std::string>& schema);

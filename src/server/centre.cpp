@@ -2,7 +2,10 @@
 
 #include <algorithm>
 
+#include <cstdio>
+
 #include "platform/file_system.h"
+#include "server/database_seat_store.h"
 
 namespace keyin::server {
 
@@ -12,10 +15,16 @@ std::string RoomsFolder(const RoomConfig& base) { return base.state_folder + "/r
 
 }  // namespace
 
-Centre::Centre(RoomConfig base) : base_(std::move(base)) {
+Centre::Centre(RoomConfig base, bool rooms_in_database)
+    : base_(std::move(base)), rooms_in_database_(rooms_in_database) {
   if (!base_.scoring_slots) {
     base_.scoring_slots =
         std::make_shared<std::counting_semaphore<>>(std::max(base_.scoring_workers, 1));
+  }
+  if (rooms_in_database_) {
+    TakeFreeRooms();
+    watch_ = std::thread([this] { WatchHeldRooms(); });
+    return;
   }
   // A state folder from before rooms: its one room stays where its files are.
   if (IsNormalFile(base_.state_folder + "/sitting.json")) {
@@ -26,21 +35,77 @@ Centre::Centre(RoomConfig base) : base_(std::move(base)) {
   }
   for (const std::string& name : SubfolderNames(RoomsFolder(base_))) {
     if (!IsSafeName(name, 32) || rooms_.contains(name)) continue;
-    RoomConfig config = base_;
-    config.state_folder = RoomsFolder(base_) + "/" + name;
-    rooms_.emplace(name, std::make_unique<ExamRoom>(std::move(config)));
+    rooms_.emplace(name, std::make_unique<ExamRoom>(ConfigOf(name)));
   }
 }
 
-Centre::~Centre() = default;
+Centre::~Centre() {
+  {
+    std::lock_guard lock(mutex_);
+    stopping_ = true;
+  }
+  stop_watch_.notify_all();
+  if (watch_.joinable()) watch_.join();
+}
+
+RoomConfig Centre::ConfigOf(const std::string& name) const {
+  RoomConfig config = base_;
+  config.state_folder = RoomsFolder(base_) + "/" + name;
+  if (rooms_in_database_) config.make_store = [name] { return MakeDatabaseSeatStore(name); };
+  return config;
+}
+
+void Centre::TakeFreeRooms() {
+  for (const std::string& name : DatabaseRoomNames()) {
+    {
+      std::lock_guard lock(mutex_);
+      if (rooms_.contains(name) || !IsSafeName(name, 32)) continue;
+    }
+    try {
+      auto room = std::make_unique<ExamRoom>(ConfigOf(name));
+      std::lock_guard lock(mutex_);
+      held_elsewhere_.erase(name);
+      rooms_.emplace(name, std::move(room));
+      std::fprintf(stderr, "keyin-server: room %s is held here now\n", name.c_str());
+    } catch (const RoomHeldElsewhere&) {
+      std::lock_guard lock(mutex_);
+      if (held_elsewhere_.insert(name).second) {
+        std::fprintf(stderr, "keyin-server: room %s is held by another server; waiting for it\n",
+                     name.c_str());
+      }
+    }
+  }
+}
+
+// A server that fails lets go of its rooms (its connection closes); this one takes them then.
+void Centre::WatchHeldRooms() {
+  std::unique_lock lock(mutex_);
+  while (!stop_watch_.wait_for(lock, std::chrono::seconds(1), [this] { return stopping_; })) {
+    lock.unlock();
+    try {
+      TakeFreeRooms();
+    } catch (const std::exception& failure) {
+      std::fprintf(stderr, "keyin-server: cannot look for rooms to take: %s\n", failure.what());
+    }
+    lock.lock();
+  }
+}
+
+std::vector<std::string> Centre::RoomsHeldElsewhere() const {
+  std::lock_guard lock(mutex_);
+  return {held_elsewhere_.begin(), held_elsewhere_.end()};
+}
 
 ExamRoom& Centre::RoomNamed(const std::string& name) {
   auto found = rooms_.find(name);
   if (found != rooms_.end()) return *found->second;
-  RoomConfig config = base_;
-  config.state_folder = RoomsFolder(base_) + "/" + name;
+  RoomConfig config = ConfigOf(name);
   CreateFolders(config.state_folder);
-  return *rooms_.emplace(name, std::make_unique<ExamRoom>(std::move(config))).first->second;
+  try {
+    return *rooms_.emplace(name, std::make_unique<ExamRoom>(std::move(config))).first->second;
+  } catch (const RoomHeldElsewhere&) {
+    throw RoomError(409, "考場 " + name + " 由另一台伺服器負責，請在那台伺服器上操作");
+  }
 }
 
 ExamRoom& Centre::OpenSitting(const Sitting& sitting, std::vector<Candidate> roster,

@@ -3,15 +3,22 @@
 // of its own, rooms/<Room>/ in the server's state folder. A state folder from before rooms holds
 // one room's files at its top; that room is kept there.
 //
+// With the rooms' state on the database server (RoomConfig::make_store unset and
+// rooms_in_database), each room is held by one server at a time (database_seat_store.h): a room
+// another server holds is waited for, and taken over as soon as that server is gone.
+//
 // Candidates use one address for the whole centre: their UserID and access code find the room.
 // Thread-safe; a room, once made, lives as long as the centre.
 #pragma once
 
+#include <condition_variable>
 #include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "server/accounts.h"
@@ -23,7 +30,7 @@ class Centre {
  public:
   // Loads every room with stored state. base: what every room shares; its state_folder is the
   // server's. Throws as ExamRoom does for stored state it cannot use.
-  explicit Centre(RoomConfig base);
+  explicit Centre(RoomConfig base, bool rooms_in_database = false);
   ~Centre();
   Centre(const Centre&) = delete;
   Centre& operator=(const Centre&) = delete;
@@ -39,6 +46,8 @@ class Centre {
   ExamRoom* Find(const std::string& room) const;
   // Every room by name.
   std::vector<std::pair<std::string, ExamRoom*>> Rooms() const;
+  // The rooms of the database that another server holds now, sorted.
+  std::vector<std::string> RoomsHeldElsewhere() const;
 
   // A candidate's sign-in: the room whose sitting runs (else, whose ended sitting shows its
   // results) holds a seat for this UserID and access code. Several such rooms and no choice
@@ -65,11 +74,20 @@ class Centre {
 
  private:
   ExamRoom& RoomNamed(const std::string& name);  // made when missing; under mutex_
+  RoomConfig ConfigOf(const std::string& name) const;
+  // Takes the rooms of the database that no server holds; those another holds are left waiting.
+  void TakeFreeRooms();
+  void WatchHeldRooms();
 
   RoomConfig base_;
+  bool rooms_in_database_;
   RoomClock clock_;
   mutable std::mutex mutex_;
   std::map<std::string, std::unique_ptr<ExamRoom>> rooms_;
+  std::set<std::string> held_elsewhere_;
+  std::condition_variable stop_watch_;
+  bool stopping_ = false;
+  std::thread watch_;  // last: it uses everything above
 };
 
 // Whether the account may run the room whose sitting this is (open or end it, its board and

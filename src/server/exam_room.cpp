@@ -48,7 +48,7 @@ std::string LocalNowText() { return FormatDateTime(LocalNow(), "yyyy/MM/dd HH:mm
 
 ExamRoom::ExamRoom(RoomConfig config)
     : config_(std::move(config)),
-      store_(MakeFileSeatStore(config_.state_folder)),
+      store_(config_.make_store ? config_.make_store() : MakeFileSeatStore(config_.state_folder)),
       jobs_({config_.program_folder, config_.scorer, config_.run_time_limit}) {
   if (config_.data_roots.empty()) config_.data_roots.push_back(config_.program_folder);
   for (std::string& root : config_.data_roots) root = AbsolutePath(root);

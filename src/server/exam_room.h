@@ -52,6 +52,8 @@ struct RoomConfig {
   std::int64_t disconnected_after_ms = 15000;
   std::size_t answer_limit_bytes = 200000;
   ServerMetrics* metrics = nullptr;  // scoring runs and failures are counted here, when given
+  // The room's store; none: the files of state_folder (seat_store.h).
+  std::function<std::unique_ptr<SeatStore>()> make_store;
   // Scoring runs at once across the rooms that share it (none: scoring_workers of this room).
   std::shared_ptr<std::counting_semaphore<>> scoring_slots;
 };

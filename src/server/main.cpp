@@ -16,6 +16,7 @@
 #include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
+#include "platform/store.h"
 #include "server/accounts.h"
 #include "server/centre.h"
 #include "server/http_api.h"
@@ -148,7 +149,9 @@ int main(int argc, char** argv) {
     config.data_roots = data_roots;
     keyin::server::ServerMetrics metrics;
     config.metrics = &metrics;
-    keyin::server::Centre centre(config);
+    // With KEYIN_DATABASE_URL the rooms' state lives on that server, where another keyin-server
+    // can take a room over; the state folder keeps only this server's lock.
+    keyin::server::Centre centre(config, keyin::DatabaseServerUrl().has_value());
     std::set<std::string> rooms;
     for (std::size_t i = 0; i < sitting_files.size(); ++i) {
       const auto sitting = keyin::server::SittingFromJson(
