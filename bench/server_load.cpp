@@ -27,6 +27,7 @@
 #include <random>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -85,8 +86,9 @@ double Percentile(std::vector<double> values, double p) {
 
 class Seat {
  public:
-  Seat(const Options& options, const json& entry, int index)
+  Seat(const Options& options, const std::string& room, const json& entry, int index)
       : client_("127.0.0.1", options.port),
+        room_(room),
         user_(entry["UserID"]),
         seat_(entry["SeatNo"]),
         code_(entry["AccessCode"]),
@@ -157,6 +159,7 @@ class Seat {
     return Call("POST", "/api/candidate/start", {{"part", part}});
   }
 
+  const std::string& Room() const { return room_; }
   const std::string& SeatNo() const { return seat_; }
   const std::string& UserID() const { return user_; }
   const std::string& AccessCode() const { return code_; }
@@ -166,7 +169,7 @@ class Seat {
  private:
   httplib::Client client_;
   httplib::Headers headers_;
-  std::string user_, seat_, code_;
+  std::string room_, user_, seat_, code_;
   int index_;
   std::int64_t version_ = 0;
   std::int64_t seq_ = 0;
@@ -246,10 +249,23 @@ int main(int argc, char** argv) {
   }
   const std::string cookie = signed_in->get_header_value("Set-Cookie");
   const httplib::Headers proctor_headers = {{"Cookie", cookie.substr(0, cookie.find(';'))}};
-  const json slips = json::parse(proctor.Get("/api/slips", proctor_headers)->body)["slips"];
+  // Every room's seats, from its slips; the proctor's calls name the room.
+  const auto in_room = [](const std::string& room, const std::string& path) {
+    return "/api/rooms/" + room + path;
+  };
+  std::vector<std::string> rooms;
+  for (const json& room : json::parse(proctor.Get("/api/rooms", proctor_headers)->body)) {
+    rooms.push_back(room["room"]);
+  }
   std::vector<std::unique_ptr<Seat>> seats;
-  for (std::size_t i = 0; i < slips.size() && static_cast<int>(i) < options.seats; ++i) {
-    seats.push_back(std::make_unique<Seat>(options, slips[i], static_cast<int>(i)));
+  for (const std::string& room : rooms) {
+    const json slips =
+        json::parse(proctor.Get(in_room(room, "/slips").c_str(), proctor_headers)->body)["slips"];
+    for (std::size_t i = 0; i < slips.size() && static_cast<int>(seats.size()) < options.seats;
+         ++i) {
+      seats.push_back(
+          std::make_unique<Seat>(options, room, slips[i], static_cast<int>(seats.size())));
+    }
   }
 
   std::atomic<bool> stop_slow = false;
@@ -302,17 +318,18 @@ int main(int argc, char** argv) {
   // The proctor's board, polled every 200 ms: when did each part's result appear? (A proctor's
   // page polls every 2 s; the whole board of 600 seats 20 times a second would measure little
   // but the board itself.)
-  std::map<std::pair<std::string, int>, Clock::time_point> scored_at;
+  std::map<std::tuple<std::string, std::string, int>, Clock::time_point> scored_at;
   const auto give_up = burst_end + std::chrono::seconds(120);
   while (scored_at.size() < seats.size() * 2 && Clock::now() < give_up) {
-    auto res = proctor.Get("/api/board", proctor_headers);
-    const auto now = Clock::now();
-    if (res && res->status == 200) {
+    for (const std::string& room : rooms) {
+      auto res = proctor.Get(in_room(room, "/board").c_str(), proctor_headers);
+      const auto now = Clock::now();
+      if (!res || res->status != 200) continue;
       const json now_board = json::parse(res->body);
       for (const json& entry : now_board["seats"]) {
         for (const json& part : entry["parts"]) {
-          const auto key =
-              std::make_pair(entry["SeatNo"].get<std::string>(), part["part"].get<int>());
+          const auto key = std::make_tuple(room, entry["SeatNo"].get<std::string>(),
+                                           part["part"].get<int>());
           if ((part["scoring"] == "scored" || part["scoring"] == "failed") &&
               !scored_at.contains(key)) {
             scored_at[key] = now;
@@ -329,27 +346,33 @@ int main(int argc, char** argv) {
   // Checks: every draft as last sent, every part scored once, one row per seat with both parts.
   int lost_drafts = 0, unscored = 0;
   for (const auto& seat : seats) {
-    const json detail =
-        json::parse(proctor.Get(("/api/seats/" + seat->SeatNo()).c_str(), proctor_headers)->body);
+    const json detail = json::parse(
+        proctor.Get(in_room(seat->Room(), "/seats/" + seat->SeatNo()).c_str(), proctor_headers)
+            ->body);
     for (int part = 1; part <= 2; ++part) {
       if (detail["texts"][part - 1] != seat->text_[part]) ++lost_drafts;
       if (detail["parts"][part - 1]["scoring"] != "scored") ++unscored;
-      auto found = scored_at.find({seat->SeatNo(), part});
+      auto found = scored_at.find({seat->Room(), seat->SeatNo(), part});
       if (found != scored_at.end()) {
         figures.results.push_back(Ms(found->second - seat->submitted_[part]));
       }
     }
   }
-  const json results = json::parse(proctor.Get("/api/results", proctor_headers)->body);
+  std::size_t rows = 0;
   int complete_rows = 0;
-  for (const json& row : results["rows"]) {
-    // TestScore_Student: Score1 and Score2 (columns 4 and 6) both stored.
-    if (row[4] != "" && row[6] != "") ++complete_rows;
+  for (const std::string& room : rooms) {
+    const json results =
+        json::parse(proctor.Get(in_room(room, "/results").c_str(), proctor_headers)->body);
+    rows += results["rows"].size();
+    for (const json& row : results["rows"]) {
+      // TestScore_Student: Score1 and Score2 (columns 4 and 6) both stored.
+      if (row[4] != "" && row[6] != "") ++complete_rows;
+    }
   }
   std::printf(
-      "seats %zu, slow clients %d (cut and reopened %d times), saves %zu (failed %d), "
+      "rooms %zu, seats %zu, slow clients %d (cut and reopened %d times), saves %zu (failed %d), "
       "other failed calls %d\n",
-      seats.size(), options.slow_clients, slow_cut.load(), figures.saves.size(),
+      rooms.size(), seats.size(), options.slow_clients, slow_cut.load(), figures.saves.size(),
       figures.failed_saves, figures.failed_calls);
   std::printf("save: p50 %.1f ms, p99 %.1f ms, max %.1f ms\n", Percentile(figures.saves, 0.5),
               Percentile(figures.saves, 0.99), Percentile(figures.saves, 1.0));
@@ -358,9 +381,9 @@ int main(int argc, char** argv) {
       Percentile(figures.results, 0.5), Percentile(figures.results, 0.99),
       Percentile(figures.results, 1.0));
   std::printf("lost drafts %d, parts not scored %d, rows %zu (complete %d)\n", lost_drafts,
-              unscored, results["rows"].size(), complete_rows);
+              unscored, rows, complete_rows);
   const bool sound = lost_drafts == 0 && unscored == 0 && figures.failed_saves == 0 &&
-                     figures.failed_calls == 0 && results["rows"].size() == seats.size() &&
+                     figures.failed_calls == 0 && rows == seats.size() &&
                      complete_rows == static_cast<int>(seats.size());
   std::printf("%s\n", sound ? "all checks passed" : "CHECKS FAILED");
   return sound ? 0 : 1;

@@ -17,9 +17,8 @@ std::string RoomsFolder(const RoomConfig& base) { return base.state_folder + "/r
 
 Centre::Centre(RoomConfig base, bool rooms_in_database)
     : base_(std::move(base)), rooms_in_database_(rooms_in_database) {
-  if (!base_.scoring_slots) {
-    base_.scoring_slots =
-        std::make_shared<std::counting_semaphore<>>(std::max(base_.scoring_workers, 1));
+  if (!base_.scoring_share) {
+    base_.scoring_share = std::make_shared<ScoringShare>(std::max(base_.scoring_workers, 1));
   }
   if (rooms_in_database_) {
     TakeFreeRooms();

@@ -46,10 +46,23 @@ std::string LocalNowText() { return FormatDateTime(LocalNow(), "yyyy/MM/dd HH:mm
 
 }  // namespace
 
+namespace {
+
+// A room alone shares its scoring with nobody: its own runs, as many as its workers.
+RoomConfig WithScoringShare(RoomConfig config) {
+  if (!config.scoring_share) {
+    config.scoring_share = std::make_shared<ScoringShare>(std::max(config.scoring_workers, 1));
+  }
+  return config;
+}
+
+}  // namespace
+
 ExamRoom::ExamRoom(RoomConfig config)
-    : config_(std::move(config)),
+    : config_(WithScoringShare(std::move(config))),
       store_(config_.make_store ? config_.make_store() : MakeFileSeatStore(config_.state_folder)),
-      jobs_({config_.program_folder, config_.scorer, config_.run_time_limit}) {
+      jobs_(
+          {config_.program_folder, config_.scorer, config_.run_time_limit, config_.scoring_share}) {
   if (config_.data_roots.empty()) config_.data_roots.push_back(config_.program_folder);
   for (std::string& root : config_.data_roots) root = AbsolutePath(root);
   if (std::optional<StoredRoom> stored = store_->Load()) {
@@ -764,14 +777,12 @@ void ExamRoom::RunJob(const Job& job) {
   }
   try {
     const std::int64_t started = SteadyMillisNow();
-    // Rooms share the cores: a slot of the server's is held for the child's run.
-    if (config_.scoring_slots) config_.scoring_slots->acquire();
-    struct Release {
-      std::counting_semaphore<>* slots;
-      ~Release() {
-        if (slots != nullptr) slots->release();
-      }
-    } release{config_.scoring_slots.get()};
+    // Rooms share the cores: one of the server's runs is held for the child's run.
+    config_.scoring_share->TakeRun();
+    struct Give {
+      ScoringShare& share;
+      ~Give() { share.GiveRun(); }
+    } give{*config_.scoring_share};
     const JobResult result = jobs_.Run(task, [&](std::int64_t keyin_offset) {
       Change(job.seat, [&](Seat& seat, const SeatTerms&, std::int64_t) {
         return MarkRunning(seat, job.part, keyin_offset);

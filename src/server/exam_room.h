@@ -24,7 +24,6 @@
 #include <mutex>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <semaphore>
 #include <string>
 #include <thread>
 #include <vector>
@@ -54,8 +53,8 @@ struct RoomConfig {
   ServerMetrics* metrics = nullptr;  // scoring runs and failures are counted here, when given
   // The room's store; none: the files of state_folder (seat_store.h).
   std::function<std::unique_ptr<SeatStore>()> make_store;
-  // Scoring runs at once across the rooms that share it (none: scoring_workers of this room).
-  std::shared_ptr<std::counting_semaphore<>> scoring_slots;
+  // What the rooms of the server share in scoring (none: this room's own, of scoring_workers).
+  std::shared_ptr<ScoringShare> scoring_share;
 };
 
 class ExamRoom {

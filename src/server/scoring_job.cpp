@@ -105,7 +105,7 @@ JobResult ScoringJobs::Run(const ScoringTask& task,
 // to the score: a record that cannot be written is reported and the part is scored all the same.
 void ScoringJobs::AppendKeyinRecordOnce(const ScoringTask& task,
                                         const std::function<void(std::int64_t)>& record_start) {
-  std::lock_guard lock(keyin_files_);
+  std::lock_guard lock(setup_.share->KeyinFiles());
   std::string bytes;
   std::unique_ptr<AppendFile> file;
   try {

@@ -14,8 +14,10 @@
 #pragma once
 
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -53,15 +55,45 @@ class JobDeferred : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
+// What the rooms of one server share in their scoring: a bound on the scoring runs at once (the
+// cores), and the order of the appends to the keyin record files, which every room of the
+// program folder appends to. Waiters are woken one at a time.
+class ScoringShare {
+ public:
+  explicit ScoringShare(int runs) : free_(runs) {}
+  void TakeRun() {
+    std::unique_lock lock(mutex_);
+    freed_.wait(lock, [this] { return free_ > 0; });
+    --free_;
+  }
+  void GiveRun() {
+    {
+      std::lock_guard lock(mutex_);
+      ++free_;
+    }
+    freed_.notify_one();
+  }
+  std::mutex& KeyinFiles() { return keyin_files_; }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable freed_;
+  int free_;
+  std::mutex keyin_files_;  // orders the appends of every job: offsets are taken then kept
+};
+
 struct ScorerSetup {
   std::string program_folder;
   std::string scorer;  // keyin-scorer
   std::chrono::milliseconds time_limit{60000};
+  std::shared_ptr<ScoringShare> share;  // none: the jobs' own
 };
 
 class ScoringJobs {
  public:
-  explicit ScoringJobs(ScorerSetup setup) : setup_(std::move(setup)) {}
+  explicit ScoringJobs(ScorerSetup setup) : setup_(std::move(setup)) {
+    if (!setup_.share) setup_.share = std::make_shared<ScoringShare>(1 << 20);
+  }
 
   // Runs the task's scoring. `record_start(offset)` must durably record the part as running with
   // its keyin record lines at `offset` before they are appended, or throw. Throws JobDeferred.
@@ -78,7 +110,6 @@ class ScoringJobs {
   JobResult StoredResult(const ScoringTask& task, const std::string& failure);
 
   ScorerSetup setup_;
-  std::mutex keyin_files_;  // orders the appends of every job: offsets are taken then kept
 };
 
 // The numbers of the score report's JSON, as texts the report files write them; nothing when it
