@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds, and runs every test through ctest: once in
-# a normal build, once under AddressSanitizer and UndefinedBehaviorSanitizer, where any report
-# fails the test that caused it; both builds replay every fuzz target's seeds and regressions.
+# a normal build, once under AddressSanitizer and UndefinedBehaviorSanitizer (all but the browser
+# tests), where any report fails the test that caused it; both builds replay every fuzz target's seeds and regressions.
 # With FUZZ_SECONDS set, every fuzz target then runs that long (scripts/fuzz.sh).
 # The test builds carry line tables only (-g1): enough for every stack trace, and the builds take
 # a third less time than with full debug information. The sanitizer build is not optimised: it
@@ -19,8 +19,10 @@ ctest --test-dir "$root/build" --output-on-failure -j"$jobs"
 echo "== build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 "$root/scripts/build.sh" "$root/build-sanitize" -DKEYIN_SANITIZE=ON -DKEYIN_BENCHMARKS=OFF \
   -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O0 -g1 -DNDEBUG"
+# The browser tests (label "browser") run in the normal build only: Chromium's time is most of
+# theirs, and every server path they reach is reached under the sanitizers by the HTTP tests.
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir "$root/build-sanitize" --output-on-failure -j"$jobs"
+  ctest --test-dir "$root/build-sanitize" --output-on-failure -j"$jobs" --label-exclude browser
 
 if [[ -n "${FUZZ_SECONDS:-}" ]]; then
   echo "== fuzz every target for $FUZZ_SECONDS seconds"

@@ -616,7 +616,9 @@ class Rooms(unittest.TestCase):
         self.assertEqual([row.text.split()[0] for row in rooms], ["A", "B"])
         self.browser.screenshot("proctor-rooms")
         self.browser.click("room-board-B")
-        wait_for(lambda: "作答第 1 部分" in self.page.find_element("css selector", '[data-seat="2"]').text,
+        self.browser.wait_path("/proctor/board.html")
+        wait_for(lambda: any("作答第 1 部分" in card.text
+                             for card in self.page.find_elements("css selector", '[data-seat="2"]')),
                  message="room B's typing seat")
         self.assertIn("考場 B", self.page.find_element("css selector", "header.site").text)
         self.browser.screenshot("proctor-board-room-b")

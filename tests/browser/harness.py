@@ -18,7 +18,7 @@ import time
 import urllib.error
 import urllib.request
 
-from selenium.common.exceptions import StaleElementReferenceException
+from selenium.common.exceptions import NoSuchElementException, StaleElementReferenceException
 from selenium import webdriver
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
@@ -183,12 +183,12 @@ class ApiClient:
 
 def wait_for(condition, timeout=20, interval=0.05, message="condition"):
     # The board and the candidate page redraw on every poll; an element found a moment
-    # ago may be gone, which only means "look again".
+    # ago may be gone, or not drawn yet, which only means "look again".
     end = time.monotonic() + timeout
     while True:
         try:
             value = condition()
-        except StaleElementReferenceException:
+        except (StaleElementReferenceException, NoSuchElementException):
             value = None
         if value:
             return value
