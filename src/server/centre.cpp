@@ -1,7 +1,6 @@
 #include "server/centre.h"
 
 #include <algorithm>
-
 #include <cstdio>
 
 #include "platform/file_system.h"
@@ -88,11 +87,6 @@ void Centre::WatchHeldRooms() {
     }
     lock.lock();
   }
-}
-
-std::vector<std::string> Centre::RoomsHeldElsewhere() const {
-  std::lock_guard lock(mutex_);
-  return {held_elsewhere_.begin(), held_elsewhere_.end()};
 }
 
 ExamRoom& Centre::RoomNamed(const std::string& name) {

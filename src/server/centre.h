@@ -46,8 +46,6 @@ class Centre {
   ExamRoom* Find(const std::string& room) const;
   // Every room by name.
   std::vector<std::pair<std::string, ExamRoom*>> Rooms() const;
-  // The rooms of the database that another server holds now, sorted.
-  std::vector<std::string> RoomsHeldElsewhere() const;
 
   // A candidate's sign-in: the room whose sitting runs (else, whose ended sitting shows its
   // results) holds a seat for this UserID and access code. Several such rooms and no choice
@@ -84,7 +82,7 @@ class Centre {
   RoomClock clock_;
   mutable std::mutex mutex_;
   std::map<std::string, std::unique_ptr<ExamRoom>> rooms_;
-  std::set<std::string> held_elsewhere_;
+  std::set<std::string> held_elsewhere_;  // rooms of the database another server holds: logged once
   std::condition_variable stop_watch_;
   bool stopping_ = false;
   std::thread watch_;  // last: it uses everything above

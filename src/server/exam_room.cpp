@@ -44,10 +44,6 @@ void Log(const std::string& line) { std::fprintf(stderr, "keyin-server: %s\n", l
 
 std::string LocalNowText() { return FormatDateTime(LocalNow(), "yyyy/MM/dd HH:mm:ss"); }
 
-}  // namespace
-
-namespace {
-
 // A room alone shares its scoring with nobody: its own runs, as many as its workers.
 RoomConfig WithScoringShare(RoomConfig config) {
   if (!config.scoring_share) {
