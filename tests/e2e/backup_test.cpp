@@ -4,6 +4,9 @@
 // PostgreSQL server with pg_dump and pg_restore beside the command.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "db_helpers.h"
 
 namespace keyin::e2e {
@@ -25,6 +28,13 @@ TEST(Backup, TakenWhileSixteenRunsScoreRestoresIntoAFolderThatScoresAndReplays) 
   for (int i = 0; i < kSeats; ++i) {
     runs.push_back(StartProgram(KEYIN_SCORER, {seats[static_cast<std::size_t>(i)].Join()},
                                 folder.Environment(), "/dev/null", "/dev/null"));
+  }
+  // Taken once the first run has logged, while the others go on: on a slow machine all sixteen
+  // may still be starting when the command would run, and a folder without a log has nothing to
+  // replay.
+  const fs::path log = folder.Root() / "log/runs.jsonl";
+  for (int i = 0; i < 3000 && !(fs::exists(log) && fs::file_size(log) > 0); ++i) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   const fs::path copy = folder.Root() / "backup";
   const ProcessResult backup = folder.Tool({"backup", copy.string()});
