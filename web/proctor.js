@@ -577,12 +577,61 @@
     async function list() {
       try {
         const papers = await keyin.api('GET', '/api/papers');
-        tableOf(keyin.byId('papers'), ['試卷', '考試中使用的考場'],
-          papers.map((paper) => [paper.ExamPaperNo, paper.in_use.length ? paper.in_use.join('、') : '—']));
+        tableOf(keyin.byId('papers'), ['試卷', '考試中使用的考場', '已評分的成績'],
+          papers.map((paper) => {
+            if (paper.in_use.length) return [paper.ExamPaperNo, paper.in_use.join('、'), '考試結束後可重新評分'];
+            const button = keyin.element('button', '試算重新評分', { type: 'button', class: 'link', 'data-testid': 'rescore-' + paper.ExamPaperNo });
+            button.addEventListener('click', () => rescore(paper.ExamPaperNo, true));
+            return [paper.ExamPaperNo, '—', button];
+          }));
       } catch (failure) {
         handle(failure);
       }
     }
+    // A re-scoring runs on the server; the page asks how it stands until it is done.
+    const number = (value) => (value === null ? '-' : String(value));
+    const change = (values) => (values.after === null || values.after === values.before
+      ? number(values.before) : number(values.before) + ' → ' + number(values.after));
+    const resultLabels = { changed: '變更', same: '相同', failed: '失敗' };
+    function showRescore(state) {
+      const section = keyin.byId('rescore');
+      section.classList.remove('hidden');
+      const paper = state.ExamPaperNo;
+      keyin.byId('rescore-title').textContent = '重新評分 ' + paper + (state.dry_run ? '（試算）' : '');
+      const status = keyin.byId('rescore-status');
+      const confirm = keyin.byId('rescore-confirm');
+      confirm.classList.add('hidden');
+      if (state.state === 'running') {
+        status.textContent = state.dry_run ? '試算中，請稍候…' : '重新評分中，請稍候…';
+        setTimeout(() => keyin.api('GET', '/api/rescore').then(showRescore, handle), 1000);
+        return;
+      }
+      if (state.state === 'failed') {
+        status.textContent = '無法重新評分：' + state.error;
+        return;
+      }
+      const counts = state.runs.length + ' 筆：變更 ' + state.changed + ' 筆，相同 ' + state.same + ' 筆，失敗 ' + state.failed + ' 筆。';
+      status.textContent = state.dry_run
+        ? '試算結果（還沒有寫入任何成績）' + counts
+        : '已重新評分，成績與報表已更新。' + counts;
+      tableOf(keyin.byId('rescore-runs'), ['時間', '類別', '考生編號', '姓名', '測驗', '速度', '錯誤率', '結果'],
+        state.runs.map((run) => [run.time, run.kind, run.UserID, run.StuName, run.TestPart,
+          change(run.speed), change(run.error_rate), resultLabels[run.result] + (run.failure ? '：' + run.failure : '')]));
+      if (state.dry_run && state.changed > 0) {
+        confirm.textContent = '確定重新評分（更新 ' + state.changed + ' 筆變更的成績）';
+        confirm.dataset.paper = paper;
+        confirm.classList.remove('hidden');
+      }
+    }
+    async function rescore(paper, dryRun) {
+      keyin.clearError();
+      try {
+        showRescore(await keyin.api('POST', '/api/papers/' + encodeURIComponent(paper) + '/rescore', { dry_run: dryRun }));
+      } catch (failure) {
+        handle(failure);
+      }
+    }
+    keyin.byId('rescore-confirm').addEventListener('click', (event) => rescore(event.target.dataset.paper, false));
     for (const part of ['part1', 'part2']) {
       keyin.byId(part + '-file').addEventListener('change', async (event) => {
         const file = event.target.files[0];
@@ -627,6 +676,8 @@
       }
     });
     await list();
+    const running = await keyin.api('GET', '/api/rescore');
+    if (running.state !== 'idle') showRescore(running);
   }
 
   const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, history: historyPage, papers: papersPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };

@@ -24,6 +24,7 @@
 #include "server/history.h"
 #include "server/multipart.h"
 #include "server/paper.h"
+#include "server/paper_rescore.h"
 #include "server/room_views.h"
 #include "server/sign_in_throttle.h"
 #include "support/text.h"
@@ -293,7 +294,8 @@ struct HttpFrontEnd::State {
   std::mutex throttle_mutex;
   SignInThrottle throttle;
   std::unique_ptr<ServerMetrics> own_metrics;  // when the options bring none
-  std::unique_ptr<http::Server> server;        // last: it calls on everything above
+  std::unique_ptr<PaperRescore> rescore;
+  std::unique_ptr<http::Server> server;  // last: it calls on everything above
 
   State(Centre& exam_centre, FrontEndOptions front_end_options)
       : centre(exam_centre), options(std::move(front_end_options)) {}
@@ -436,6 +438,8 @@ struct HttpFrontEnd::State {
                    SendError(res, 400, refusal.what());
                  } catch (const DatabaseError& failure) {
                    SendError(res, 503, std::string("無法讀取成績資料庫：") + failure.what());
+                 } catch (const json::type_error&) {  // a field of the wrong type
+                   SendError(res, 400, "請求內容有欄位的型別不對");
                  } catch (const std::exception& failure) {
                    Log(req.method + " " + req.path + ": " + failure.what());
                    SendError(res, 500, kInternalError);
@@ -911,6 +915,26 @@ void HttpFrontEnd::State::AddRoutes() {
     Log("act: " + staff.who + " paper " + paper + (replace ? " replaced" : " made"));
     SendJson(res, 200, {{"ExamPaperNo", paper}, {"parts", made.parts}});
   });
+  // A corrected paper's logged runs scored again: a dry run shows the table, then the real one.
+  Add("POST", "/api/papers/{paper}/rescore",
+      [this](const auto& req, auto& res, const Parameters& parameters) {
+        const StaffSession staff = RequireAdministrator(req);
+        const std::string& paper = parameters[0];
+        if (!IsSafeName(paper, 40)) throw RoomError(404, "沒有這份試卷");
+        const bool dry_run = BodyObject(req).value("dry_run", true);
+        if (const json rooms = RoomsUsingPaper(paper); !rooms.empty()) {
+          throw RoomError(409, "考場 " + rooms[0].get<std::string>() +
+                                   " 正在用這份試卷，考試結束後才能重新評分");
+        }
+        if (!rescore->Start(paper, dry_run, staff.who)) {
+          throw RoomError(409, "另一次重新評分還在進行，請等它結束", "rescore-running");
+        }
+        SendJson(res, 202, rescore->State());
+      });
+  Add("GET", "/api/rescore", [this](const auto& req, auto& res, const Parameters&) {
+    RequireAdministrator(req);
+    SendJson(res, 200, rescore->State());
+  });
 
   // Teachers' results across every room and sitting.
   const auto selection_of = [](const http::Request& req) {
@@ -1054,6 +1078,8 @@ HttpFrontEnd::HttpFrontEnd(Centre& centre, FrontEndOptions options)
     state.options.metrics = state.own_metrics.get();
   }
   state.files = LoadWebFiles(state.options.web_folder);
+  state.rescore = std::make_unique<PaperRescore>(
+      state.options.tool, [&state](std::string_view line) { state.Log(line); });
   state.secure = !state.options.tls_certificate.empty();
   state.AddRoutes();
 

@@ -171,6 +171,7 @@ int main(int argc, char** argv) {
                          : keyin::IsFolder(executables + "/web")
                              ? executables + "/web"
                              : executables + "/../share/keyin/web";
+    options.tool = executables + "/keyin-tool";
     options.tls_certificate = tls_cert;
     options.tls_key = tls_key;
     options.connections_per_address = connections_per_address;

@@ -2,6 +2,7 @@
 // was corrected, and shows what changed. See audit/rescore.h for what a replay does.
 #include <CLI/CLI.hpp>
 #include <iostream>
+#include <nlohmann/json.hpp>
 
 #include "audit/archive.h"
 #include "audit/rescore.h"
@@ -25,6 +26,7 @@ struct Options {
   std::string log;
   std::optional<std::string> paper, session, from, to, reports;
   bool dry_run = false;
+  bool json = false;
 };
 
 // A --from or --to time: a date alone stands for the start of its day, or for its end.
@@ -40,6 +42,10 @@ DateTime TimeOption(const std::string& text, bool end_of_day) {
     time->second = 59;
   }
   return *time;
+}
+
+nlohmann::json JsonNumber(const std::optional<double>& value) {
+  return value ? nlohmann::json(*value) : nlohmann::json(nullptr);
 }
 
 std::u16string Number(const std::optional<double>& value) {
@@ -81,6 +87,7 @@ int Rescore(const Options& options) {
 
   const bool progress = StandardErrorIsTerminal();
   std::vector<std::vector<std::u16string>> rows;
+  nlohmann::json json_rows = nlohmann::json::array();
   std::size_t changed = 0, failed = 0;
   std::string failures;  // one line per failed run, after the table
   const std::vector<ReplayOutcome> outcomes = rescorer.ReplayAll(runs, [&](std::size_t done) {
@@ -92,6 +99,8 @@ int Rescore(const Options& options) {
     // Selected runs have a whole argument string.
     const RunParams params = MakeRunParams(SplitArguments(Utf8ToUtf16(selected.run.arguments)));
     std::u16string result = u"相同";
+    const char* json_result =
+        outcome.failure.empty() ? (outcome.changed ? "changed" : "same") : "failed";
     if (!outcome.failure.empty()) {
       result = u"失敗";
       failures += Utf16ToUtf8(FormatDateTimeText(selected.run.time, kStoredDateTimePattern)) + " " +
@@ -105,6 +114,21 @@ int Rescore(const Options& options) {
     if (outcome.failure.empty() && !options.dry_run && reports.empty()) {
       reports = u"未重寫：作答資料夾已有別的作答";
     }
+    json_rows.push_back({
+        {"time", Utf16ToUtf8(FormatDateTimeText(selected.run.time, kStoredDateTimePattern))},
+        {"id", selected.run.id},
+        {"kind", Utf16ToUtf8(KindLabelOf(params))},
+        {"UserID", Utf16ToUtf8(params.UserID)},
+        {"StuName", Utf16ToUtf8(params.StuName)},
+        {"ExamPaperNo", Utf16ToUtf8(params.ExamPaperNo)},
+        {"TestPart", Utf16ToUtf8(params.TestPart)},
+        {"speed", {{"before", JsonNumber(selected.speed)}, {"after", JsonNumber(outcome.speed)}}},
+        {"error_rate",
+         {{"before", JsonNumber(selected.error_rate)}, {"after", JsonNumber(outcome.error_rate)}}},
+        {"result", json_result},
+        {"failure", outcome.failure},
+        {"reports", Utf16ToUtf8(reports)},
+    });
     rows.push_back({
         FormatDateTimeText(selected.run.time, kStoredDateTimePattern),
         std::u16string(KindLabelOf(params)),
@@ -119,6 +143,16 @@ int Rescore(const Options& options) {
     });
   }
 
+  if (options.json) {
+    std::cout << nlohmann::json{{"dry_run", options.dry_run},
+                                {"runs", json_rows},
+                                {"changed", changed},
+                                {"same", runs.size() - changed - failed},
+                                {"failed", failed}}
+                     .dump()
+              << '\n';
+    return failed == 0 ? kExitDone : kExitFailure;
+  }
   const std::u16string table = text_table::Render({{u"時間"},
                                                    {u"類別"},
                                                    {u"帳號"},
@@ -161,6 +195,9 @@ void AddRescoreCommand(CLI::App& app) {
                       "are not rewritten");
   command->add_flag("--dry-run", options->dry_run,
                     "Score and show the table only: nothing is written, stored or logged");
+  command->add_flag("--json", options->json,
+                    "Write the table as one JSON object (runs, and the counts changed, same and "
+                    "failed) instead of text");
   command->footer(
       "Only runs that stored their result are replayed: those that exited 0, and those that "
       "failed after storing it (at the CSCR file), as the table of finished runs records them. "

@@ -670,6 +670,28 @@ class Rooms(unittest.TestCase):
         self.assertNotIn("陳大同", self.page.find_element("css selector", "body").text)
         self.browser.screenshot("teacher-class-report")
 
+        # Once both sittings end, the administrator corrects P001 and re-scores its four parts.
+        administrator = ApiClient(self.server).proctor()
+        for room in ("A", "B"):
+            self.assertEqual(administrator.json("POST", f"/api/rooms/{room}/sitting/end", {})[0], 200)
+        lines = ["晉太元中，武陵人捕魚為業", "緣溪行，忘路之遠近。"]
+        status, _ = administrator.json("POST", "/api/papers", {
+            "ExamPaperNo": "P001", "part1": "\n".join(lines), "part2": "\n".join(lines), "replace": True})
+        self.assertEqual(status, 200)
+        self.page.delete_all_cookies()
+        self.sign_in_staff("", harness.PASSWORD)
+        self.browser.wait_path("/proctor/rooms.html")
+        self.browser.open(self.server.url + "/proctor/papers.html")
+        self.browser.click("rescore-P001")
+        status = self.browser.by_testid("rescore-status")
+        wait_for(lambda: "試算結果" in status.text, timeout=60, message="the dry run's table")
+        self.assertEqual(len(self.page.find_elements("css selector", "#rescore-runs tbody tr")), 4)
+        self.assertIn("→", self.browser.by_testid("rescore-runs").text)
+        self.browser.screenshot("admin-rescore-dry-run")
+        self.browser.click("rescore-confirm")
+        wait_for(lambda: "已重新評分" in status.text, timeout=60, message="re-scored")
+        self.browser.screenshot("admin-rescore-done")
+
 
 class Console(ExamRoomTest):
     """The administrator makes a paper from pasted text and opens a second room with it."""

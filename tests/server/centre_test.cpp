@@ -1,12 +1,14 @@
 // Many rooms on one server: candidates find their room by UserID and code, each room's proctor
 // sees and runs only that room, and every room comes back after a restart.
 #include "server/centre.h"
+#include "server/paper_rescore.h"
 
 #include "server_fixture.h"
 
 namespace keyin::server_test {
 namespace {
 
+using namespace std::chrono_literals;
 using keyin::server::MayRunRoom;
 using keyin::server::Role;
 using keyin::server::Sitting;
@@ -29,6 +31,19 @@ TEST(MayRunRoom, AdministratorsEveryRoomProctorsTheirsTeachersNone) {
     EXPECT_EQ(MayRunRoom(c.who, c.role, *c.sitting), c.may) << c.who;
   }
   EXPECT_TRUE(MayRunRoom("lee", Role::kProctor, std::nullopt)) << "an empty room is anyone's";
+}
+
+// What the console shows of a finished re-scoring: the tool's table (a failed run is a row of it),
+// or the tool's own last word when it made none.
+TEST(RescoreOutcome, TheTableOrWhyThereIsNone) {
+  using keyin::server::RescoreOutcome;
+  const std::string table = R"({"runs":[],"changed":0,"same":0,"failed":1})";
+  EXPECT_EQ(RescoreOutcome(1, false, table, "")["state"], "done");
+  const json no_log = RescoreOutcome(1, false, "", "warning\nrescore: there is no run log at x\n");
+  EXPECT_EQ(no_log["state"], "failed");
+  EXPECT_EQ(no_log["error"], "rescore: there is no run log at x");
+  EXPECT_EQ(RescoreOutcome(3, false, table, "")["state"], "failed") << "exit 3: a database missing";
+  EXPECT_EQ(RescoreOutcome(0, true, table, "")["state"], "failed") << "killed at the time limit";
 }
 
 // Room A holds paper P001 for S1 and S2, room B a practice for S2 and S3: S2 sits in both.
@@ -250,6 +265,70 @@ TEST_F(CentreTest, PapersAreMadeAsMakeLibMakesThemAndOneInUseStaysAsItIs) {
   EXPECT_EQ(too_long->status, 400);
   EXPECT_NE(too_long->body.find("line 2"), std::string::npos) << too_long->body;
   EXPECT_EQ(Staff("wang").Post("/api/papers", body("P011"))->status, 403);
+}
+
+// A paper corrected after its sittings: the dry run shows what would change and stores nothing;
+// the re-scoring asked for then stores it.
+TEST_F(CentreTest, ACorrectedPaperIsRescoredOnRequestAfterADryRun) {
+  Session candidate =
+      SignIn("/api/candidate/sign-in", {{"UserID", "S3"}, {"AccessCode", CodeIn("B", "S3")}});
+  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+  ASSERT_EQ(candidate.Post("/api/candidate/start", R"({"part":1})")->status, 200);
+  const std::string line = candidate.State()["reference"][0];
+  ASSERT_EQ(
+      candidate
+          .Post("/api/candidate/submit",
+                json{{"part", 1}, {"text", line + "\n"}, {"base", 0}, {"window", "w"}, {"seq", 1}}
+                    .dump())
+          ->status,
+      200);
+  const auto scored = [&] {
+    return json::parse(ReadFile(root_ / "exam-room/rooms/B/seats/2.json"))["parts"][0]["scoring"] ==
+           "scored";
+  };
+  for (int i = 0; i < 400 && !scored(); ++i) std::this_thread::sleep_for(50ms);
+  ASSERT_TRUE(scored());
+
+  Session administrator = Proctor();
+  EXPECT_EQ(administrator.Post("/api/papers/P001/rescore", "{}")->status, 409) << "in use";
+  for (const char* room : {"A", "B"}) {
+    ASSERT_EQ(administrator.Post("/api/rooms/" + std::string(room) + "/sitting/end", "{}")->status,
+              200);
+  }
+  const json corrected = {
+      {"ExamPaperNo", "P001"},
+      {"part1", "更正後的第一行\n" + ReadFile(KEYIN_SAMPLES "/paper-test1.txt")},
+      {"part2", ReadFile(KEYIN_SAMPLES "/paper-test2.txt")},
+      {"replace", true}};
+  ASSERT_EQ(administrator.Post("/api/papers", corrected.dump())->status, 200);
+
+  const std::string history = "/api/history?paper=P001";
+  const std::string stored = administrator.Get(history)->body;
+  const auto rescore = [&](bool dry_run) {
+    const auto started =
+        administrator.Post("/api/papers/P001/rescore", json{{"dry_run", dry_run}}.dump());
+    EXPECT_EQ(started->status, 202) << started->body;
+    json state;
+    for (int i = 0; i < 600; ++i) {
+      state = json::parse(administrator.Get("/api/rescore")->body);
+      if (state["state"] != "running") break;
+      std::this_thread::sleep_for(50ms);
+    }
+    return state;
+  };
+  const json dry = rescore(true);
+  ASSERT_EQ(dry["state"], "done") << dry;
+  ASSERT_EQ(dry["runs"].size(), 1u) << dry;
+  EXPECT_EQ(dry["runs"][0]["UserID"], "S3");
+  EXPECT_EQ(dry["runs"][0]["result"], "changed");
+  EXPECT_NE(dry["runs"][0]["error_rate"]["before"], dry["runs"][0]["error_rate"]["after"]);
+  EXPECT_EQ(administrator.Get(history)->body, stored) << "a dry run stores nothing";
+
+  const json done = rescore(false);
+  EXPECT_EQ(done["changed"], 1) << done;
+  EXPECT_NE(administrator.Get(history)->body, stored);
+  EXPECT_EQ(rescore(true)["changed"], 0) << "the stored result is the corrected one";
+  EXPECT_EQ(Staff("wang").Post("/api/papers/P001/rescore", "{}")->status, 403);
 }
 
 TEST_F(CentreTest, EveryRoomResumesAfterARestartAndRoomsAreNamedOnce) {
