@@ -147,6 +147,37 @@
     keyin.byId('ready-method-again').textContent = state.method;
     const start = keyin.byId('start');
     start.focus();
+    // A scheduled sitting: the start waits for its time, or for the proctor to open it early.
+    const notice = keyin.byId('opens');
+    let opensAt = state.opens_in_ms ? Date.now() + state.opens_in_ms : 0;
+    const showOpens = () => {
+      const left = opensAt - Date.now();
+      start.disabled = left > 0;
+      notice.classList.toggle('hidden', left <= 0);
+      if (left > 0) {
+        notice.textContent = '考試在 ' + (left > 12 * 3600 * 1000 ? state.opens_at : state.opens_at.slice(11)) + ' 開始，還有 ' +
+          keyin.describeSeconds(Math.ceil(left / 1000)) + '。時間到了才能按「開始」。';
+      }
+      return left > 0;
+    };
+    if (showOpens()) {
+      let asked = Date.now();
+      const timer = setInterval(async () => {
+        if (Date.now() - asked >= 5000) {
+          asked = Date.now();
+          try {
+            const now = await keyin.api('GET', '/api/candidate/state');
+            opensAt = now.opens_in_ms ? Date.now() + now.opens_in_ms : 0;
+          } catch (failure) {
+            // The count goes on; the next asking may reach the server.
+          }
+        }
+        if (!showOpens()) {
+          clearInterval(timer);
+          start.focus();
+        }
+      }, 1000);
+    }
     start.addEventListener('click', async () => {
       start.disabled = true;
       keyin.clearError();

@@ -151,6 +151,12 @@
       keyin.byId('board-title').textContent =
         board.kind_label + '　試卷 ' + board.sitting.ExamPaperNo + '　場次 ' + board.sitting.SessionNo;
       keyin.byId('end-sitting').disabled = board.ended;
+      const waits = board.opens_in_ms > 0 && !board.ended;
+      keyin.byId('opens-box').classList.toggle('hidden', !waits);
+      if (waits) {
+        keyin.byId('opens-text').textContent = '考試排定在 ' + board.sitting.Opens + ' 開始（還有 ' +
+          keyin.describeSeconds(Math.ceil(board.opens_in_ms / 1000)) + '）。考生已可登入、選輸入法，到時才能開始作答。';
+      }
     }
 
     // A button that acts on the seat; the act, with the board's reason field, goes to the log.
@@ -220,6 +226,15 @@
         reason.value = '';
         const which = board.parts > 1 ? '第 ' + seat.added_to_part + ' 部分' : '作答時間';
         keyin.byId('add-time-done').textContent = '座號 ' + seat.SeatNo + ' ' + seat.StuName + '：' + which + '加時 ' + value + ' 分鐘。';
+        await refresh();
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+
+    keyin.byId('open-now').addEventListener('click', async () => {
+      try {
+        await keyin.api('POST', roomApi('/sitting/open-now'), { reason: keyin.byId('add-time-reason').value });
         await refresh();
       } catch (failure) {
         handle(failure);
@@ -307,6 +322,7 @@
         TestType: field('TestType'), SessionNo: field('SessionNo'), TotTime: field('TotTime'),
         SubtractScore: field('SubtractScore'), LibPath: field('LibPath'), ScrPath: field('ScrPath'),
         ...(field('Room') !== '' ? { Room: field('Room') } : {}),
+        ...(field('Opens') !== '' ? { Opens: field('Opens') } : {}),
         ShowResults: document.querySelector('input[name=ShowResults]:checked').value === 'true',
       };
       if (keyin.byId('CustomText').value.trim() !== '') sitting.CustomText = keyin.byId('CustomText').value;
@@ -455,7 +471,8 @@
       if (each.may_run && each.open) link('座位', '/proctor/board.html', 'room-board');
       if (each.open) link('成績', '/proctor/results.html', 'room-results');
       if (each.may_run && (!each.open || each.ended)) link('新場次', '/proctor/new.html', 'room-new');
-      const state = !each.open ? '沒有場次' : each.ended ? '已結束' : '進行中';
+      const state = !each.open ? '沒有場次' : each.ended ? '已結束'
+        : each.opens_in_ms > 0 ? each.sitting.Opens + ' 開始' : '進行中';
       const sitting = each.open ? each.kind_label + '　試卷 ' + each.sitting.ExamPaperNo + '　場次 ' + each.sitting.SessionNo : '';
       const proctors = each.open && each.sitting.Proctors ? each.sitting.Proctors.join('、') : '所有監考帳號';
       return [each.room, sitting, state, each.open ? String(each.seats) : '', proctors, links];

@@ -12,6 +12,22 @@
 
 namespace keyin {
 
+std::int64_t LocalToUnixMillis(const DateTime& value) {
+  std::tm local{};
+  local.tm_year = value.year - 1900;
+  local.tm_mon = value.month - 1;
+  local.tm_mday = value.day;
+  local.tm_hour = value.hour;
+  local.tm_min = value.minute;
+  local.tm_sec = value.second;
+  local.tm_isdst = -1;
+  const std::time_t seconds = std::mktime(&local);
+  if (seconds == static_cast<std::time_t>(-1)) {
+    throw std::runtime_error("cannot convert a local date and time");
+  }
+  return static_cast<std::int64_t>(seconds) * 1000;
+}
+
 DateTime LocalNow() {
   const std::time_t now = std::time(nullptr);
   std::tm local{};

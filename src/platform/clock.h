@@ -14,6 +14,10 @@ struct DateTime {
 
 DateTime LocalNow();
 
+// The milliseconds since 1970 (UTC) of a local date-time (TZ applies; a time that a change of
+// daylight saving time skips or repeats is taken as mktime takes it).
+std::int64_t LocalToUnixMillis(const DateTime& value);
+
 // Writes a date-time by a pattern made of the fields yyyy, M, MM, d, dd, H, HH, m, mm, s, ss;
 // every other character stands for itself ("yyyy/MM/dd HH:mm:ss", "yyyy/MM/dd H:m:s",
 // "yyyy/MM/dd", and the regional forms "yyyy/M/d" and "H:mm:ss"). Pure.

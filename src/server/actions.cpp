@@ -63,6 +63,8 @@ std::string ActionText(const Action& action) {
     text = "結束場次";
   } else if (action.action == "open") {
     text = "開放場次";
+  } else if (action.action == "open-now") {
+    text = "提前開始";
   } else if (action.action == "admit") {
     text = "准許入場";
   } else if (action.action == "approve-move") {

@@ -87,10 +87,13 @@ ExamRoom::~ExamRoom() {
 // Makes the record the room's sitting with these seats, and queues what waits to be scored.
 void ExamRoom::Install(const SittingRecord& record, Paper paper, const std::vector<Seat>& seats,
                        std::vector<Action> actions) {
+  const std::optional<DateTime> opens = OpensAt(record.sitting);
+  const std::int64_t opens_at_ms = opens && !record.opened_early ? LocalToUnixMillis(*opens) : 0;
   std::lock_guard lock(mutex_);
   actions_ = std::move(actions);
   for (auto& [number, slot] : slots_) slot->retired = true;
   record_ = record;
+  opens_at_ms_ = opens_at_ms;
   paper_ = std::move(paper);
   seat_order_.clear();
   slots_.clear();
@@ -215,6 +218,32 @@ void ExamRoom::OpenOrResume(const Sitting& sitting, std::vector<Candidate> roste
   OpenSitting(sitting, std::move(roster));
 }
 
+json ExamRoom::OpenNow(const std::string& who, const std::string& reason) {
+  {
+    std::lock_guard sitting_lock(sitting_change_);
+    SittingRecord opened;
+    {
+      std::lock_guard lock(mutex_);
+      RequireOpenLocked();
+      if (record_.ended) throw RoomError(409, "考試已經結束");
+      if (clock_.Now() >= opens_at_ms_) throw RoomError(409, "考生已經可以開始作答");
+      opened = record_;
+    }
+    LogAction(opened.id, {.who = who, .action = "open-now", .reason = CleanReason(reason)});
+    opened.opened_early = true;
+    try {
+      store_->SaveSitting(opened);
+    } catch (const StoreError& failure) {
+      Log("cannot open the sitting early: " + std::string(failure.what()));
+      throw RoomError(503, "無法寫入場次資料，考試尚未開始；請檢查伺服器的磁碟後再試", "storage");
+    }
+    std::lock_guard lock(mutex_);
+    record_.opened_early = true;
+    opens_at_ms_ = 0;
+  }
+  return SittingInfo();
+}
+
 json ExamRoom::EndSitting(const std::string& who, const std::string& reason) {
   {
     std::lock_guard sitting_lock(sitting_change_);
@@ -253,6 +282,7 @@ json ExamRoom::SittingInfo() const {
           {"ended", record_.ended},
           {"id", record_.id},
           {"opened_at", record_.opened_at},
+          {"opens_in_ms", std::max<std::int64_t>(opens_at_ms_ - clock_.Now(), 0)},
           {"parts", PartCount(record_.sitting)},
           {"sitting", SittingToJson(record_.sitting)},
           {"kind_label", KindLabelOf(record_.sitting)},
@@ -266,6 +296,7 @@ SeatTerms ExamRoom::TermsLocked() const {
   terms.grace_ms = config_.grace_ms;
   terms.answer_limit_bytes = config_.answer_limit_bytes;
   terms.ended = record_.ended;
+  terms.opens_at_ms = opens_at_ms_;
   terms.sitting_id = record_.id;
   return terms;
 }
@@ -504,6 +535,7 @@ json ExamRoom::Board() {
   }
   return {{"ended", record_.ended},
           {"id", record_.id},
+          {"opens_in_ms", std::max<std::int64_t>(opens_at_ms_ - now, 0)},
           {"parts", PartCount(record_.sitting)},
           {"sitting", SittingToJson(record_.sitting)},
           {"kind_label", KindLabelOf(record_.sitting)},

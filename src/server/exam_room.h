@@ -79,6 +79,9 @@ class ExamRoom {
   // Ends the sitting: every part being typed is submitted from its last save; none starts after.
   // The act is logged (who, why) before it is stored.
   nlohmann::json EndSitting(const std::string& who, const std::string& reason);
+  // Lets the candidates of a scheduled sitting start now, before its Opens. Logged as EndSitting
+  // is; 409 when they may start already.
+  nlohmann::json OpenNow(const std::string& who, const std::string& reason);
   nlohmann::json SittingInfo() const;
   // The sitting the room holds (open, or ended and kept for its results), or nothing.
   std::optional<Sitting> CurrentSitting() const;
@@ -192,6 +195,7 @@ class ExamRoom {
   bool stopping_ = false;
   bool open_ = false;
   SittingRecord record_;
+  std::int64_t opens_at_ms_ = 0;  // of record_, on the room's clock (OpensAtMs)
   Paper paper_;
   std::vector<std::string> seat_order_;
   std::map<std::string, std::shared_ptr<Slot>> slots_;

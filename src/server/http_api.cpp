@@ -774,6 +774,10 @@ void HttpFrontEnd::State::AddRoutes() {
     SendJson(call.res, 200,
              call.room.EndSitting(call.staff.who, OptionalStringField(body, "reason")));
   });
+  AddRoomRoute("POST", "/sitting/open-now", Power::kRun, [](const RoomCall& call) {
+    const json body = call.req.body.empty() ? json::object() : BodyObject(call.req);
+    SendJson(call.res, 200, call.room.OpenNow(call.staff.who, OptionalStringField(body, "reason")));
+  });
   AddRoomRoute("GET", "/board", Power::kRun,
                [](const RoomCall& call) { SendJson(call.res, 200, call.room.Board()); });
   AddRoomRoute("GET", "/seats/{SeatNo}", Power::kRun, [](const RoomCall& call) {

@@ -126,6 +126,10 @@ json CandidateState(const Seat& seat, const SittingView& view, std::int64_t now)
     state["reference"] = view.paper.at(static_cast<std::size_t>(current - 1));
   } else if (stage == "ready") {
     state["part"] = current;
+    if (now < view.terms.opens_at_ms) {
+      state["opens_at"] = view.sitting.Opens;
+      state["opens_in_ms"] = view.terms.opens_at_ms - now;
+    }
     state["allowed_seconds"] =
         AllowedSeconds(seat.parts[static_cast<std::size_t>(current - 1)], view.terms);
   } else if (stage == "done") {

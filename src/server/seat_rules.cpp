@@ -156,6 +156,8 @@ bool StartPart(Seat& seat, int part_number, std::int64_t now, const SeatTerms& t
   PartRecord& part = PartOrThrow(seat, part_number, 400, "沒有這個測驗部分");
   if (terms.ended) throw RoomError(409, "考試已經結束");
   if (part.Typing()) return false;
+  if (now < terms.opens_at_ms)
+    throw RoomError(409, "考試還沒開始，到了開始時間才能作答", "not-open");
   if (seat.method.empty()) throw RoomError(409, "請先選擇輸入法");
   if (CurrentPart(seat) != part_number) throw RoomError(409, "請依順序作答，這一部分現在不能開始");
   part.started_ms = now;

@@ -102,6 +102,7 @@ struct SeatTerms {
   std::size_t answer_limit_bytes = 200000;
   std::size_t line_limit = 200;  // the lines the scorer takes
   bool ended = false;            // the proctor ended the sitting
+  std::int64_t opens_at_ms = 0;  // no part starts before (a scheduled sitting); 0: at once
   std::string sitting_id;        // names the scoring runs of its parts
 };
 

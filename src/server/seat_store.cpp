@@ -245,6 +245,7 @@ json SittingRecordToJson(const SittingRecord& record) {
   return {{"id", record.id},
           {"opened_at", record.opened_at},
           {"ended", record.ended},
+          {"opened_early", record.opened_early},
           {"sitting", SittingToJson(record.sitting)},
           {"roster", RosterToJson(record.roster)}};
 }
@@ -255,6 +256,7 @@ SittingRecord SittingRecordFromJson(const json& object) {
     record.id = object.at("id").get<std::string>();
     record.opened_at = object.at("opened_at").get<std::string>();
     record.ended = object.at("ended").get<bool>();
+    record.opened_early = object.value("opened_early", false);
     record.sitting = SittingFromJson(object.at("sitting"));
     record.roster = RosterFromJson(object.at("roster"));
     return record;

@@ -33,6 +33,7 @@ struct SittingRecord {
   std::string id;
   std::string opened_at;  // local time "yyyy/MM/dd HH:mm:ss": the stored rows from then on
   bool ended = false;
+  bool opened_early = false;  // the proctor let candidates start before the sitting's Opens
   Sitting sitting;
   std::vector<Candidate> roster;
 };

@@ -21,6 +21,22 @@ bool IsSafeName(std::string_view text, std::size_t max_length) {
   });
 }
 
+namespace {
+
+// "2026-12-08 09:00", "2026/12/08 09:00:00", or a form's "2026-12-08T09:00": a date and a time.
+std::optional<DateTime> ParseOpens(std::string_view text) {
+  std::string normal(text);
+  std::replace(normal.begin(), normal.end(), 'T', ' ');
+  const std::size_t blank = normal.find(' ');
+  if (blank == std::string::npos) return std::nullopt;
+  if (std::count(normal.begin() + static_cast<std::ptrdiff_t>(blank), normal.end(), ':') == 1) {
+    normal += ":00";
+  }
+  return ParseDateTime(normal);
+}
+
+}  // namespace
+
 bool LiesUnder(std::string_view path, std::string_view root) {
   const auto components = [](std::string_view text) {
     std::vector<std::string_view> parts;
@@ -156,6 +172,11 @@ Sitting SittingFromJson(const json& object) {
       throw SittingError("考場 Room 只能用英文字母、數字、- 和 _（至多 32 個）");
     }
   }
+  if (object.contains("Opens") && !object["Opens"].is_null() && object["Opens"] != "") {
+    const std::optional<DateTime> opens = ParseOpens(TextField(object, "Opens", true));
+    if (!opens) throw SittingError("開始時間 Opens 必須是日期和時間，例如 2026-12-08 09:00");
+    sitting.Opens = FormatDateTime(*opens, "yyyy/MM/dd HH:mm");
+  }
   if (object.contains("Proctors") && !object["Proctors"].is_null()) {
     const json& proctors = object["Proctors"];
     if (!proctors.is_array()) throw SittingError("監考帳號 Proctors 必須是帳號名稱的清單");
@@ -167,6 +188,11 @@ Sitting SittingFromJson(const json& object) {
     }
   }
   return sitting;
+}
+
+std::optional<DateTime> OpensAt(const Sitting& sitting) {
+  if (sitting.Opens.empty()) return std::nullopt;
+  return ParseOpens(sitting.Opens);
 }
 
 bool AsksAccessCode(const Sitting& sitting) { return sitting.SignIn != "proctor"; }
@@ -186,6 +212,7 @@ json SittingToJson(const Sitting& sitting) {
                  {"SignIn", sitting.SignIn},
                  {"Room", sitting.Room}};
   if (!sitting.Proctors.empty()) object["Proctors"] = sitting.Proctors;
+  if (!sitting.Opens.empty()) object["Opens"] = sitting.Opens;
   if (!sitting.CustomText.empty()) {
     std::string text;
     for (const std::string& line : sitting.CustomText) text += line + "\n";

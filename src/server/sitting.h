@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/clock.h"
 #include "run/run_kind.h"
 
 namespace keyin::server {
@@ -46,6 +47,9 @@ struct Sitting {
   std::string Room;
   // The proctor accounts that run this room; none named: every proctor account.
   std::vector<std::string> Proctors;
+  // When candidates may start, to the minute, in local time ("yyyy/MM/dd HH:mm"); they may sign
+  // in and choose their input method before. Empty: at once.
+  std::string Opens;
   friend bool operator==(const Sitting&, const Sitting&) = default;
 };
 
@@ -83,6 +87,9 @@ bool SameRoster(const std::vector<Candidate>& stored, const std::vector<Candidat
 // optional CustomText). Numbers may be given as JSON numbers or texts. Throws SittingError.
 Sitting SittingFromJson(const nlohmann::json& json);
 nlohmann::json SittingToJson(const Sitting& sitting);
+
+// The time Opens names; nothing when the sitting opens at once. Pure.
+std::optional<DateTime> OpensAt(const Sitting& sitting);
 
 // The kind of run of the sitting (its TestType is one of the list, checked on reading).
 RunKind KindOf(const Sitting& sitting);

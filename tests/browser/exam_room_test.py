@@ -4,6 +4,8 @@ Each test starts its own program folder, server and browser; screenshots are kep
 <build>/browser-screenshots/."""
 
 import base64
+import datetime
+import json
 import os
 import re
 import subprocess
@@ -746,9 +748,35 @@ class Console(ExamRoomTest):
         room = self.browser.by_testid("room-name")
         room.clear()
         room.send_keys("B2")
+        in_an_hour = (datetime.datetime.now() + datetime.timedelta(hours=1)).strftime("%Y-%m-%dT%H:%M")
+        self.page.execute_script("arguments[0].value = arguments[1];", self.browser.by_testid("opens-at"), in_an_hour)
         self.browser.click("create-sitting")
         wait_for(lambda: "room=B2" in self.page.current_url, message="room B2's board")
         wait_for(lambda: len(self.page.find_elements("css selector", "[data-seat]")) == 2, message="seats")
+
+        # Scheduled an hour ahead: the candidate gets ready and waits; the proctor starts it early.
+        wait_for(lambda: self.browser.by_testid("opens-box").is_displayed(), message="the start time")
+        self.browser.screenshot("proctor-board-scheduled")
+        with open(os.path.join(self.folder.root, "exam-room", "rooms", "B2", "sitting.json"), encoding="utf-8") as f:
+            code = next(c["AccessCode"] for c in json.load(f)["roster"] if c["UserID"] == "T001")
+        candidate = Browser()
+        try:
+            self.sign_in("T001", code, browser=candidate)
+            candidate.wait_path("/method.html")
+            group = candidate.by_testid("input-method")
+            labels = wait_for(lambda: group.find_elements("css selector", "label"), message="methods")
+            next(label for label in labels if label.text.strip() == "注音").click()
+            candidate.driver.find_element("id", "method-next").click()
+            candidate.wait_path("/ready.html")
+            wait_for(lambda: "還有" in candidate.by_testid("opens").text, message="the wait shown")
+            self.assertFalse(candidate.by_testid("start").is_enabled())
+            candidate.screenshot("candidate-waits-for-the-start")
+            self.browser.click("open-now")
+            wait_for(lambda: candidate.by_testid("start").is_enabled(), timeout=15, message="may start")
+            candidate.click("start")
+            candidate.wait_path("/type.html")
+        finally:
+            candidate.quit()
         self.browser.open(self.server.url + "/proctor/rooms.html")
         rooms = wait_for(lambda: self.page.find_elements("css selector", "#rooms tbody tr"), message="rooms")
         self.assertEqual([row.text.split()[0] for row in rooms], ["3", "B2"])
