@@ -697,7 +697,83 @@
     if (running.state !== 'idle') showRescore(running);
   }
 
-  const pages = { 'proctor-sign-in': signInPage, rooms: roomsPage, history: historyPage, papers: papersPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
+  // The administrator's accounts: add one, give one a new password, remove one.
+  async function accountsPage() {
+    wireSignOut();
+    const roles = { administrator: '管理者', proctor: '監考', teacher: '老師' };
+    const done = (text) => {
+      const notice = keyin.byId('account-done');
+      notice.textContent = text;
+      notice.classList.remove('hidden');
+    };
+    function show(list) {
+      tableOf(keyin.byId('accounts'), ['帳號', '角色', ''], list.accounts.map((account) => {
+        const actions = keyin.element('span');
+        const password = keyin.element('button', '改密碼', { type: 'button', class: 'link', 'data-testid': 'password-' + account.name });
+        password.addEventListener('click', () => {
+          keyin.byId('password-account').value = account.name;
+          keyin.byId('new-password').focus();
+        });
+        actions.append(password);
+        if (account.name !== list.you) {
+          // A second click, on the button that now says what it will do, removes the account.
+          const remove = keyin.element('button', '刪除', { type: 'button', class: 'link', 'data-testid': 'remove-' + account.name });
+          remove.addEventListener('click', async () => {
+            if (!remove.dataset.armed) {
+              remove.dataset.armed = 'yes';
+              remove.textContent = '確定刪除 ' + account.name + '（已登入的頁面會立刻登出）';
+              return;
+            }
+            keyin.clearError();
+            try {
+              show(await keyin.api('DELETE', '/api/accounts/' + encodeURIComponent(account.name)));
+              done('已刪除帳號 ' + account.name + '。');
+            } catch (failure) {
+              handle(failure);
+            }
+          });
+          actions.append('　', remove);
+        }
+        return [account.name, roles[account.role] || account.role, actions];
+      }));
+      keyin.byId('password-account').replaceChildren(...list.accounts.map((account) => keyin.element('option', account.name, { value: account.name })));
+    }
+    keyin.byId('password-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      const name = keyin.byId('password-account').value;
+      try {
+        show(await keyin.api('POST', '/api/accounts/' + encodeURIComponent(name) + '/password', { password: keyin.byId('new-password').value }));
+        keyin.byId('new-password').value = '';
+        done('已更改 ' + name + ' 的密碼；用舊密碼登入的頁面要重新登入。');
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+    keyin.byId('account-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      const name = keyin.byId('account-name').value.trim();
+      try {
+        show(await keyin.api('POST', '/api/accounts', {
+          name, role: document.querySelector('input[name=role]:checked').value,
+          password: keyin.byId('account-password').value,
+        }));
+        keyin.byId('account-name').value = '';
+        keyin.byId('account-password').value = '';
+        done('已新增帳號 ' + name + '。');
+      } catch (failure) {
+        handle(failure);
+      }
+    });
+    try {
+      show(await keyin.api('GET', '/api/accounts'));
+    } catch (failure) {
+      handle(failure);
+    }
+  }
+
+  const pages = { 'proctor-sign-in': signInPage, accounts: accountsPage, rooms: roomsPage, history: historyPage, papers: papersPage, board: boardPage, slips: slipsPage, 'new-sitting': newSittingPage, results: resultsPage };
   const run = pages[page];
   if (run) run().catch(handle);
 })();

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <thread>
 #include <utility>
 
 namespace keyin {
@@ -22,6 +23,15 @@ std::optional<FileLock> FileLock::TryTake(const std::string& path) {
     throw FileError(DescribeFileError("lock", path));
   }
   return FileLock(descriptor);
+}
+
+std::optional<FileLock> FileLock::Take(const std::string& path, std::chrono::milliseconds wait) {
+  const auto deadline = std::chrono::steady_clock::now() + wait;
+  for (;;) {
+    if (std::optional<FileLock> lock = TryTake(path)) return lock;
+    if (std::chrono::steady_clock::now() >= deadline) return std::nullopt;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
 }
 
 FileLock::FileLock(FileLock&& other) noexcept : descriptor_(std::exchange(other.descriptor_, -1)) {}

@@ -4,6 +4,7 @@
 // descriptor is close-on-exec).
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -17,6 +18,8 @@ class FileLock {
   // last name is never followed when it is a symbolic link. Nothing when another holder has it.
   // Throws FileError when the file cannot be opened.
   static std::optional<FileLock> TryTake(const std::string& path);
+  // The same, trying again for up to `wait` while another holder has it.
+  static std::optional<FileLock> Take(const std::string& path, std::chrono::milliseconds wait);
 
   FileLock(FileLock&& other) noexcept;
   FileLock& operator=(FileLock&& other) noexcept;

@@ -1,5 +1,6 @@
 // Named accounts of the exam room, each with a role, instead of one shared password:
-//   administrator  every sitting and every act; accounts are changed with keyin-tool accounts
+//   administrator  every sitting and every act; accounts are changed with keyin-tool accounts or
+//                  in the console (account_book.h)
 //   proctor        runs the sitting: opens and ends it, watches the board, adds time
 //   teacher        reads: the results, the reports, the action log
 // Passwords are kept only as Argon2id hashes (platform/password_hash.h). The accounts live in

@@ -19,6 +19,7 @@
 #include "platform/qr_code.h"
 #include "platform/system_services.h"
 #include "report/results.h"
+#include "server/account_book.h"
 #include "server/accounts.h"
 #include "server/centre.h"
 #include "server/history.h"
@@ -459,8 +460,31 @@ struct HttpFrontEnd::State {
 
   StaffSession RequireAdministrator(const http::Request& req) {
     const StaffSession staff = RequireStaff(req, Power::kRun);
-    if (staff.role != Role::kAdministrator) throw RoomError(403, "只有管理者能管理試卷");
+    if (staff.role != Role::kAdministrator) throw RoomError(403, "只有管理者能做這件事");
     return staff;
+  }
+
+  // Changes the accounts file as keyin-tool does; a refusal of `change` is its own answer.
+  void ChangeAccountsFile(const StaffSession& staff, const std::string& act,
+                          const std::function<std::string(std::vector<Account>&)>& change) {
+    try {
+      Log("act: " + staff.who + " " +
+          ChangeAccounts(options.accounts_file, AccountActionsPath(centre.ProgramFolder()),
+                         staff.who, act, change));
+    } catch (const RoomError&) {
+      throw;
+    } catch (const std::exception& failure) {
+      Log("accounts: " + std::string(failure.what()));
+      throw RoomError(503, "無法修改帳號，請稍候再試；一再發生時請查看伺服器的紀錄", "storage");
+    }
+  }
+
+  // Ends the sessions of an account (removed, or given a new password), but the one kept.
+  void DropSessionsOf(const std::string& who, const std::string& kept_token = {}) {
+    std::lock_guard lock(sessions_mutex);
+    std::erase_if(proctor_sessions, [&](const auto& session) {
+      return session.second.who == who && session.first != kept_token;
+    });
   }
 
   // The rooms whose sitting, not yet ended, reads this paper of the papers folder.
@@ -939,6 +963,78 @@ void HttpFrontEnd::State::AddRoutes() {
     RequireAdministrator(req);
     SendJson(res, 200, rescore->State());
   });
+
+  // The administrator's accounts, changed as keyin-tool accounts changes them.
+  const auto account_list = [this](const StaffSession& staff) {
+    json accounts = json::array();
+    for (const Account& account : ReadAccounts(options.accounts_file)) {
+      accounts.push_back({{"name", account.name}, {"role", RoleName(account.role)}});
+    }
+    return json{{"accounts", accounts}, {"you", staff.who}};
+  };
+  const auto new_password = [](const json& body) {
+    const std::string password = StringField(body, "password");
+    if (password.size() < 8 || password.size() > 1024) {
+      throw RoomError(400, "密碼至少要 8 個字元");
+    }
+    return HashPassword(password);
+  };
+  Add("GET", "/api/accounts", [this, account_list](const auto& req, auto& res, const Parameters&) {
+    SendJson(res, 200, account_list(RequireAdministrator(req)));
+  });
+  Add("POST", "/api/accounts",
+      [this, account_list, new_password](const auto& req, auto& res, const Parameters&) {
+        const StaffSession staff = RequireAdministrator(req);
+        const json body = BodyObject(req);
+        const std::string name = StringField(body, "name");
+        const std::optional<Role> role = RoleNamed(StringField(body, "role"));
+        if (!IsAccountName(name)) {
+          throw RoomError(400, "帳號只含英文字母、數字、.、- 或 _，最多 32 字");
+        }
+        if (!role) throw RoomError(400, "角色是 administrator、proctor 或 teacher");
+        const std::string hash = new_password(body);
+        ChangeAccountsFile(staff, "account-add", [&](std::vector<Account>& accounts) {
+          if (std::any_of(accounts.begin(), accounts.end(),
+                          [&](const Account& a) { return a.name == name; })) {
+            throw RoomError(409, "已有帳號 " + name, "account-exists");
+          }
+          accounts.push_back({name, *role, hash});
+          return "added " + name + " (" + std::string(RoleName(*role)) + ")";
+        });
+        SendJson(res, 200, account_list(staff));
+      });
+  // The account of the path, for a change of it: 404 when there is none.
+  const auto existing = [](std::vector<Account>& accounts, const std::string& name) {
+    auto found = std::find_if(accounts.begin(), accounts.end(),
+                              [&](const Account& a) { return a.name == name; });
+    if (found == accounts.end()) throw RoomError(404, "沒有帳號 " + name);
+    return found;
+  };
+  Add("POST", "/api/accounts/{name}/password",
+      [this, account_list, new_password, existing](const auto& req, auto& res,
+                                                   const Parameters& path) {
+        const StaffSession staff = RequireAdministrator(req);
+        const std::string hash = new_password(BodyObject(req));
+        ChangeAccountsFile(staff, "account-passwd", [&](std::vector<Account>& accounts) {
+          existing(accounts, path[0])->password_hash = hash;
+          return "new password for " + path[0];
+        });
+        // Whoever signed in with the old password signs in again; the one who changed it stays.
+        DropSessionsOf(path[0],
+                       CookieValue(req.HeaderValue("Cookie"), kProctorCookie).value_or(""));
+        SendJson(res, 200, account_list(staff));
+      });
+  Add("DELETE", "/api/accounts/{name}",
+      [this, account_list, existing](const auto& req, auto& res, const Parameters& path) {
+        const StaffSession staff = RequireAdministrator(req);
+        if (path[0] == staff.who) throw RoomError(409, "不能刪除自己正在使用的帳號");
+        ChangeAccountsFile(staff, "account-remove", [&](std::vector<Account>& accounts) {
+          accounts.erase(existing(accounts, path[0]));
+          return "removed " + path[0];
+        });
+        DropSessionsOf(path[0]);
+        SendJson(res, 200, account_list(staff));
+      });
 
   // Teachers' results across every room and sitting.
   const auto selection_of = [](const http::Request& req) {

@@ -6,15 +6,11 @@
 #include <functional>
 #include <iostream>
 
-#include "platform/append_file.h"
-#include "platform/clock.h"
-#include "platform/durable_file.h"
 #include "platform/password_hash.h"
 #include "platform/paths.h"
 #include "platform/terminal.h"
 #include "run/run_end.h"
-#include "server/accounts.h"
-#include "server/actions.h"
+#include "server/account_book.h"
 #include "tool/command_support.h"
 #include "tool/commands.h"
 
@@ -22,16 +18,6 @@ namespace keyin::tool {
 namespace {
 
 using server::Account;
-
-std::vector<Account> LoadAccounts(const std::string& path) {
-  const std::optional<std::string> file = ReadFileIfAny(path);
-  if (!file) return {};
-  try {
-    return server::AccountsFromJson(*file);
-  } catch (const std::runtime_error& failure) {
-    throw std::runtime_error(path + ": " + failure.what());
-  }
-}
 
 // A new password, twice at a terminal; 8 characters at least.
 std::string NewPassword() {
@@ -65,21 +51,14 @@ std::string Operator() {
   return "command line";
 }
 
-// Reads the accounts, lets the change have them, logs the act, writes them back whole and says
-// what was done. The change names the act ("account-add" ...) and fills in whom it concerned.
+// Changes the accounts as the console does (server/account_book.h) and says what was done. The
+// change names the act ("account-add" ...) and fills in whom it concerned.
 int ChangeAccounts(const std::string& act,
                    const std::function<std::string(std::vector<Account>&)>& change) {
   const std::string folder = ProgramFolder();
-  const std::string path = server::AccountsPath(folder);
-  std::vector<Account> accounts = LoadAccounts(path);
-  const std::string done = change(accounts);
-  server::Action action{.who = server::CleanReason(Operator()), .action = act, .reason = done};
-  action.at = FormatDateTime(LocalNow(), "yyyy/MM/dd HH:mm:ss");
-  AppendFile log(server::AccountActionsPath(folder));
-  log.Append(server::ActionToJson(action).dump());
-  log.Sync();
-  WriteFileDurably(path, server::AccountsToJson(accounts));
-  std::cout << done << "\n";
+  std::cout << server::ChangeAccounts(server::AccountsPath(folder),
+                                      server::AccountActionsPath(folder), Operator(), act, change)
+            << "\n";
   return kExitDone;
 }
 
@@ -133,7 +112,7 @@ void AddAccountsCommand(CLI::App& app) {
 
   CLI::App* list = accounts->add_subcommand("list", "List the accounts and their roles");
   OnRun(list, [] {
-    for (const Account& account : LoadAccounts(server::AccountsPath(ProgramFolder()))) {
+    for (const Account& account : server::ReadAccounts(server::AccountsPath(ProgramFolder()))) {
       std::cout << account.name << "\t" << server::RoleName(account.role) << "\n";
     }
     return kExitDone;

@@ -781,6 +781,26 @@ class Console(ExamRoomTest):
         rooms = wait_for(lambda: self.page.find_elements("css selector", "#rooms tbody tr"), message="rooms")
         self.assertEqual([row.text.split()[0] for row in rooms], ["3", "B2"])
 
+        # Accounts: a teacher added, given a new password, removed with a second click.
+        self.browser.open(self.server.url + "/proctor/accounts.html")
+        self.browser.by_testid("account-name").send_keys("tea")
+        self.page.find_element("css selector", "input[name=role][value=teacher]").click()
+        self.browser.by_testid("account-password").send_keys("password-tea")
+        self.browser.click("account-add")
+        wait_for(lambda: "老師" in self.browser.by_testid("accounts").text, message="the teacher listed")
+        teacher = ApiClient(self.server)
+        self.assertEqual(teacher.json("POST", "/api/proctor/sign-in", {"account": "tea", "password": "password-tea"})[0], 200)
+        self.page.execute_script("window.scrollTo(0, 0)")
+        self.browser.screenshot("admin-accounts")
+        self.browser.click("password-tea")
+        self.browser.by_testid("new-password").send_keys("another-password")
+        self.browser.click("password-change")
+        wait_for(lambda: "已更改 tea" in self.browser.by_testid("account-done").text, message="changed")
+        self.assertEqual(teacher.json("GET", "/api/history")[0], 401)
+        self.browser.click("remove-tea")
+        self.browser.click("remove-tea")
+        wait_for(lambda: "tea" not in self.browser.by_testid("accounts").text, message="removed")
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -331,6 +331,49 @@ TEST_F(CentreTest, ACorrectedPaperIsRescoredOnRequestAfterADryRun) {
   EXPECT_EQ(Staff("wang").Post("/api/papers/P001/rescore", "{}")->status, 403);
 }
 
+// Accounts changed in the console as keyin-tool changes them, each act logged: a new password
+// ends the account's sessions, and so does its removal.
+TEST_F(CentreTest, AccountsChangedInTheConsoleEndTheirSessions) {
+  Session administrator = Proctor();
+  Session wang = Staff("wang");
+  ASSERT_EQ(wang.Get("/api/rooms/A/board")->status, 200);
+  EXPECT_EQ(wang.Get("/api/accounts")->status, 403);
+  const auto add = [&](const std::string& password) {
+    return administrator.Post(
+        "/api/accounts", json{{"name", "tea"}, {"role", "teacher"}, {"password", password}}.dump());
+  };
+  EXPECT_EQ(add("short")->status, 400);
+  ASSERT_EQ(add("password-tea")->status, 200);
+  const auto again = add("password-tea");
+  EXPECT_EQ(again->status, 409);
+  EXPECT_EQ(json::parse(again->body)["code"], "account-exists");
+  EXPECT_EQ(json::parse(administrator.Get("/api/accounts")->body)["accounts"],
+            json::parse(R"([{"name":"wang","role":"proctor"},{"name":"tea","role":"teacher"}])"));
+  Session teacher = Staff("tea");
+  EXPECT_EQ(teacher.Get("/api/history")->status, 200);
+
+  ASSERT_EQ(
+      administrator.Post("/api/accounts/wang/password", R"({"password":"another-one"})")->status,
+      200);
+  EXPECT_EQ(wang.Get("/api/rooms/A/board")->status, 401) << "signed in with the old password";
+  SignIn("/api/proctor/sign-in", {{"account", "wang"}, {"password", "another-one"}});
+  ASSERT_EQ(administrator.Delete("/api/accounts/tea")->status, 200);
+  EXPECT_EQ(teacher.Get("/api/history")->status, 401);
+  EXPECT_EQ(administrator.Delete("/api/accounts/tea")->status, 404);
+  EXPECT_EQ(
+      administrator.Post("/api/accounts/nobody/password", R"({"password":"another-one"})")->status,
+      404);
+
+  ASSERT_EQ(Shell(ServerEnvironment(root_) + KEYIN_BIN "/keyin-tool accounts list >" +
+                  (root_ / "listed.txt").string()),
+            0);
+  EXPECT_EQ(ReadFile(root_ / "listed.txt"), "wang\tproctor\n");
+  const std::string log = ReadFile(root_ / "account-actions.jsonl");
+  for (const char* act : {"account-add", "account-passwd", "account-remove"}) {
+    EXPECT_NE(log.find(act), std::string::npos) << act;
+  }
+}
+
 TEST_F(CentreTest, EveryRoomResumesAfterARestartAndRoomsAreNamedOnce) {
   Session candidate =
       SignIn("/api/candidate/sign-in", {{"UserID", "S3"}, {"AccessCode", CodeIn("B", "S3")}});

@@ -183,6 +183,7 @@ class ServerTest : public ::testing::Test {
       return client.Put(path.c_str(), headers, body, "application/json");
     }
     httplib::Result Get(const std::string& path) { return client.Get(path.c_str(), headers); }
+    httplib::Result Delete(const std::string& path) { return client.Delete(path.c_str(), headers); }
     json State() { return json::parse(Get("/api/candidate/state")->body); }
   };
 
