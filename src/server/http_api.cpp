@@ -369,11 +369,7 @@ struct HttpFrontEnd::State {
       }
       return StaffSession{0, kFirstAdministrator, Role::kAdministrator};
     }
-    std::vector<Account> accounts;
-    if (std::optional<std::string> file = ReadFileIfAny(options.accounts_file)) {
-      accounts = AccountsFromJson(*file);
-    }
-    for (const Account& known : accounts) {
+    for (const Account& known : ReadAccounts(centre.ProgramFolder())) {
       if (known.name == account) {
         if (!PasswordMatches(known.password_hash, password)) return std::nullopt;
         return StaffSession{0, known.name, known.role};
@@ -469,8 +465,7 @@ struct HttpFrontEnd::State {
                           const std::function<std::string(std::vector<Account>&)>& change) {
     try {
       Log("act: " + staff.who + " " +
-          ChangeAccounts(options.accounts_file, AccountActionsPath(centre.ProgramFolder()),
-                         staff.who, act, change));
+          ChangeAccounts(centre.ProgramFolder(), staff.who, act, change));
     } catch (const RoomError&) {
       throw;
     } catch (const std::exception& failure) {
@@ -967,7 +962,7 @@ void HttpFrontEnd::State::AddRoutes() {
   // The administrator's accounts, changed as keyin-tool accounts changes them.
   const auto account_list = [this](const StaffSession& staff) {
     json accounts = json::array();
-    for (const Account& account : ReadAccounts(options.accounts_file)) {
+    for (const Account& account : ReadAccounts(centre.ProgramFolder())) {
       accounts.push_back({{"name", account.name}, {"role", RoleName(account.role)}});
     }
     return json{{"accounts", accounts}, {"you", staff.who}};

@@ -17,7 +17,6 @@ namespace keyin::server {
 
 struct FrontEndOptions {
   std::string proctor_password;  // the first administrator's, signing in without an account
-  std::string accounts_file;     // the named accounts (accounts.h), read at each sign-in
   std::string web_folder;        // the pages: index.html, proctor/index.html, *.js, *.css
   std::string tool;              // keyin-tool, run to re-score a corrected paper
   std::string tls_certificate;   // both empty: plain HTTP

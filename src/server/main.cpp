@@ -17,7 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/paths.h"
 #include "platform/store.h"
-#include "server/accounts.h"
+#include "server/account_book.h"
 #include "server/centre.h"
 #include "server/http_api.h"
 #include "server/network_rule.h"
@@ -108,8 +108,13 @@ int main(int argc, char** argv) {
   }
 
   const char* password = std::getenv("KEYIN_PROCTOR_PASSWORD");
-  const std::string accounts_file = keyin::server::AccountsPath(keyin::ProgramFolder());
-  if ((password == nullptr || *password == '\0') && !keyin::IsNormalFile(accounts_file)) {
+  bool has_accounts = false;
+  try {
+    has_accounts = !keyin::server::ReadAccounts(keyin::ProgramFolder()).empty();
+  } catch (const std::exception& failure) {
+    return Fail(failure.what());
+  }
+  if ((password == nullptr || *password == '\0') && !has_accounts) {
     return Fail(
         "set KEYIN_PROCTOR_PASSWORD to the first administrator's password, or add accounts "
         "with keyin-tool accounts add; refusing to start without a way to sign in",
@@ -165,7 +170,6 @@ int main(int argc, char** argv) {
 
     keyin::server::FrontEndOptions options;
     options.proctor_password = password == nullptr ? "" : password;
-    options.accounts_file = accounts_file;
     // Beside the executable in a build, in share/keyin/ of an installed package.
     options.web_folder = !web.empty() ? web
                          : keyin::IsFolder(executables + "/web")

@@ -55,10 +55,7 @@ std::string Operator() {
 // change names the act ("account-add" ...) and fills in whom it concerned.
 int ChangeAccounts(const std::string& act,
                    const std::function<std::string(std::vector<Account>&)>& change) {
-  const std::string folder = ProgramFolder();
-  std::cout << server::ChangeAccounts(server::AccountsPath(folder),
-                                      server::AccountActionsPath(folder), Operator(), act, change)
-            << "\n";
+  std::cout << server::ChangeAccounts(ProgramFolder(), Operator(), act, change) << "\n";
   return kExitDone;
 }
 
@@ -68,7 +65,8 @@ void AddAccountsCommand(CLI::App& app) {
   CLI::App* accounts =
       app.add_subcommand("accounts",
                          "The accounts of keyin-server's proctor pages (accounts.json in the "
-                         "program folder): administrator, proctor or teacher");
+                         "program folder, or on the database server of KEYIN_DATABASE_URL): "
+                         "administrator, proctor or teacher");
   accounts->require_subcommand(1);
   static std::string name, role = "proctor";
 
@@ -112,7 +110,7 @@ void AddAccountsCommand(CLI::App& app) {
 
   CLI::App* list = accounts->add_subcommand("list", "List the accounts and their roles");
   OnRun(list, [] {
-    for (const Account& account : server::ReadAccounts(server::AccountsPath(ProgramFolder()))) {
+    for (const Account& account : server::ReadAccounts(ProgramFolder())) {
       std::cout << account.name << "\t" << server::RoleName(account.role) << "\n";
     }
     return kExitDone;
