@@ -106,7 +106,10 @@ bool AppendFile::HoldsAt(std::int64_t offset, std::string_view bytes) const {
   return found == bytes;
 }
 
-void AppendFile::AppendLines(std::string_view whole) {
+void AppendFile::AppendLines(std::string_view whole) { AppendLinesAt(whole, nullptr); }
+
+void AppendFile::AppendLinesAt(std::string_view whole,
+                               const std::function<void(std::int64_t)>& before) {
   assert(!whole.empty() && whole.back() == '\n');
   const FileLock lock(descriptor_);
   if (!lock.Locked()) throw FileError(DescribeFileError("lock", path_));
@@ -115,6 +118,7 @@ void AppendFile::AppendLines(std::string_view whole) {
   off_t start = ::lseek(descriptor_, 0, SEEK_END);
   if (start > 0) start = CutTornLine(descriptor_, start);
   if (start < 0) throw FileError(DescribeFileError("read the end of", path_));
+  if (before) before(start);
   ssize_t written = -1;
   do {
     written = ::write(descriptor_, whole.data(), whole.size());

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -25,6 +26,11 @@ class AppendFile {
   void Append(std::string_view line);
   // Appends whole lines, each ended by "\n", in one write, as Append does.
   void AppendLines(std::string_view lines);
+  // The same, calling `before` with the offset the lines will start at, under the same lock,
+  // before they are written: an appender that records where its lines go (to learn after a crash
+  // whether they are there) learns it exactly, whatever other processes append. When `before`
+  // throws, nothing is written.
+  void AppendLinesAt(std::string_view lines, const std::function<void(std::int64_t)>& before);
 
   // Waits until what was appended is on the disk. Throws FileError.
   void Sync();

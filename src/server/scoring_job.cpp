@@ -116,12 +116,25 @@ void ScoringJobs::AppendKeyinRecordOnce(const ScoringTask& task,
     Log(task, std::string("keyin record not written: ") + failure.what());
   }
   const bool fresh = task.keyin_offset < 0;
-  if (fresh) record_start(file ? file->Size() : 0);
-  if (!file) return;
+  if (!file) {
+    if (fresh) record_start(0);
+    return;
+  }
+  // The start is recorded where the lines go, under the file's lock: another server on the same
+  // program folder appending between the two cannot move them.
+  bool recorded = !fresh;
   try {
-    if (fresh || !file->HoldsAt(task.keyin_offset, bytes)) file->AppendLines(bytes);
-  } catch (const std::exception& failure) {
+    if (fresh) {
+      file->AppendLinesAt(bytes, [&](std::int64_t start) {
+        record_start(start);
+        recorded = true;
+      });
+    } else if (!file->HoldsAt(task.keyin_offset, bytes)) {
+      file->AppendLines(bytes);
+    }
+  } catch (const FileError& failure) {
     Log(task, std::string("keyin record not written: ") + failure.what());
+    if (!recorded) record_start(0);  // the part is scored all the same
   }
 }
 

@@ -95,9 +95,18 @@ TEST_F(AppendFileTest, ATornLastLineIsCutBeforeTheNextLine) {
   for (const auto& c : cases) {
     const std::string path = Path("runs.jsonl");
     WriteWholeFile(path, c.before);
-    AppendFile(path).Append("next");
+    std::int64_t start = -1;  // where the line goes, learnt under the lock: after the cut
+    AppendFile(path).AppendLinesAt("next\n", [&](std::int64_t at) { start = at; });
     EXPECT_EQ(ReadWholeFile(path), c.after) << c.name;
+    EXPECT_EQ(start, static_cast<std::int64_t>(c.after.size()) - 5) << c.name;
   }
+  // An offset that cannot be recorded: nothing is appended.
+  const std::string path = Path("runs.jsonl");
+  WriteWholeFile(path, "next\n");
+  EXPECT_THROW(AppendFile(path).AppendLinesAt(
+                   "never\n", [](std::int64_t) { throw std::runtime_error("not recorded"); }),
+               std::runtime_error);
+  EXPECT_EQ(ReadWholeFile(path), "next\n");
 }
 
 // A file size limit stands in for a full disk: the part of the line written is taken back, and

@@ -1,6 +1,7 @@
 // Many rooms on one server: candidates find their room by UserID and code, each room's proctor
 // sees and runs only that room, and every room comes back after a restart.
 #include "server/centre.h"
+#include "platform/file_lock.h"
 #include "server/paper_rescore.h"
 
 #include "server_fixture.h"
@@ -9,6 +10,7 @@ namespace keyin::server_test {
 namespace {
 
 using namespace std::chrono_literals;
+using keyin::FileLock;
 using keyin::server::MayRunRoom;
 using keyin::server::Role;
 using keyin::server::Sitting;
@@ -80,6 +82,28 @@ class CentreTest : public ServerTest {
       if (candidate.at("UserID") == user_id) return candidate.at("AccessCode");
     }
     return {};
+  }
+
+  // The candidate signs in to the room, starts part 1 and submits its first line as typed.
+  void SubmitFirstLine(const std::string& user, const std::string& room) {
+    Session candidate =
+        SignIn("/api/candidate/sign-in",
+               {{"UserID", user}, {"AccessCode", CodeIn(room, user)}, {"Room", room}});
+    candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
+    ASSERT_EQ(candidate.Post("/api/candidate/start", R"({"part":1})")->status, 200);
+    const std::string line = candidate.State()["reference"][0];
+    const json submit = {
+        {"part", 1}, {"text", line + "\n"}, {"base", 0}, {"window", "w"}, {"seq", 1}};
+    ASSERT_EQ(candidate.Post("/api/candidate/submit", submit.dump())->status, 200);
+  }
+
+  bool Scored(const std::string& room, const std::string& seat) {
+    const fs::path file = root_ / "exam-room/rooms" / room / "seats" / (seat + ".json");
+    return json::parse(ReadFile(file))["parts"][0]["scoring"] == "scored";
+  }
+  bool WaitUntilScored(const std::string& room, const std::string& seat) {
+    for (int i = 0; i < 400 && !Scored(room, seat); ++i) std::this_thread::sleep_for(50ms);
+    return Scored(room, seat);
   }
 
   Session Staff(const std::string& account, const std::string& role = "proctor") {
@@ -270,24 +294,8 @@ TEST_F(CentreTest, PapersAreMadeAsMakeLibMakesThemAndOneInUseStaysAsItIs) {
 // A paper corrected after its sittings: the dry run shows what would change and stores nothing;
 // the re-scoring asked for then stores it.
 TEST_F(CentreTest, ACorrectedPaperIsRescoredOnRequestAfterADryRun) {
-  Session candidate =
-      SignIn("/api/candidate/sign-in", {{"UserID", "S3"}, {"AccessCode", CodeIn("B", "S3")}});
-  candidate.Post("/api/candidate/method", R"({"method":"倉頡"})");
-  ASSERT_EQ(candidate.Post("/api/candidate/start", R"({"part":1})")->status, 200);
-  const std::string line = candidate.State()["reference"][0];
-  ASSERT_EQ(
-      candidate
-          .Post("/api/candidate/submit",
-                json{{"part", 1}, {"text", line + "\n"}, {"base", 0}, {"window", "w"}, {"seq", 1}}
-                    .dump())
-          ->status,
-      200);
-  const auto scored = [&] {
-    return json::parse(ReadFile(root_ / "exam-room/rooms/B/seats/2.json"))["parts"][0]["scoring"] ==
-           "scored";
-  };
-  for (int i = 0; i < 400 && !scored(); ++i) std::this_thread::sleep_for(50ms);
-  ASSERT_TRUE(scored());
+  SubmitFirstLine("S3", "B");
+  ASSERT_TRUE(WaitUntilScored("B", "2"));
 
   Session administrator = Proctor();
   EXPECT_EQ(administrator.Post("/api/papers/P001/rescore", "{}")->status, 409) << "in use";
@@ -372,6 +380,29 @@ TEST_F(CentreTest, AccountsChangedInTheConsoleEndTheirSessions) {
   for (const char* act : {"account-add", "account-passwd", "account-remove"}) {
     EXPECT_NE(log.find(act), std::string::npos) << act;
   }
+}
+
+// Another server on the same program folder appends to the same keyin record files: while it
+// holds a file's lock, a part waits to append its lines (and so to be scored), then goes on.
+TEST_F(CentreTest, TheKeyinRecordIsAppendedInTurnWithAnotherServer) {
+  SubmitFirstLine("S1", "A");
+  ASSERT_TRUE(WaitUntilScored("A", "1"));
+  fs::path record;
+  for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+    if (entry.path().filename() == "Ctest-1.any") record = entry.path();
+  }
+  ASSERT_FALSE(record.empty());
+  const auto size = fs::file_size(record);
+  {
+    const std::optional<FileLock> other_server = FileLock::TryTake(record.string());
+    ASSERT_TRUE(other_server);
+    SubmitFirstLine("S3", "B");
+    std::this_thread::sleep_for(1500ms);
+    EXPECT_FALSE(Scored("B", "2"));
+    EXPECT_EQ(fs::file_size(record), size);
+  }
+  ASSERT_TRUE(WaitUntilScored("B", "2"));
+  EXPECT_GT(fs::file_size(record), size);
 }
 
 TEST_F(CentreTest, EveryRoomResumesAfterARestartAndRoomsAreNamedOnce) {
