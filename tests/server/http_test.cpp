@@ -161,9 +161,7 @@ TEST_F(ServerTest, HealthAndMetricsForMonitoring) {
   EXPECT_EQ(values["keyin_save_seconds_count"], 1);
   EXPECT_EQ(values["keyin_seats{state=\"typing\"}"], 1);
   candidate.Post("/api/candidate/submit", R"({"part":1})");
-  for (int i = 0; i < 200 && series()["keyin_scoring_runs_total{result=\"scored\"}"] < 1; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  WaitUntil([&] { return series()["keyin_scoring_runs_total{result=\"scored\"}"] >= 1; });
   values = series();
   EXPECT_EQ(values["keyin_submits_total{result=\"ok\"}"], 1);
   EXPECT_EQ(values["keyin_scoring_runs_total{result=\"scored\"}"], 1);
@@ -228,10 +226,7 @@ TEST_F(ServerTest, SubmittingTwiceScoresOnce) {
   }
   for (std::thread& click : clicks) click.join();
   EXPECT_EQ(statuses, std::vector<int>(4, 200));
-  for (int i = 0; i < 200 && SeatFile("1")["parts"][0]["scoring"] != "scored"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  EXPECT_EQ(SeatFile("1")["parts"][0]["scoring"], "scored");
+  EXPECT_TRUE(WaitUntil([&] { return SeatFile("1")["parts"][0]["scoring"] == "scored"; }));
   Session proctor = Proctor();
   const json results = json::parse(proctor.Get("/api/results")->body);
   EXPECT_EQ(results["rows"].size(), 1u);
@@ -251,9 +246,7 @@ TEST_F(ServerTest, AFailingScoringRunDoesNotTakeTheServerDown) {
   ASSERT_EQ(
       candidate.Post("/api/candidate/submit", R"({"part":1,"text":"晉太元中\n","base":0})")->status,
       200);
-  for (int i = 0; i < 200 && SeatFile("1")["parts"][0]["scoring"] != "failed"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  WaitUntil([&] { return SeatFile("1")["parts"][0]["scoring"] == "failed"; });
   const json part = SeatFile("1")["parts"][0];
   EXPECT_EQ(part["scoring"], "failed");
   EXPECT_NE(part["failure"].get<std::string>().find("3"), std::string::npos) << part["failure"];

@@ -36,14 +36,6 @@ class RoomTest : public ServerTest {
 
   json StoredPart(int part) { return SeatFile("1")["parts"][part - 1]; }
 
-  bool WaitUntil(const std::function<bool()>& done, int seconds = 20) {
-    for (int i = 0; i < seconds * 20; ++i) {
-      if (done()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    return done();
-  }
-
   json BoardSeat(Session& proctor, const std::string& seat) {
     const json board = json::parse(proctor.Get("/api/board")->body);
     for (const json& entry : board["seats"]) {
