@@ -431,16 +431,6 @@ TEST_F(HttpServerTest, EverySocketIsCloseOnExecAndEveryConnectionHasNoDelay) {
   }
 }
 
-// A stop that comes before Serve() is kept: Serve() returns at once.
-TEST_F(HttpServerTest, StopBeforeServeMakesServeReturnAtOnce) {
-  Server server(Echo, QuickOptions());
-  ASSERT_TRUE(server.Bind("127.0.0.1", 0));
-  server.Stop();
-  auto serving = std::async(std::launch::async, [&] { return server.Serve(); });
-  ASSERT_EQ(serving.wait_for(5s), std::future_status::ready);
-  EXPECT_TRUE(serving.get());
-}
-
 TEST_F(HttpServerTest, StopLetsARunningHandlerFinishAndClosesIdleConnections) {
   std::latch entered(1), release(1);
   Start(QuickOptions(), [&](const Request& request, Response& response) {
