@@ -71,7 +71,9 @@ TEST_F(HonestEnd, DamagedPaperIsRefusedBeforeAnythingIsWritten) {
     args_.TestPart = c.TestPart;
     ProcessResult result = folder_.Scorer(args_.Join());
     EXPECT_EQ(result.exit_status, 1);
-    EXPECT_TRUE(Contains(result.err, "Cmd_Scr 模組發生錯誤，因為：the test paper")) << result.err;
+    EXPECT_TRUE(Contains(result.err, "Cmd_Scr 模組發生錯誤，因為：") &&
+                Contains(result.err, "paper"))
+        << result.err;
     EXPECT_FALSE(fs::exists(folder_.Scores() / (std::string("CTEST-") + c.TestPart + ".SCR")));
     EXPECT_EQ(MockRows(), "0");
   }
