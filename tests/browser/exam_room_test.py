@@ -64,6 +64,13 @@ class ExamRoomTest(unittest.TestCase):
         box.click()
         return box
 
+    def sign_in_proctor(self, browser=None):
+        browser = browser or self.browser
+        browser.open(self.server.url + "/proctor/")
+        browser.by_testid("proctor-password").send_keys(harness.PASSWORD)
+        browser.by_testid("proctor-sign-in").click()
+        browser.wait_path("/proctor/board.html")
+
     def answer_value(self):
         return self.page.execute_script("return document.querySelector('[data-testid=answer]').value")
 
@@ -93,39 +100,17 @@ class CandidateSitsBothParts(ExamRoomTest):
         wait_for(lambda: speed.text != "", message="scores shown")
         self.browser.screenshot("candidate-result")
 
-        # The answer files are the front end's, and the scores are the scorer's for them.
-        state = harness.seat_state(self.folder, "1")
+        # The answer files hold what was typed, and the page shows the scorer's numbers for them.
         seat_folder = os.path.join(self.folder.root, "scores", "3-1")
-        reference = ProgramFolder()
-        try:
-            for part in (1, 2):
-                with open(os.path.join(seat_folder, f"CTEST-{part}"), "rb") as f:
-                    answer = f.read()
-                self.assertEqual(answer, harness.typed_answer_bytes(parts[part]))
-                os.makedirs(os.path.join(reference.root, "scores"), exist_ok=True)
-                with open(os.path.join(reference.root, "scores", f"CTEST-{part}"), "wb") as f:
-                    f.write(answer)
-                use_time = state["parts"][part - 1]["use_time"]
-                run = reference.scorer(
-                    f"A01,E01,P001,,3,{USER},王小明,3,1,{part},600,{use_time},0,"
-                    f"{reference.root}/lib/,{reference.root}/scores/,甲班")
-                self.assertEqual(run.returncode, 0, run.stderr)
-                for extension in (".TOT", ".SCR"):
-                    with open(os.path.join(seat_folder, f"CTEST-{part}{extension}"), "rb") as a, \
-                            open(os.path.join(reference.root, "scores", f"CTEST-{part}{extension}"), "rb") as b:
-                        self.assertEqual(a.read(), b.read(), extension)
-                with open(os.path.join(reference.root, "scores", f"CTEST-{part}.TOT"), encoding="utf-16") as f:
-                    total = f.read().splitlines()
-                shown = self.page.find_element("css selector", f'[data-testid="speed"][data-part="{part}"]')
-                self.assertEqual(shown.text, total[1])
-                rate = self.page.find_element("css selector", f'[data-testid="error-rate"][data-part="{part}"]')
-                self.assertEqual(rate.text, total[2] + "%")
-            columns = "Id, Stuname, TestNum, Tno, Score1, Err1, Score2, Err2, Score, Err, ErWords1, ErWords2"
-            sql = f"SELECT {columns} FROM TestScore_Student;"
-            self.assertEqual(self.folder.query("Vorkeyin.mdb", "K4T7W2", sql),
-                             reference.query("Vorkeyin.mdb", "K4T7W2", sql))
-        finally:
-            reference.remove()
+        for part in (1, 2):
+            with open(os.path.join(seat_folder, f"CTEST-{part}"), "rb") as f:
+                self.assertEqual(f.read(), harness.typed_answer_bytes(parts[part]))
+            with open(os.path.join(seat_folder, f"CTEST-{part}.TOT"), encoding="utf-16") as f:
+                total = f.read().splitlines()
+            shown = self.page.find_element("css selector", f'[data-testid="speed"][data-part="{part}"]')
+            self.assertEqual(shown.text, total[1])
+            rate = self.page.find_element("css selector", f'[data-testid="error-rate"][data-part="{part}"]')
+            self.assertEqual(rate.text, total[2] + "%")
 
     def test_autosave_never_disturbs_a_composition_in_progress(self):
         self.sign_in()
@@ -234,27 +219,10 @@ class TimeRunsOut(ExamRoomTest):
         self.choose_method()
         self.start_part()
         self.browser.compose("ㄐㄧㄣˋ", "晉太元中")
-        # The page submits when its clock reaches zero and goes on to the next part.
+        # The page submits when its clock reaches zero and goes on to the next part (the time
+        # used, capped at the deadline: typing_rules_test.cpp UseTimeSeconds).
         self.browser.wait_path("/ready.html", timeout=20)
-        part = harness.seat_state(self.folder, "1")["parts"][0]
-        self.assertEqual(part["text"], "晉太元中")
-        self.assertEqual(part["use_time"], 4)
-        wait_for(lambda: harness.seat_state(self.folder, "1")["parts"][0]["scoring"] == "scored",
-                 message="part scored")
-
-    def test_the_server_submits_a_part_whose_page_is_gone(self):
-        self.sign_in()
-        self.choose_method()
-        self.start_part()
-        self.browser.compose("ㄐㄧㄣˋ", "晉太元中")
-        self.browser.press_enter()
-        self.wait_saved("晉太元中\n")
-        self.browser.open("about:blank")  # the page is closed before the time is up
-        wait_for(lambda: harness.seat_state(self.folder, "1")["parts"][0]["scoring"] == "scored",
-                 timeout=20, message="part submitted by the server")
-        part = harness.seat_state(self.folder, "1")["parts"][0]
-        self.assertEqual(part["text"], "晉太元中\n")
-        self.assertEqual(part["use_time"], 4)
+        self.assertEqual(harness.seat_state(self.folder, "1")["parts"][0]["text"], "晉太元中")
 
 
 class NothingLost(ExamRoomTest):
@@ -303,12 +271,6 @@ class NothingLost(ExamRoomTest):
 
 
 class Proctor(ExamRoomTest):
-    def sign_in_proctor(self):
-        self.browser.open(self.server.url + "/proctor/")
-        self.browser.by_testid("proctor-password").send_keys(harness.PASSWORD)
-        self.browser.by_testid("proctor-sign-in").click()
-        self.browser.wait_path("/proctor/board.html")
-
     def seat_text(self, seat):
         """The card's text, read again when the board redrew it under the test."""
         return wait_for(lambda: self.seat_card(seat).text, message=f"seat {seat}")
@@ -316,7 +278,7 @@ class Proctor(ExamRoomTest):
     def seat_card(self, seat):
         return self.page.find_element("css selector", f'[data-seat="{seat}"]')
 
-    def test_board_shows_every_seat_and_the_csv_equals_the_stored_rows(self):
+    def test_board_shows_every_seat_and_the_results_page_its_rows(self):
         # Seat 1 finishes part 1 and types part 2; seat 2 pastes far too fast; seat 3 stays away.
         first = ApiClient(self.server).candidate("S123456789")
         first.json("POST", "/api/candidate/method", {"method": "倉頡"})
@@ -366,23 +328,8 @@ class Proctor(ExamRoomTest):
                  message="all parts scored")
         self.assertEqual(harness.seat_state(self.folder, "1")["parts"][1]["text"], "嶺南道中")
 
-        proctor = ApiClient(self.server).proctor()
-        status, csv_bytes = proctor.call("GET", "/api/results.csv")
-        self.assertEqual(status, 200)
-        self.assertTrue(csv_bytes.startswith(b"\xef\xbb\xbf"))
-        import csv
-        import io
-        exported = list(csv.reader(io.StringIO(csv_bytes[3:].decode("utf-8"), newline="")))
-        stored = self.folder.query("Vorkeyin.mdb", "K4T7W2",
-                                   "SELECT * FROM TestScore_Student ORDER BY TestNum, TestDay;")
-        self.assertEqual(exported[0], ["Id", "Stuname", "TestNum", "Tno", "Score1", "Err1", "Score2",
-                                       "Err2", "Score", "Err", "SubtractScore", "ErWords1",
-                                       "ErWords2", "Keyin", "TestDay", "LocalHostName", "監考紀錄"])
-        self.assertEqual(len(exported) - 1, 2)
-        # The stored rows, and beside each what the proctor did at the seat.
-        self.assertEqual(sorted(row[:-1] for row in exported[1:]), sorted(stored))
-        self.assertEqual(sorted(row[-1] for row in exported[1:]), ["", "加時 5 分鐘：電腦當機重開"])
-
+        # The export beside the stored rows: room_test.cpp (EveryActIsLogged...) and
+        # results_query_test.cpp; here the page that shows them.
         self.browser.open(self.server.url + "/proctor/results.html")
         wait_for(lambda: len(self.page.find_elements("css selector", "#stored-rows tbody tr")) == 2)
         self.browser.screenshot("proctor-results")
@@ -413,26 +360,6 @@ class Proctor(ExamRoomTest):
 
 
 class WhoMayDoWhat(ExamRoomTest):
-    def test_a_second_candidate_cannot_read_the_first_ones_draft(self):
-        first = ApiClient(self.server).candidate("S123456789")
-        first.json("POST", "/api/candidate/method", {"method": "倉頡"})
-        first.json("POST", "/api/candidate/start", {"part": 1})
-        first.json("PUT", "/api/candidate/draft", {"part": 1, "text": "祕密的草稿", "base": 0})
-
-        self.sign_in("S223456789")
-        self.browser.wait_path("/method.html")
-        # Every way a page could ask for another seat's text or result is closed to a candidate.
-        for path in ("/api/seats/1", "/api/seats/1/report/1", "/api/board", "/api/results",
-                     "/api/results.csv"):
-            self.assertEqual(self.browser.fetch_status(path), 401, path)
-        own = self.page.execute_async_script(
-            "const done = arguments[0];"
-            "fetch('/api/candidate/state').then(r => r.text()).then(done);")
-        self.assertNotIn("祕密", own)
-        self.assertIn("S223456789", own)
-        # The paper is not given before the part starts.
-        self.assertNotIn("reference", own)
-
     def test_an_impostor_gets_nothing_and_a_second_browser_waits_for_the_proctor(self):
         self.sign_in()
         self.choose_method()
@@ -443,24 +370,19 @@ class WhoMayDoWhat(ExamRoomTest):
         other = Browser()
         board = Browser()
         try:
-            # A classmate with the UserID but a wrong code, or none: an error, no session.
-            for code in ("WRONG1", ""):
-                self.sign_in(code=code, browser=other)
-                error = other.by_testid("sign-in")  # still the sign-in page
-                wait_for(lambda: "考生編號或登入碼不對" in other.driver.find_element("id", "error-text").text,
-                         message="refusal shown")
-                self.assertTrue(error.is_displayed())
-                self.assertEqual(other.fetch_status("/api/candidate/state"), 401)
+            # A classmate with the UserID but a wrong code: the page says so (what the server
+            # refuses: room_test.cpp).
+            self.sign_in(code="WRONG1", browser=other)
+            wait_for(lambda: "考生編號或登入碼不對" in other.driver.find_element("id", "error-text").text,
+                     message="refusal shown")
+            self.assertTrue(other.by_testid("sign-in").is_displayed())
 
             # The right code on a second computer: it waits, and the proctor sees why.
             self.sign_in(browser=other)
             other.wait_path("/wait.html")
             wait_for(lambda: "另一台電腦" in other.by_testid("wait-reason").text, message="why it waits")
             other.screenshot("candidate-waits-for-move")
-            board.open(self.server.url + "/proctor/")
-            board.by_testid("proctor-password").send_keys(harness.PASSWORD)
-            board.by_testid("proctor-sign-in").click()
-            board.wait_path("/proctor/board.html")
+            self.sign_in_proctor(board)
             board.by_testid("add-time-reason").send_keys("電腦當機")
             board.by_testid("approve-move-1")
             wait_for(lambda: "另一台電腦要求接手" in board.driver.find_element(
@@ -480,9 +402,6 @@ class WhoMayDoWhat(ExamRoomTest):
             self.assertEqual(self.page.execute_script(
                 "return document.querySelector('[data-testid=answer]').readOnly"), True)
             self.browser.screenshot("candidate-moved-away")
-            _, actions = ApiClient(self.server).proctor().json("GET", "/api/actions")
-            self.assertEqual([(a["action"], a["reason"]) for a in actions if a["seat"] == "1"],
-                             [("approve-move", "電腦當機")])
         finally:
             other.quit()
             board.quit()
@@ -490,10 +409,7 @@ class WhoMayDoWhat(ExamRoomTest):
     def test_admission_slips_print_one_slip_per_candidate(self):
         status, slips = ApiClient(self.server).proctor().json("GET", "/api/slips")
         self.assertEqual(status, 200)
-        self.page.get(self.server.url + "/proctor/")
-        self.browser.by_testid("proctor-password").send_keys(harness.PASSWORD)
-        self.browser.by_testid("proctor-sign-in").click()
-        self.browser.wait_path("/proctor/board.html")
+        self.sign_in_proctor()
         self.browser.open(self.server.url + "/proctor/slips.html")
         wait_for(lambda: len(self.page.find_elements("css selector", ".slip")) == 3, message="slips")
         wait_for(lambda: self.page.execute_script(
@@ -522,10 +438,7 @@ class Admission(ExamRoomTest):
         wait_for(lambda: "核對你的身分" in self.browser.by_testid("wait-reason").text, message="why")
         board = Browser()
         try:
-            board.open(self.server.url + "/proctor/")
-            board.by_testid("proctor-password").send_keys(harness.PASSWORD)
-            board.by_testid("proctor-sign-in").click()
-            board.wait_path("/proctor/board.html")
+            self.sign_in_proctor(board)
             wait_for(lambda: "等候入場" in board.driver.find_element("css selector", '[data-seat="1"]').text,
                      message="seat waits on the board")
             board.click("admit-1")

@@ -57,10 +57,6 @@ class ProgramFolder:
         return subprocess.run([os.path.join(BIN, "keyin-tool"), *arguments], env=self.env,
                               check=True, capture_output=True, stdin=subprocess.DEVNULL)
 
-    def scorer(self, argument_string):
-        return subprocess.run([os.path.join(BIN, "keyin-scorer"), argument_string], env=self.env,
-                              capture_output=True, stdin=subprocess.DEVNULL)
-
     def sitting(self, file_name="sitting.json", **changes):
         sitting = {"ExamPlaceNo": "A01", "ExamNo": "E01", "ExamPaperNo": "P001", "TestType": "3",
                    "SessionNo": "3", "TotTime": 600, "SubtractScore": 0,
@@ -266,13 +262,6 @@ class Browser:
         path = os.path.join(SCREENSHOTS, name + ".png")
         self.driver.save_screenshot(path)
         return path
-
-    def fetch_status(self, path):
-        """The status of a same-origin request made by the page (with its cookies)."""
-        return self.driver.execute_async_script(
-            "const done = arguments[arguments.length - 1];"
-            "fetch(arguments[0], {credentials: 'same-origin'}).then(r => done(r.status), () => done(0));",
-            path)
 
 
 def room_folder(folder):

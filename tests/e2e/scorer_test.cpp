@@ -102,15 +102,21 @@ TEST_F(ScorerTest, EmptyTypedAnswerIsTooSmall) {
   EXPECT_EQ(ReadReport(folder_.Scores() / "CTEST-1.TOT"), "CTEST-1 S=0 E=0/0=99%\r\n0\r\n99\r\n");
 }
 
-// The typed-line table holds 200 lines: one more ends the run with one stderr line.
+// The typed-line table holds 200 lines: one more ends the run with one stderr line, and the
+// reports an earlier run of the part left are emptied (their byte-order mark only).
 TEST_F(ScorerTest, MoreThanTwoHundredTypedLinesAreRefused) {
   folder_.InstallSamplePaper();
+  WriteTypedAnswer(folder_.Scores() / "CTEST-1", Sample("typed-test1.txt"));
+  ASSERT_EQ(folder_.Scorer(args_.Join()).exit_status, 0);
   WriteTypedAnswer(folder_.Scores() / "CTEST-1",
                    std::vector<std::string>(201, "晉太元中，武陵人捕魚為業。"));
   ProcessResult over = folder_.Scorer(args_.Join());
   EXPECT_EQ(over.exit_status, 1);
   EXPECT_TRUE(Contains(over.err, "keyin-scorer: the typed answer has more than 200 lines"))
       << over.err;
+  for (const char* report : {"CTEST-1.SCR", "CTEST-1.TOT", "CTEST-1.CHK"}) {
+    EXPECT_EQ(ReadBytes(folder_.Scores() / report), "\xFF\xFE") << report;
+  }
 }
 
 // Nothing is written: a kind of run that is no number is shown by Cmd_Scr's handler, the rest

@@ -13,8 +13,6 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <boost/asio.hpp>
-#include <boost/asio/ssl.hpp>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -197,7 +195,8 @@ TEST_F(HttpServerTest, HandsTheHandlerTheWholeRequest) {
   EXPECT_EQ(answer->body, "POST /seats/a b/一 ?x=1&y=%20 shouted hello");
   EXPECT_NE(answer->head.find("X-Remote: 127.0.0.9\r\n"), std::string::npos) << answer->head;
 
-  // A chunked body arrives whole; a HEAD request gets the length of the answer but no body.
+  // Pipelined: a chunked body arrives whole, a HEAD request gets the length of the answer but no
+  // body, and the answers come in order.
   ASSERT_TRUE(
       client.Send("PUT /c HTTP/1.1\r\nHost: x\r\nTransfer-Encoding: "
                   "chunked\r\n\r\n3\r\nabc\r\n2\r\nde\r\n0\r\n\r\n"
@@ -208,19 +207,6 @@ TEST_F(HttpServerTest, HandsTheHandlerTheWholeRequest) {
   ASSERT_TRUE(answer);
   EXPECT_NE(answer->head.find("Content-Length: 11\r\n"), std::string::npos) << answer->head;
   EXPECT_EQ(client.Read()->body, "GET /e ?  ");  // the HEAD answer's body would show up here
-}
-
-TEST_F(HttpServerTest, PipelinedRequestsAreAllAnsweredInOrder) {
-  Start();
-  Client client(port_);
-  ASSERT_TRUE(client.Send(Get("/one") +
-                          "POST /two HTTP/1.1\r\nHost: x\r\nContent-Length: 3\r\n\r\nabc" +
-                          Get("/three")));
-  for (const char* expected : {"GET /one ?  ", "POST /two ?  abc", "GET /three ?  "}) {
-    auto answer = client.Read();
-    ASSERT_TRUE(answer) << expected;
-    EXPECT_EQ(answer->body, expected);
-  }
 }
 
 // Every answer the server makes itself comes from the error page, and the connection ends.
@@ -443,26 +429,6 @@ TEST_F(HttpServerTest, EverySocketIsCloseOnExecAndEveryConnectionHasNoDelay) {
   }
 }
 
-TEST_F(HttpServerTest, ABusyPortCannotBeBoundAgain) {
-  Start();
-  for (const char* host : {"127.0.0.1", "0.0.0.0"}) {
-    Server second(Echo, QuickOptions());
-    EXPECT_FALSE(second.Bind(host, port_)) << host;
-  }
-  Server unbound(Echo, QuickOptions());
-  EXPECT_FALSE(unbound.Serve());
-}
-
-// A stop that comes before Serve() is kept: Serve() returns at once.
-TEST_F(HttpServerTest, StopBeforeServeMakesServeReturnAtOnce) {
-  Server server(Echo, QuickOptions());
-  ASSERT_TRUE(server.Bind("127.0.0.1", 0));
-  server.Stop();
-  auto serving = std::async(std::launch::async, [&] { return server.Serve(); });
-  ASSERT_EQ(serving.wait_for(5s), std::future_status::ready);
-  EXPECT_TRUE(serving.get());
-}
-
 TEST_F(HttpServerTest, StopLetsARunningHandlerFinishAndClosesIdleConnections) {
   std::latch entered(1), release(1);
   Start(QuickOptions(), [&](const Request& request, Response& response) {
@@ -586,32 +552,16 @@ TEST_F(HttpsServerTest, ACertificateOrKeyThatCannotBeUsedIsNamed) {
   }
 }
 
-TEST_F(HttpsServerTest, ServesHttpsAndNothingToPlainHttpOrASilentClient) {
+// Serving HTTPS itself: ServerTest.ServesHttpsWithSecureCookiesWhenGivenACertificate.
+TEST_F(HttpsServerTest, ATlsPortAnswersNoPlainHttpAndCutsASilentClient) {
   ServerOptions options;
   options.head_deadline = 1s;
   options.tls_certificate = Path("cert.pem");
   options.tls_key = Path("key.pem");
-  Server server([](const Request& request, Response& response) { response.body = request.path; },
-                options);
+  Server server([](const Request&, Response&) {}, options);
   const std::optional<int> port = server.Bind("127.0.0.1", 0);
   ASSERT_TRUE(port);
   auto serving = std::async(std::launch::async, [&] { return server.Serve(); });
-
-  namespace net = boost::asio;
-  net::io_context io;
-  net::ssl::context context(net::ssl::context::tls_client);
-  net::ssl::stream<net::ip::tcp::socket> tls(io, context);
-  tls.next_layer().connect(
-      {net::ip::make_address("127.0.0.1"), static_cast<unsigned short>(*port)});
-  tls.handshake(net::ssl::stream_base::client);
-  const std::string request = Get("/secure", "Connection: close\r\n");
-  net::write(tls, net::buffer(request));
-  std::string answer;
-  boost::system::error_code error;
-  net::read(tls, net::dynamic_buffer(answer), error);
-  EXPECT_TRUE(answer.starts_with("HTTP/1.1 200")) << answer;
-  EXPECT_TRUE(answer.ends_with("\r\n\r\n/secure")) << answer;
-
   Client plain(*port);
   ASSERT_TRUE(plain.Send(Get("/")));
   EXPECT_FALSE(plain.Read(3s));

@@ -59,15 +59,5 @@ TEST(ScoresCustomText, OnlyKindZeroAndNoNumberFailsOnlyWhereAsked) {
   EXPECT_THROW(ScoresCustomText(OfType(u"x")), RunFailure);
 }
 
-// The exam keeps its name 考試 on every page; a TestType of no kind is 其他, as is one that is no
-// number.
-TEST(KindLabel, NamesTheKindOfTheRun) {
-  const std::pair<std::u16string, std::u16string_view> cases[] = {
-      {u"05", u"考試"}, {u"4", u"離線考試"}, {u"3", u"模擬測驗"},
-      {u"7", u"測驗"},  {u"6", u"其他"},     {u"x", u"其他"},
-  };
-  for (const auto& [TestType, label] : cases) EXPECT_EQ(KindLabelOf(OfType(TestType)), label);
-}
-
 }  // namespace
 }  // namespace keyin

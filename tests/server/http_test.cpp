@@ -161,9 +161,7 @@ TEST_F(ServerTest, HealthAndMetricsForMonitoring) {
   EXPECT_EQ(values["keyin_save_seconds_count"], 1);
   EXPECT_EQ(values["keyin_seats{state=\"typing\"}"], 1);
   candidate.Post("/api/candidate/submit", R"({"part":1})");
-  for (int i = 0; i < 200 && series()["keyin_scoring_runs_total{result=\"scored\"}"] < 1; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  WaitUntil([&] { return series()["keyin_scoring_runs_total{result=\"scored\"}"] >= 1; });
   values = series();
   EXPECT_EQ(values["keyin_submits_total{result=\"ok\"}"], 1);
   EXPECT_EQ(values["keyin_scoring_runs_total{result=\"scored\"}"], 1);
@@ -209,21 +207,6 @@ TEST_F(ServerTest, SessionsAreHttpOnlyStrictCookiesAndPagesForbidInlineScript) {
   EXPECT_EQ(client.Get("/../CMakeLists.txt")->status, 404);
 }
 
-TEST_F(ServerTest, ProctorCallsWithoutTheProctorSessionAre401) {
-  Session candidate = Candidate();
-  httplib::Client anonymous = Client();
-  for (const char* path :
-       {"/api/board", "/api/sitting", "/api/results", "/api/results.csv", "/api/seats/1"}) {
-    EXPECT_EQ(anonymous.Get(path)->status, 401) << path;
-    EXPECT_EQ(candidate.Get(path)->status, 401) << path << " with a candidate's session";
-  }
-  EXPECT_EQ(
-      anonymous.Post("/api/proctor/sign-in", R"({"password":"proctor-p"})", "application/json")
-          ->status,
-      401);
-  EXPECT_EQ(anonymous.Get("/api/candidate/state")->status, 401);
-}
-
 // A double click and a retry after a lost answer arrive together: the part is scored once.
 TEST_F(ServerTest, SubmittingTwiceScoresOnce) {
   Session candidate = Candidate();
@@ -243,10 +226,7 @@ TEST_F(ServerTest, SubmittingTwiceScoresOnce) {
   }
   for (std::thread& click : clicks) click.join();
   EXPECT_EQ(statuses, std::vector<int>(4, 200));
-  for (int i = 0; i < 200 && SeatFile("1")["parts"][0]["scoring"] != "scored"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
-  EXPECT_EQ(SeatFile("1")["parts"][0]["scoring"], "scored");
+  EXPECT_TRUE(WaitUntil([&] { return SeatFile("1")["parts"][0]["scoring"] == "scored"; }));
   Session proctor = Proctor();
   const json results = json::parse(proctor.Get("/api/results")->body);
   EXPECT_EQ(results["rows"].size(), 1u);
@@ -266,9 +246,7 @@ TEST_F(ServerTest, AFailingScoringRunDoesNotTakeTheServerDown) {
   ASSERT_EQ(
       candidate.Post("/api/candidate/submit", R"({"part":1,"text":"晉太元中\n","base":0})")->status,
       200);
-  for (int i = 0; i < 200 && SeatFile("1")["parts"][0]["scoring"] != "failed"; ++i) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-  }
+  WaitUntil([&] { return SeatFile("1")["parts"][0]["scoring"] == "failed"; });
   const json part = SeatFile("1")["parts"][0];
   EXPECT_EQ(part["scoring"], "failed");
   EXPECT_NE(part["failure"].get<std::string>().find("3"), std::string::npos) << part["failure"];
@@ -326,9 +304,6 @@ TEST_F(ServerTest, ServesHttpsWithSecureCookiesWhenGivenACertificate) {
   ASSERT_TRUE(res) << httplib::to_string(res.error());
   EXPECT_EQ(res->status, 200);
   EXPECT_NE(res->get_header_value("Set-Cookie").find("; Secure"), std::string::npos);
-  // Plain HTTP on the same port gets no page.
-  auto plain = Client().Get("/");
-  EXPECT_TRUE(!plain || plain->status != 200);
 }
 
 // A stop signal that comes as soon as the server names its address, before it serves, stops it.
@@ -445,16 +420,12 @@ TEST_F(ServerTest, CallsFromOutsideTheirNetworkAre403) {
   Stop();
   Start({"--candidates-from", "127.0.0.1", "--proctors-from", "::1/128"});
   EXPECT_EQ(calls(), std::tuple(200, 403, 200));
-
-  const int status = std::system((ServerEnvironment(root_) + KEYIN_BIN
-                                  "/keyin-server --listen 127.0.0.1:0 --candidates-from "
-                                  "10.1.2.3/24 >/dev/null 2>&1")
-                                     .c_str());
-  EXPECT_EQ(WEXITSTATUS(status), 2) << "a range with bits past its prefix is a mistake";
+  // What is no range: network_rule_test.cpp.
 }
 
 // Every call of every role: a teacher reads, a proctor and an administrator run the sitting, and
-// nobody without a session does anything. Accounts are made with keyin-tool, as a centre would.
+// nobody without a staff session (a candidate's included) does anything. Accounts are made with
+// keyin-tool, as a centre would.
 TEST_F(ServerTest, EachRoleMayDoWhatItsRoleAllowsAndNothingElse) {
   for (const auto& [name, role] : {std::pair{"ada", "administrator"}, std::pair{"pat", "proctor"},
                                    std::pair{"tea", "teacher"}}) {
@@ -470,9 +441,10 @@ TEST_F(ServerTest, EachRoleMayDoWhatItsRoleAllowsAndNothingElse) {
   EXPECT_NE(account_log.find("added tea (teacher)"), std::string::npos) << account_log;
   EXPECT_EQ(account_log.find("-password"), std::string::npos);
 
-  enum class Who { kNobody, kTeacher, kProctor, kAdministrator, kFirstAdministrator };
+  enum class Who { kNobody, kCandidate, kTeacher, kProctor, kAdministrator, kFirstAdministrator };
   std::map<Who, Session> sessions;
   sessions.emplace(Who::kNobody, Session{Client(), {}});
+  sessions.emplace(Who::kCandidate, Candidate());
   sessions.emplace(Who::kTeacher, SignIn("/api/proctor/sign-in",
                                          {{"account", "tea"}, {"password", "tea-password"}}));
   sessions.emplace(Who::kProctor, SignIn("/api/proctor/sign-in",
@@ -508,8 +480,8 @@ TEST_F(ServerTest, EachRoleMayDoWhatItsRoleAllowsAndNothingElse) {
                                                    : session.Post(call.path, call.body);
       ASSERT_TRUE(res) << call.path;
       const int status = res->status;
-      if (who == Who::kNobody) {
-        EXPECT_EQ(status, 401) << call.path;
+      if (who == Who::kNobody || who == Who::kCandidate) {
+        EXPECT_EQ(status, 401) << call.path << " as " << static_cast<int>(who);
       } else if (who == Who::kTeacher && call.runs) {
         EXPECT_EQ(status, 403) << call.path;
       } else {

@@ -113,16 +113,6 @@ TEST(SaveDraft, KeepsTheNewestTextOfOneWindowAndRefusesAStaleOne) {
   }
 }
 
-TEST(SaveDraft, ARefusedTabIsToldWhy) {
-  Seat seat = Typing();
-  try {
-    SaveDraft(seat, 1, {"乙", 0, "v", 1}, kStart + 2000, Terms());
-    FAIL() << "a stale tab's save was taken";
-  } catch (const RoomError& refusal) {
-    EXPECT_EQ(refusal.Code(), "other-window");
-  }
-}
-
 TEST(SaveDraft, OnlyWhileThePartIsTypedAndInTime) {
   struct Case {
     const char* behaviour;

@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -216,6 +217,15 @@ class ServerTest : public ::testing::Test {
     return SignIn("/api/candidate/sign-in", json::parse(SignInBody(user_id)));
   }
   Session Proctor() { return SignIn("/api/proctor/sign-in", {{"password", kPassword}}); }
+
+  // Checks `done` every 50 ms until it holds, at most `seconds`; whether it held.
+  static bool WaitUntil(const std::function<bool()>& done, int seconds = 20) {
+    for (int i = 0; i < seconds * 20; ++i) {
+      if (done()) return true;
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    return done();
+  }
 
   json SeatFile(const std::string& seat) {
     return json::parse(ReadFile(RoomFolder() / "seats" / (seat + ".json")));
