@@ -102,8 +102,7 @@ class CentreTest : public ServerTest {
     return json::parse(ReadFile(file))["parts"][0]["scoring"] == "scored";
   }
   bool WaitUntilScored(const std::string& room, const std::string& seat) {
-    for (int i = 0; i < 400 && !Scored(room, seat); ++i) std::this_thread::sleep_for(50ms);
-    return Scored(room, seat);
+    return WaitUntil([&] { return Scored(room, seat); });
   }
 
   Session Staff(const std::string& account, const std::string& role = "proctor") {
@@ -317,11 +316,12 @@ TEST_F(CentreTest, ACorrectedPaperIsRescoredOnRequestAfterADryRun) {
         administrator.Post("/api/papers/P001/rescore", json{{"dry_run", dry_run}}.dump());
     EXPECT_EQ(started->status, 202) << started->body;
     json state;
-    for (int i = 0; i < 600; ++i) {
-      state = json::parse(administrator.Get("/api/rescore")->body);
-      if (state["state"] != "running") break;
-      std::this_thread::sleep_for(50ms);
-    }
+    WaitUntil(
+        [&] {
+          state = json::parse(administrator.Get("/api/rescore")->body);
+          return state["state"] != "running";
+        },
+        30);
     return state;
   };
   const json dry = rescore(true);
