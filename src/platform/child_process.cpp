@@ -94,6 +94,9 @@ pid_t Spawn(const std::string& program, const std::vector<char*>& argv,
 
 }  // namespace
 
+// How often a child that may be stopped is looked at.
+constexpr std::chrono::milliseconds kStopCheck{100};
+
 ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
                      const ChildOptions& options) {
   std::vector<std::string> environment_texts;
@@ -138,7 +141,12 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
       result.timed_out = true;
       break;
     }
-    int ready = ::poll(watched, 2, static_cast<int>(left.count()));
+    const auto slice = options.stop == nullptr ? left : std::min(left, kStopCheck);
+    int ready = ::poll(watched, 2, static_cast<int>(slice.count()));
+    if (options.stop != nullptr && options.stop->load()) {
+      result.stopped = true;
+      break;
+    }
     if (ready < 0 && errno == EINTR) continue;
     if (ready < 0) break;
     for (int i = 0; i < 2; ++i) {
@@ -156,7 +164,11 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
     }
   }
   // A child that closed its output may still be running: it gets what is left of its time.
-  while (!result.timed_out) {
+  while (!result.timed_out && !result.stopped) {
+    if (options.stop != nullptr && options.stop->load()) {
+      result.stopped = true;
+      break;
+    }
     int wait_status = 0;
     pid_t done = ::waitpid(pid, &wait_status, WNOHANG);
     if (done == pid) {

@@ -3,6 +3,7 @@
 // server with it.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <map>
 #include <string>
@@ -13,6 +14,7 @@ namespace keyin {
 struct ChildResult {
   int exit_status = -1;    // the exit status, or 128 + the signal that ended the child
   bool timed_out = false;  // killed because it outlived its time limit
+  bool stopped = false;    // killed because `stop` was set
   std::string out;         // standard output, cut at output_limit bytes
   std::string err;         // standard error, cut at output_limit bytes
 };
@@ -20,6 +22,8 @@ struct ChildResult {
 struct ChildOptions {
   std::chrono::milliseconds time_limit{30000};
   std::size_t output_limit = 8 * 1024 * 1024;
+  // Set while the child runs (by another thread): the child is killed within a tenth of a second.
+  const std::atomic<bool>* stop = nullptr;
   // Set on top of the server's own environment.
   std::map<std::string, std::string> environment;
 };

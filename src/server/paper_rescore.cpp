@@ -39,6 +39,9 @@ PaperRescore::PaperRescore(std::string tool, std::function<void(std::string_view
     : tool_(std::move(tool)), log_(std::move(log)) {}
 
 PaperRescore::~PaperRescore() {
+  // Its replays are committed in groups and logged once committed, so a re-scoring stopped at
+  // any moment is finished by running it again.
+  stopping_ = true;
   if (worker_.joinable()) worker_.join();
 }
 
@@ -57,6 +60,7 @@ void PaperRescore::Run(std::string paper, bool dry_run) {
   if (dry_run) arguments.push_back("--dry-run");
   ChildOptions options;
   options.time_limit = kTimeLimit;
+  options.stop = &stopping_;
   nlohmann::json outcome;
   try {
     const ChildResult result = RunChild(tool_, arguments, options);

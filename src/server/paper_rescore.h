@@ -3,6 +3,7 @@
 // a time; the page polls its state.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <nlohmann/json.hpp>
@@ -16,7 +17,7 @@ class PaperRescore {
  public:
   // tool: keyin-tool. log: one line per act and failure, for the operator.
   PaperRescore(std::string tool, std::function<void(std::string_view)> log);
-  ~PaperRescore();  // waits for a run under way: its child is bounded by a time limit
+  ~PaperRescore();  // stops a re-scoring under way (one stopped may be run again)
   PaperRescore(const PaperRescore&) = delete;
   PaperRescore& operator=(const PaperRescore&) = delete;
 
@@ -35,6 +36,7 @@ class PaperRescore {
   std::function<void(std::string_view)> log_;
   mutable std::mutex mutex_;
   nlohmann::json state_ = {{"state", "idle"}};
+  std::atomic<bool> stopping_{false};
   std::thread worker_;
 };
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <thread>
 
 #include "platform/durable_file.h"
 #include "platform/system_services.h"
@@ -38,6 +39,24 @@ TEST(RunChild, KillsAChildThatOutlivesItsLimit) {
   // Closing its output does not let a child escape its limit either.
   result = Shell("exec sleep 30 >/dev/null 2>&1", options);
   EXPECT_TRUE(result.timed_out);
+}
+
+// A server that stops does not wait for a long child (a re-scoring) to end by itself.
+TEST(RunChild, KillsAChildWhenAskedToStop) {
+  for (const char* script : {"exec sleep 30", "exec sleep 30 >/dev/null 2>&1"}) {
+    std::atomic<bool> stop = false;
+    ChildOptions options;
+    options.stop = &stop;
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      stop = true;
+    });
+    const ChildResult result = Shell(script, options);
+    stopper.join();
+    EXPECT_TRUE(result.stopped) << script;
+    EXPECT_FALSE(result.timed_out) << script;
+    EXPECT_EQ(result.exit_status, 128 + 9) << script;
+  }
 }
 
 // Listening and client sockets must not leak into the scorer.
