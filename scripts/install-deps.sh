@@ -15,6 +15,13 @@ demo=(
   libpq-dev libssl-dev libsodium-dev
 )
 server=(libboost-dev openssl libqrencode-dev prometheus-cpp-dev)
+# The open input-method tables the reports read codes from (how to type a missed character). They
+# depend on IBus, whose recommended packages (a desktop's) nothing here needs: always installed
+# without them.
+codes=(
+  ibus-table-cangjie3 ibus-table-cangjie5 ibus-table-quick-classic ibus-table-array30
+  ibus-table-easy-big libchewing3-data
+)
 tests=(
   make postgresql
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
@@ -33,17 +40,29 @@ case "${1:-}" in
 esac
 packages+=("$@")
 
-missing=()
-for package in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
-    missing+=("$package")
-  fi
-done
+# The packages of the list that are not installed yet.
+missing_of() {
+  local package
+  for package in "$@"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed'; then
+      echo "$package"
+    fi
+  done
+}
+mapfile -t missing < <(missing_of "${packages[@]}")
+mapfile -t missing_codes < <(missing_of "${codes[@]}")
 
+sudo=""
+[[ $(id -u) -eq 0 ]] || sudo="sudo"
+if ((${#missing[@]} + ${#missing_codes[@]} > 0)); then
+  $sudo apt-get update -qq
+fi
 if ((${#missing[@]} > 0)); then
   echo "installing: ${missing[*]}"
-  sudo=""
-  [[ $(id -u) -eq 0 ]] || sudo="sudo"
-  $sudo apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${options[@]}" "${missing[@]}"
+fi
+if ((${#missing_codes[@]} > 0)); then
+  echo "installing: ${missing_codes[*]}"
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends \
+    "${missing_codes[@]}"
 fi

@@ -22,5 +22,6 @@ void AddReportCommand(CLI::App& app);
 void AddRescoreCommand(CLI::App& app);
 void AddAccountsCommand(CLI::App& app);
 void AddBackupCommands(CLI::App& app);  // backup and restore
+void AddCodesCommand(CLI::App& app);
 
 }  // namespace keyin::tool

@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   keyin::tool::AddReportCommand(app);
   keyin::tool::AddRescoreCommand(app);
   keyin::tool::AddAccountsCommand(app);
+  keyin::tool::AddCodesCommand(app);
   keyin::tool::AddBackupCommands(app);
   CLI11_PARSE(app, argc, argv);
   return 0;

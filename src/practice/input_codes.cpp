@@ -1,0 +1,109 @@
+#include "practice/input_codes.h"
+
+#include <algorithm>
+#include <array>
+
+#include "platform/utf8.h"
+
+namespace keyin {
+namespace {
+
+// A quoted text of a Python literal at `at` ('...' or "..." with backslash escapes), and where
+// it ends; nothing when there is none.
+std::optional<std::string> QuotedText(std::string_view text, std::size_t& at) {
+  while (at < text.size() && text[at] != '\'' && text[at] != '"') {
+    if (text[at] == '}') return std::nullopt;
+    ++at;
+  }
+  if (at >= text.size()) return std::nullopt;
+  const char quote = text[at++];
+  std::string value;
+  while (at < text.size() && text[at] != quote) {
+    if (text[at] == '\\' && at + 1 < text.size()) ++at;
+    value += text[at++];
+  }
+  if (at >= text.size()) return std::nullopt;
+  ++at;
+  return value;
+}
+
+// The characters of a UTF-8 text, a surrogate pair as one.
+std::u32string Characters(std::string_view text) {
+  const std::u16string units = DecodeUtf8(text);
+  std::u32string characters;
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    const char16_t unit = units[i];
+    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
+        units[i + 1] < 0xE000) {
+      characters +=
+          static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00));
+    } else {
+      characters += unit;
+    }
+  }
+  return characters;
+}
+
+}  // namespace
+
+std::optional<std::string_view> IbusTableOf(std::string_view method) {
+  static constexpr std::array<std::pair<std::string_view, std::string_view>, 5> kTables = {{
+      {"倉頡", "cangjie3"},
+      {"新倉頡", "cangjie5"},
+      {"速成", "quick-classic"},
+      {"行列", "array30"},
+      {"大易", "easy-big"},
+  }};
+  for (const auto& [name, table] : kTables) {
+    if (name == method) return table;
+  }
+  return std::nullopt;
+}
+
+std::map<char, std::string> ParseKeyNames(std::string_view char_prompts) {
+  std::map<char, std::string> names;
+  std::size_t at = 0;
+  while (true) {
+    const std::optional<std::string> key = QuotedText(char_prompts, at);
+    if (!key) break;
+    const std::optional<std::string> name = QuotedText(char_prompts, at);
+    if (!name) break;
+    if (key->size() == 1) names[(*key)[0]] = *name;
+  }
+  return names;
+}
+
+CodeTable MakeCodeTable(std::string method,
+                        const std::vector<std::pair<std::string, std::string>>& rows,
+                        std::string_view char_prompts) {
+  CodeTable table{std::move(method), {}, ParseKeyNames(char_prompts)};
+  for (const auto& [keys, phrase] : rows) {
+    const std::u32string characters = Characters(phrase);
+    if (characters.size() != 1 || keys.empty()) continue;
+    std::vector<std::string>& codes = table.codes[characters[0]];
+    if (std::find(codes.begin(), codes.end(), keys) == codes.end()) codes.push_back(keys);
+  }
+  for (auto& [character, codes] : table.codes) {
+    std::stable_sort(codes.begin(), codes.end(), [](const std::string& a, const std::string& b) {
+      return a.size() < b.size();
+    });
+  }
+  return table;
+}
+
+std::vector<KeyCode> CodesOf(const CodeTable& table, char32_t character) {
+  std::vector<KeyCode> codes;
+  const auto found = table.codes.find(character);
+  if (found == table.codes.end()) return codes;
+  for (const std::string& keys : found->second) {
+    KeyCode code{keys, ""};
+    for (const char key : keys) {
+      const auto name = table.key_names.find(key);
+      code.names += name == table.key_names.end() ? std::string(1, key) : name->second;
+    }
+    codes.push_back(std::move(code));
+  }
+  return codes;
+}
+
+}  // namespace keyin
