@@ -73,10 +73,12 @@ std::map<char, std::string> ParseKeyNames(std::string_view char_prompts) {
   return names;
 }
 
+bool TypesByReading(std::string_view method) { return method == "注音" || method == "新注音"; }
+
 CodeTable MakeCodeTable(std::string method,
                         const std::vector<std::pair<std::string, std::string>>& rows,
-                        std::string_view char_prompts) {
-  CodeTable table{std::move(method), {}, ParseKeyNames(char_prompts)};
+                        std::map<char, std::string> key_names) {
+  CodeTable table{std::move(method), {}, std::move(key_names)};
   for (const auto& [keys, phrase] : rows) {
     const std::u32string characters = Characters(phrase);
     if (characters.size() != 1 || keys.empty()) continue;
@@ -89,6 +91,41 @@ CodeTable MakeCodeTable(std::string method,
     });
   }
   return table;
+}
+
+CodeTable MakeReadingTable(std::string method,
+                           const std::vector<std::pair<std::uint16_t, std::string>>& rows) {
+  // The 大千 keyboard: its keys of the initials, medials, finals and tones, in order.
+  static constexpr std::string_view kInitialKeys = "1qaz2wsxedcrfv5tgbyhn";
+  static constexpr std::string_view kMedialKeys = "ujm";
+  static constexpr std::string_view kFinalKeys = "8ik,9ol.0p;/-";
+  static constexpr std::string_view kToneKeys = " 7634";  // first, light, second, third, fourth
+  static const std::array<const char*, 21> kInitials = {"ㄅ", "ㄆ", "ㄇ", "ㄈ", "ㄉ", "ㄊ", "ㄋ",
+                                                        "ㄌ", "ㄍ", "ㄎ", "ㄏ", "ㄐ", "ㄑ", "ㄒ",
+                                                        "ㄓ", "ㄔ", "ㄕ", "ㄖ", "ㄗ", "ㄘ", "ㄙ"};
+  static const std::array<const char*, 3> kMedials = {"ㄧ", "ㄨ", "ㄩ"};
+  static const std::array<const char*, 13> kFinals = {"ㄚ", "ㄛ", "ㄜ", "ㄝ", "ㄞ", "ㄟ", "ㄠ",
+                                                      "ㄡ", "ㄢ", "ㄣ", "ㄤ", "ㄥ", "ㄦ"};
+  static const std::array<const char*, 5> kTones = {"", "˙", "ˊ", "ˇ", "ˋ"};
+  std::map<char, std::string> names;
+  for (std::size_t i = 0; i < kInitials.size(); ++i) names[kInitialKeys[i]] = kInitials[i];
+  for (std::size_t i = 0; i < kMedials.size(); ++i) names[kMedialKeys[i]] = kMedials[i];
+  for (std::size_t i = 0; i < kFinals.size(); ++i) names[kFinalKeys[i]] = kFinals[i];
+  for (std::size_t i = 0; i < kTones.size(); ++i) names[kToneKeys[i]] = kTones[i];
+
+  std::vector<std::pair<std::string, std::string>> keyed;
+  for (const auto& [phone, character] : rows) {
+    const unsigned initial = phone >> 9 & 0x1f, medial = phone >> 7 & 3, final = phone >> 3 & 0xf,
+                   tone = phone & 7;
+    if (initial > kInitials.size() || final > kFinals.size() || tone >= kTones.size()) continue;
+    std::string keys;
+    if (initial > 0) keys += kInitialKeys[initial - 1];
+    if (medial > 0) keys += kMedialKeys[medial - 1];
+    if (final > 0) keys += kFinalKeys[final - 1];
+    if (keys.empty()) continue;
+    keyed.emplace_back(keys + kToneKeys[tone], character);
+  }
+  return MakeCodeTable(std::move(method), keyed, std::move(names));
 }
 
 std::vector<KeyCode> CodesOf(const CodeTable& table, char32_t character) {

@@ -4,6 +4,7 @@
 // its char_prompts); no table is written by hand. Pure: the tables' rows are read at the edge.
 #pragma once
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -33,15 +34,25 @@ struct CodeTable {
 // 自然 have none).
 std::optional<std::string_view> IbusTableOf(std::string_view method);
 
+// Whether the method types a character by its reading (注音, 新注音): libchewing's data.
+bool TypesByReading(std::string_view method);
+
 // The key names of a table's char_prompts: a Python dict of one-character keys and texts
 // ({'a': '日', "'": '⺃', '\\': '＼'}). Pairs it cannot read are left out.
 std::map<char, std::string> ParseKeyNames(std::string_view char_prompts);
 
-// The table of a method from its rows (keys, character) in the table's order, and its
-// char_prompts. A character's codes are kept shortest first, rows of the same length in order.
+// The table of a method from its rows (keys, character) in the table's order, and its keys'
+// names. A character's codes are kept shortest first, rows of the same length in order.
 CodeTable MakeCodeTable(std::string method,
                         const std::vector<std::pair<std::string, std::string>>& rows,
-                        std::string_view char_prompts);
+                        std::map<char, std::string> key_names);
+
+// The reading table of 注音 or 新注音 from libchewing's (syllable, character) rows: each
+// syllable as the standard (大千) keyboard types it, its symbols and then its tone's key (a
+// blank for the first tone), named by the symbols (1up  ㄅㄧㄣ, 2k7 ㄉㄜ˙). A syllable id holds
+// initial, medial, final and tone in 5, 2, 4 and 3 bits.
+CodeTable MakeReadingTable(std::string method,
+                           const std::vector<std::pair<std::uint16_t, std::string>>& rows);
 
 // The codes of a character, shortest first; none when the table lacks it.
 std::vector<KeyCode> CodesOf(const CodeTable& table, char32_t character);

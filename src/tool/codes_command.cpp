@@ -16,7 +16,10 @@ void AddCodesCommand(CLI::App& app) {
       "Print how each character of TEXT is typed in an input method: a line per character, its "
       "codes shortest first, each as keys and the keys' names (繽 vfjmc 女火十一金)");
   static std::string method, text;
-  command->add_option("--method", method, "倉頡 (Cangjie 3), 新倉頡 (Cangjie 5), 速成, 行列, 大易")
+  command
+      ->add_option("--method", method,
+                   "倉頡 (Cangjie 3), 新倉頡 (Cangjie 5), 速成, 行列, 大易, 注音 or 新注音 (the "
+                   "reading, keys of the standard keyboard)")
       ->required();
   command->add_option("TEXT", text, "The characters")->required();
   OnRun(command, [] {

@@ -7,6 +7,7 @@
 
 #include <fstream>
 
+#include "platform/chewing_data.h"
 #include "platform/code_page.h"
 #include "platform/database.h"
 #include "platform/ibus_table.h"
@@ -29,22 +30,57 @@ TEST(ParseKeyNames, ReadsThePythonDictOfTheTables) {
 }
 
 TEST(CodesOf, ShortestFirstWithTheKeysNames) {
-  const CodeTable table = MakeCodeTable("倉頡",
-                                        {{"zxab", "，"},
-                                         {",", "，"},
-                                         {"vfjmc", "繽"},
-                                         {"vfjmc", "繽"},   // once only
-                                         {"vfjm", "繽紛"},  // a phrase is no character's code
-                                         {"ypybp", "𪚥"}},
-                                        "{'v': '女', 'f': '火', 'j': '十', 'm': '一', 'c': '金', "
-                                        "'y': '卜', 'p': '心', 'b': '月'}");
+  const CodeTable table =
+      MakeCodeTable("倉頡",
+                    {{"zxab", "，"},
+                     {",", "，"},
+                     {"vfjmc", "繽"},
+                     {"vfjmc", "繽"},   // once only
+                     {"vfjm", "繽紛"},  // a phrase is no character's code
+                     {"ypybp", "𪚥"}},
+                    ParseKeyNames("{'v': '女', 'f': '火', 'j': '十', 'm': '一', "
+                                  "'c': '金', 'y': '卜', 'p': '心', 'b': '月'}"));
   EXPECT_EQ(CodesOf(table, U'，'), (std::vector<KeyCode>{{",", ","}, {"zxab", "zxa月"}}));
   EXPECT_EQ(CodesOf(table, U'繽'), (std::vector<KeyCode>{{"vfjmc", "女火十一金"}}));
   EXPECT_EQ(CodesOf(table, U'𪚥'), (std::vector<KeyCode>{{"ypybp", "卜心卜月心"}}));
   EXPECT_TRUE(CodesOf(table, U'紛').empty());
 }
 
+// Syllables as libchewing's data holds them: initial, medial, final and tone in 5, 2, 4, 3 bits.
+TEST(MakeReadingTable, TypesEachSyllableOnTheStandardKeyboardWithItsTone) {
+  const CodeTable table = MakeReadingTable("注音", {{1 << 9 | 1 << 7 | 10 << 3, "繽"},  // ㄅㄧㄣ
+                                                    {5 << 9 | 3 << 3 | 1, "的"},        // ㄉㄜ˙
+                                                    {11 << 9 | 1 << 3 | 7, "壞"}});     // no tone 7
+  EXPECT_EQ(CodesOf(table, U'繽'), (std::vector<KeyCode>{{"1up ", "ㄅㄧㄣ"}}));
+  EXPECT_EQ(CodesOf(table, U'的'), (std::vector<KeyCode>{{"2k7", "ㄉㄜ˙"}}));
+  EXPECT_TRUE(CodesOf(table, U'壞').empty());
+}
+
 using IbusTableTest = TempFolderTest;
+
+// libchewing's phrase tree: the root's children are syllables; a syllable's children are its
+// one-syllable phrases (phone 0, the text's offset) and the next syllables of longer ones.
+TEST_F(IbusTableTest, ReadsTheOneSyllablePhrasesOfChewingsTree) {
+  const auto node = [](unsigned phone, unsigned first, unsigned second) {
+    std::string bytes;
+    for (const unsigned value :
+         {phone, phone >> 8, first, first >> 8, first >> 16, second, second >> 8, second >> 16}) {
+      bytes += static_cast<char>(value & 0xff);
+    }
+    return bytes;
+  };
+  const std::string folder = Path("chewing");
+  std::filesystem::create_directories(folder);
+  std::ofstream(folder + "/index_tree.dat", std::ios::binary)
+      << node(0, 1, 2) << node(720, 2, 4) << node(0, 7, 0) << node(721, 0, 0);
+  std::ofstream(folder + "/dictionary.dat", std::ios::binary) << std::string("繽紛\0繽\0", 12);
+  const auto rows = ReadChewingCharacters(folder);
+  ASSERT_TRUE(rows);
+  EXPECT_EQ(*rows, (std::vector<std::pair<std::uint16_t, std::string>>{{720, "繽"}}));
+  std::ofstream(folder + "/index_tree.dat", std::ios::binary) << "short";
+  EXPECT_THROW(ReadChewingCharacters(folder), std::runtime_error);
+  EXPECT_FALSE(ReadChewingCharacters(Path("none")));
+}
 
 // A file of IBus's form: the rows of single characters in the table's order, and the prompts.
 TEST_F(IbusTableTest, ReadsTheCharactersAndTheKeysNamesOfAFile) {
@@ -85,6 +121,8 @@ TEST(InstalledTables, GiveTheCodesLearnersKnow) {
       {"新倉頡", U'𪚥', "ypybp", "卜心卜月心"},
       {"速成", U'繽', "vc", "女金"},
       {"行列", U'繽', "xnam", "2v6v1-7v"},
+      {"注音", U'繽', "1up ", "ㄅㄧㄣ"},
+      {"新注音", U'晉', "rup4", "ㄐㄧㄣˋ"},
       {"大易", U'繽', "35", "糸貝"},
   };
   for (const auto& c : cases) {
