@@ -104,4 +104,23 @@ ScoreReportFiles ScoreReportFilesOf(const RunParams& params, const ScoringOutcom
   return {Utf16ToUtf8(ScoreReportHtml(report)), ScoreReportJson(report)};
 }
 
+void AddCodes(ScoreReport& report, const CodeTable& table) {
+  CharacterCodes codes{table.method, {}, ""};
+  const auto add = [&](char16_t character) {
+    if (codes.of.contains(character)) return;
+    const std::vector<KeyCode> found = CodesOf(table, character);
+    if (!found.empty()) codes.of.emplace(character, found.front());
+  };
+  for (const MarkedLine& line : report.lines) {
+    for (const CharacterMark& mark : line.marks.marks) {
+      if (mark.kind != MarkKind::kExtra) add(mark.expected);
+    }
+  }
+  for (const CharacterCount& missed : report.missed) {
+    if (missed.character.size() == 1) add(missed.character[0]);
+  }
+  for (const Mistake& mistake : report.mistakes) add(mistake.expected);
+  report.codes = std::move(codes);
+}
+
 }  // namespace keyin::report

@@ -9,9 +9,11 @@
 #pragma once
 
 #include <cstddef>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "practice/input_codes.h"
 #include "report/class_report.h"
 #include "report/line_marks.h"
 #include "run/run_params.h"
@@ -46,6 +48,13 @@ struct Mistake {
   std::size_t count = 0;
 };
 
+// How to type the missed and wrong characters in the candidate's input method.
+struct CharacterCodes {
+  std::string method;              // UTF-8; empty: no codes
+  std::map<char16_t, KeyCode> of;  // each missed or wrong character's shortest code
+  std::string missing;             // why there are none, when they were asked for
+};
+
 struct ScoreReport {
   RunParams params;
   Scores scores;
@@ -57,10 +66,15 @@ struct ScoreReport {
   // first, ties in the order they first appear.
   std::vector<Mistake> mistakes;
   std::vector<CharacterCount> missed;
+  CharacterCodes codes;
 };
 
 ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& inputs,
                              const ScoredPart& part);
+
+// Gives the report the shortest code in the table's method of each character missed or typed
+// wrong (the marks and the tables of mistakes).
+void AddCodes(ScoreReport& report, const CodeTable& table);
 
 // The page: a header with the totals (data-field="speed", "error-rate", "errors", "typed-chars"),
 // each typed line under its reference line with its marks (data-mark="missing", "wrong" with

@@ -4,6 +4,7 @@
 // engine compares them, so a wrong character stands under the reference character it replaced.
 #include <algorithm>
 
+#include "platform/utf8.h"
 #include "report/html.h"
 #include "report/score_report.h"
 #include "scoring/inputs.h"
@@ -116,33 +117,52 @@ std::u16string Attribute(std::u16string_view name, char16_t value) {
          html::EscapeAttribute(std::u16string_view(&value, 1)) + u"\"";
 }
 
+// The code of a character in the report's method, as "vfjmc 女火十一金"; empty without one.
+std::u16string CodeText(const CharacterCodes& codes, char16_t character) {
+  const auto found = codes.of.find(character);
+  if (found == codes.of.end()) return u"";
+  return DecodeUtf8(found->second.keys + " " + found->second.names);
+}
+
+// How to type the expected character: data-code, and a title that names the method.
+std::u16string CodeAttributes(const CharacterCodes& codes, char16_t character) {
+  const auto found = codes.of.find(character);
+  if (found == codes.of.end()) return u"";
+  return u" data-code=\"" + html::EscapeAttribute(DecodeUtf8(found->second.keys)) + u"\" title=\"" +
+         html::EscapeAttribute(DecodeUtf8(codes.method) + u" " + CodeText(codes, character)) +
+         u"\"";
+}
+
 // The element of one marked character in the reference row or in the typed row.
-std::u16string ReferenceCell(const CharacterMark& mark, std::u16string_view character) {
+std::u16string ReferenceCell(const CharacterMark& mark, std::u16string_view character,
+                             const CharacterCodes& codes) {
   if (mark.kind == MarkKind::kWrong) {
     return u"<span class=\"expected\">" + Shown(character) + u"</span>";
   }
-  return u"<span data-mark=\"missing\"" + Attribute(u"data-expected", mark.expected) + u">" +
-         Shown(character) + u"</span>";
+  return u"<span data-mark=\"missing\"" + Attribute(u"data-expected", mark.expected) +
+         CodeAttributes(codes, mark.expected) + u">" + Shown(character) + u"</span>";
 }
 
-std::u16string TypedCell(const CharacterMark& mark, std::u16string_view character) {
+std::u16string TypedCell(const CharacterMark& mark, std::u16string_view character,
+                         const CharacterCodes& codes) {
   if (mark.kind == MarkKind::kWrong) {
     const std::u16string expected(1, mark.expected);
     return u"<ruby data-mark=\"wrong\"" + Attribute(u"data-expected", mark.expected) +
-           Attribute(u"data-typed", mark.typed) + u">" + Shown(character) + u"<rt>" +
-           Shown(expected) + u"</rt></ruby>";
+           Attribute(u"data-typed", mark.typed) + CodeAttributes(codes, mark.expected) + u">" +
+           Shown(character) + u"<rt>" + Shown(expected) + u"</rt></ruby>";
   }
   return std::u16string(u"<span data-mark=\"extra\"") +
          (mark.charged ? u"" : u" data-charged=\"false\"") + Attribute(u"data-typed", mark.typed) +
          u">" + Shown(character) + u"</span>";
 }
 
-using CellWriter = std::u16string (*)(const CharacterMark&, std::u16string_view);
+using CellWriter = std::u16string (*)(const CharacterMark&, std::u16string_view,
+                                      const CharacterCodes&);
 
 // One line's text with the marks that stand in this row (by position). A character outside the
 // Basic Multilingual Plane is one cell for both of its positions, so it is never split.
 std::u16string MarkedText(std::u16string_view text, const std::vector<const CharacterMark*>& marks,
-                          CellWriter cell) {
+                          CellWriter cell, const CharacterCodes& codes) {
   std::u16string out;
   std::size_t next = 0;
   std::size_t plain_from = 0;
@@ -156,7 +176,7 @@ std::u16string MarkedText(std::u16string_view text, const std::vector<const Char
     }
     if (mark != nullptr) {
       out += html::EscapeText(text.substr(plain_from, at - plain_from));
-      out += cell(*mark, text.substr(at, end - at));
+      out += cell(*mark, text.substr(at, end - at), codes);
       plain_from = end;
     }
     at = end;
@@ -165,7 +185,7 @@ std::u16string MarkedText(std::u16string_view text, const std::vector<const Char
   return out;
 }
 
-std::u16string ReferenceRow(const MarkedLine& line) {
+std::u16string ReferenceRow(const MarkedLine& line, const CharacterCodes& codes) {
   std::vector<const CharacterMark*> marks;
   for (const CharacterMark& mark : line.marks.marks) {
     if (mark.kind != MarkKind::kExtra) marks.push_back(&mark);
@@ -173,7 +193,7 @@ std::u16string ReferenceRow(const MarkedLine& line) {
   const std::u16string_view text = line.reference_text;
   const std::size_t charged = std::min(text.size(), static_cast<std::size_t>(line.charged_chars));
   std::u16string row =
-      u"<p class=\"row ref\">" + MarkedText(text.substr(0, charged), marks, ReferenceCell);
+      u"<p class=\"row ref\">" + MarkedText(text.substr(0, charged), marks, ReferenceCell, codes);
   // The last typed line is charged only as far as it reached.
   if (charged < text.size()) {
     row += u"<span class=\"beyond\" title=\"最後一行只計到打字的長度\">" +
@@ -182,12 +202,13 @@ std::u16string ReferenceRow(const MarkedLine& line) {
   return row + u"</p>";
 }
 
-std::u16string TypedRow(const MarkedLine& line) {
+std::u16string TypedRow(const MarkedLine& line, const CharacterCodes& codes) {
   std::vector<const CharacterMark*> marks;
   for (const CharacterMark& mark : line.marks.marks) {
     if (mark.kind != MarkKind::kMissing) marks.push_back(&mark);
   }
-  return u"<p class=\"row typed\">" + MarkedText(line.typed_text, marks, TypedCell) + u"</p>";
+  return u"<p class=\"row typed\">" + MarkedText(line.typed_text, marks, TypedCell, codes) +
+         u"</p>";
 }
 
 // The parts of one line block: a grid of two rows (reference, typed) by three columns (line
@@ -223,7 +244,8 @@ std::size_t ErrorsOf(const MarkedLine& line) {
   return static_cast<std::size_t>(line.marks.missing + line.marks.wrong + line.marks.extra);
 }
 
-std::u16string TypedLineBlock(const MarkedLine& line, std::size_t most_errors) {
+std::u16string TypedLineBlock(const MarkedLine& line, std::size_t most_errors,
+                              const CharacterCodes& codes) {
   Block block;
   const bool matched = line.reference_number != 0;
   block.css_class = !matched ? u"line unmatched" : line.counted ? u"line" : u"line uncounted";
@@ -231,14 +253,14 @@ std::u16string TypedLineBlock(const MarkedLine& line, std::size_t most_errors) {
   block.reference_number = matched ? Number(line.reference_number) : u"—";
   block.attributes = u" data-typed-line=\"" + block.typed_number + u"\" data-reference-line=\"" +
                      (matched ? block.reference_number : u"") + u"\"";
-  block.typed_row = TypedRow(line);
+  block.typed_row = TypedRow(line, codes);
   if (!matched) {
     block.reference_row = u"<p class=\"row ref none\">（找不到對應的原文行）</p>";
     block.tally = u"未對應原文";
     block.tally_detail = u"不計分，也不扣分";
     return BlockHtml(block);
   }
-  block.reference_row = ReferenceRow(line);
+  block.reference_row = ReferenceRow(line, codes);
   block.tally = Bar(ErrorsOf(line), most_errors);
   block.tally_detail = u"漏" + Number(line.marks.missing) + u"・錯" + Number(line.marks.wrong) +
                        u"・多" + Number(line.marks.extra) + u"　" +
@@ -357,7 +379,7 @@ std::u16string LinesSection(const ScoreReport& report) {
     while (skipped != report.skipped.end() && line.reference_number > skipped->number) {
       out += SkippedLineBlock(*skipped++, most_errors);
     }
-    out += TypedLineBlock(line, most_errors);
+    out += TypedLineBlock(line, most_errors, report.codes);
   }
   for (; skipped != report.skipped.end(); ++skipped) out += SkippedLineBlock(*skipped, most_errors);
   return out + u"</section>\n";
@@ -374,22 +396,38 @@ std::u16string MistakesSection(const ScoreReport& report) {
   if (report.mistakes.empty() && report.missed.empty()) {
     return out + u"<p>計分的各行沒有打錯或漏打的字。</p>\n</section>\n";
   }
+  // With codes, each table says how to type the character that was meant.
+  const CharacterCodes& codes = report.codes;
+  const bool with_codes = !codes.method.empty();
+  const std::u16string code_head = DecodeUtf8(codes.method) + u"字碼";
+  const auto code_of = [&](std::u16string_view character) {
+    const std::u16string code = character.size() == 1 ? CodeText(codes, character[0]) : u"";
+    return code.empty() ? std::u16string(u"—") : code;
+  };
+  if (!codes.missing.empty()) {
+    out += u"<p class=\"note\">" + html::EscapeText(DecodeUtf8(codes.missing)) + u"</p>\n";
+  }
   out += u"<div class=\"tables\">\n";
   std::vector<std::vector<std::u16string>> rows;
   for (const Mistake& mistake : report.mistakes) {
     if (rows.size() == kMostMistakeRows) break;
-    rows.push_back({CharacterName(std::u16string_view(&mistake.expected, 1)),
-                    CharacterName(std::u16string_view(&mistake.typed, 1)), Count(mistake.count)});
+    const std::u16string_view expected(&mistake.expected, 1);
+    rows.push_back({CharacterName(expected), CharacterName(std::u16string_view(&mistake.typed, 1)),
+                    Count(mistake.count)});
+    if (with_codes) rows.back().push_back(code_of(expected));
   }
-  if (!rows.empty()) {
-    out += html::Table({{u"原文"}, {u"打成"}, {u"次數", true}}, rows, u"打錯的字");
-  }
+  std::vector<html::TableColumn> heads = {{u"原文"}, {u"打成"}, {u"次數", true}};
+  if (with_codes) heads.push_back({code_head});
+  if (!rows.empty()) out += html::Table(heads, rows, u"打錯的字");
   rows.clear();
   for (const CharacterCount& missed : report.missed) {
     if (rows.size() == kMostMistakeRows) break;
     rows.push_back({CharacterName(missed.character), Count(missed.count)});
+    if (with_codes) rows.back().push_back(code_of(missed.character));
   }
-  if (!rows.empty()) out += html::Table({{u"字"}, {u"次數", true}}, rows, u"漏打的字");
+  heads = {{u"字"}, {u"次數", true}};
+  if (with_codes) heads.push_back({code_head});
+  if (!rows.empty()) out += html::Table(heads, rows, u"漏打的字");
   out += u"</div>\n";
   if (report.mistakes.size() > kMostMistakeRows || report.missed.size() > kMostMistakeRows) {
     out += u"<p class=\"note\">各表只列最常見的 " + Count(kMostMistakeRows) + u" 項。</p>\n";

@@ -37,17 +37,26 @@ const char* KindName(MarkKind kind) {
   return "extra";
 }
 
-Json MarkJson(const CharacterMark& mark) {
+// How to type a character in the report's method: {"method", "keys", "radicals"}, when known.
+void AddCode(Json& json, const CharacterCodes& codes, char16_t character) {
+  const auto found = codes.of.find(character);
+  if (found == codes.of.end()) return;
+  json["code"] = {
+      {"method", codes.method}, {"keys", found->second.keys}, {"radicals", found->second.names}};
+}
+
+Json MarkJson(const CharacterMark& mark, const CharacterCodes& codes) {
   Json json;
   json["kind"] = KindName(mark.kind);
   json["position"] = mark.position;
   if (mark.kind != MarkKind::kExtra) json["expected"] = Character(mark.expected);
   if (mark.kind != MarkKind::kMissing) json["typed"] = Character(mark.typed);
   json["charged"] = mark.charged;
+  if (mark.kind != MarkKind::kExtra) AddCode(json, codes, mark.expected);
   return json;
 }
 
-Json LineJson(const MarkedLine& line) {
+Json LineJson(const MarkedLine& line, const CharacterCodes& codes) {
   const bool matched = line.reference_number != 0;
   Json json;
   json["typed"] = line.typed_number;
@@ -62,7 +71,7 @@ Json LineJson(const MarkedLine& line) {
   json["score"] = JsonNumber(line.score);
   json["counted"] = line.counted;
   Json marks = Json::array();
-  for (const CharacterMark& mark : line.marks.marks) marks.push_back(MarkJson(mark));
+  for (const CharacterMark& mark : line.marks.marks) marks.push_back(MarkJson(mark, codes));
   json["marks"] = std::move(marks);
   return json;
 }
@@ -102,7 +111,7 @@ std::string ScoreReportJson(const ScoreReport& report) {
   json["answer_too_small"] = report.answer_too_small;
 
   Json lines = Json::array();
-  for (const MarkedLine& line : report.lines) lines.push_back(LineJson(line));
+  for (const MarkedLine& line : report.lines) lines.push_back(LineJson(line, report.codes));
   json["lines"] = std::move(lines);
   Json skipped = Json::array();
   std::size_t skipped_chars = 0;
@@ -117,13 +126,22 @@ std::string ScoreReportJson(const ScoreReport& report) {
     mistakes.push_back({{"expected", Character(mistake.expected)},
                         {"typed", Character(mistake.typed)},
                         {"count", mistake.count}});
+    AddCode(mistakes.back(), report.codes, mistake.expected);
   }
   json["mistakes"] = std::move(mistakes);
   Json missed = Json::array();
   for (const CharacterCount& character : report.missed) {
     missed.push_back({{"character", Text(character.character)}, {"count", character.count}});
+    if (character.character.size() == 1) {
+      AddCode(missed.back(), report.codes, character.character[0]);
+    }
   }
   json["missed"] = std::move(missed);
+  if (!report.codes.method.empty() || !report.codes.missing.empty()) {
+    json["codes"] = {
+        {"method", report.codes.method.empty() ? Json(nullptr) : Json(report.codes.method)},
+        {"missing", report.codes.missing}};
+  }
   return json.dump(2) + "\n";
 }
 

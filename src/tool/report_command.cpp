@@ -8,6 +8,9 @@
 #include <CLI/CLI.hpp>
 
 #include "platform/code_page.h"
+#include "platform/message_box.h"
+#include "practice/code_tables.h"
+#include "practice/keyin_statistics.h"
 #include "report/score_report.h"
 #include "run/run_end.h"
 #include "run/run_kind.h"
@@ -21,6 +24,7 @@ namespace {
 struct Options {
   std::string format;
   std::string output;
+  std::string method;
   std::vector<std::string> words;  // the argument string, split by the shell
 };
 
@@ -53,6 +57,25 @@ ScoringInputs ReadAsTheRunReads(const RunParams& params, const PathTranslator& p
   return inputs;
 }
 
+// The codes of the method asked for, or else of the one the keyin record files give for this
+// candidate and part, where they give one. A table that cannot be had is said in the report.
+void AddCodesOfMethod(report::ScoreReport& report, std::string method, const RunParams& params) {
+  if (method.empty()) {
+    RecordingMessageSink quiet;  // no record file is no failure of the report
+    bool failed = false;
+    const std::u16string recorded =
+        GetKeyin(params, PathTranslator(ProgramFolder()), quiet, params.TestPart, &failed);
+    if (failed || recorded == u"其他") return;
+    method = Utf16ToUtf8(recorded);
+  }
+  const LoadedCodes loaded = LoadCodeTable(method);
+  if (loaded.table) {
+    report::AddCodes(report, *loaded.table);
+  } else {
+    report.codes.missing = loaded.missing;
+  }
+}
+
 bool WantsJson(const Options& options) {
   if (!options.format.empty()) return options.format == "json";
   return OutputExtension(options.output) == ".json";
@@ -75,7 +98,8 @@ int Report(const Options& options) {
     const ScoringInputs inputs =
         ReadAsTheRunReads(params, PathTranslator(ProgramFolder()), messages);
     const ScoredPart part = ScorePart(inputs, params);
-    const report::ScoreReport report = report::BuildScoreReport(params, inputs, part);
+    report::ScoreReport report = report::BuildScoreReport(params, inputs, part);
+    AddCodesOfMethod(report, options.method, params);
     WriteOutput(options.output, WantsJson(options) ? report::ScoreReportJson(report)
                                                    : Utf16ToUtf8(report::ScoreReportHtml(report)));
     return kExitDone;
@@ -99,6 +123,10 @@ void AddReportCommand(CLI::App& app) {
                    "json for an --output ending in .json, html otherwise")
       ->check(CLI::IsMember({"html", "json"}));
   AddOutputOption(command, options->output);
+  command->add_option("--method", options->method,
+                      "The input method whose codes the missed and wrong characters carry (倉頡, "
+                      "新倉頡, 速成, 行列, 大易, 注音, 新注音); default: the method the keyin "
+                      "record files give for this candidate and part, if any");
   command->add_option("ARGUMENT-STRING", options->words,
                       "The 16 comma-separated run parameters, as keyin-scorer takes them "
                       "(several words are joined by single blanks)");

@@ -134,14 +134,24 @@ def main():
         driver = start_chromium(home, log_requests=True)
         try:
             marks = {}
-            for name, answer in (("score-report", sample),
-                                 ("score-report-every-line", every_kind_of_line(paper))):
+            for name, answer, method in (
+                    ("score-report", sample, []),
+                    ("score-report-every-line", every_kind_of_line(paper), []),
+                    ("score-report-with-codes", sample, ["--method", "倉頡"])):
                 typed_answer(answer, os.path.join(scores, "CTEST-1"))
                 page = os.path.join(args.out, name + ".html")
-                run([args.tool, "report", "--output", page, ",".join(fields)])
-                report = json.loads(run([args.tool, "report", "--format", "json",
+                run([args.tool, "report", *method, "--output", page, ",".join(fields)])
+                report = json.loads(run([args.tool, "report", *method, "--format", "json",
                                          ",".join(fields)]).stdout)
                 marks[name] = check_page(driver, page, report, name, args.out)
+                if method and report["codes"]["missing"] == "":
+                    # Each missed character's code, in its mark's title and in the table.
+                    coded = {mark["expected"]: mark["code"]["keys"] for line in report["lines"]
+                             for mark in line["marks"] if "code" in mark}
+                    shown = {m.get_attribute("data-expected"): m.get_attribute("data-code")
+                             for m in driver.find_elements(By.CSS_SELECTOR, "[data-code]")}
+                    assert coded and shown == coded, "page %s, JSON %s" % (shown, coded)
+                    assert "倉頡字碼" in driver.find_element(By.TAG_NAME, "body").text
                 if name == "score-report-every-line":  # the page shows every kind of mark
                     kinds = {mark["kind"] for line in report["lines"] for mark in line["marks"]}
                     assert kinds == {"missing", "extra", "wrong"}, kinds

@@ -195,5 +195,39 @@ TEST_F(ReportTest, AFailedRunLeavesNoVisualReportOfAnEarlierRun) {
   EXPECT_EQ(ReadBytes(scored.Scores() / "CTEST-1.TOT"), "\xFF\xFE") << "it did not even score";
 }
 
+// A learner reads how to type what was missed or typed wrong in their method; a method without
+// an open table, or a table not installed, is said in the report, which is written all the same.
+TEST_F(ReportTest, MissedAndWrongCharactersCarryTheirCodeInTheMethod) {
+  const ProcessResult json =
+      folder_.Tool({"report", "--format", "json", "--method", "倉頡", args_.Join()});
+  ASSERT_EQ(json.exit_status, 0) << json.err;
+  const nlohmann::json report = nlohmann::json::parse(json.out);
+  std::size_t coded = 0;
+  for (const auto& line : report["lines"]) {
+    for (const auto& mark : line["marks"]) {
+      if (mark["kind"] == "extra") continue;
+      if (!mark.contains("code")) continue;  // a mark the table lacks, as punctuation may be
+      EXPECT_EQ(mark["code"]["method"], "倉頡");
+      EXPECT_FALSE(mark["code"]["keys"].get<std::string>().empty());
+      ++coded;
+    }
+  }
+  if (report["codes"]["missing"] != "") GTEST_SKIP() << report["codes"]["missing"];
+  EXPECT_GT(coded, 0u) << "the sample answer misses and mistypes characters";
+  const ProcessResult html = folder_.Tool({"report", "--method", "倉頡", args_.Join()});
+  EXPECT_TRUE(Contains(html.out, " data-code=\"")) << "on the marks";
+  EXPECT_TRUE(Contains(html.out, "倉頡字碼")) << "in the tables of mistakes";
+
+  for (const auto& [method, tables, said] :
+       {std::tuple{"嘸蝦米", "", "嘸蝦米沒有公開的字碼表"},
+        std::tuple{"倉頡", "/nonexistent", "ibus-table-cangjie3"}}) {
+    const ProcessResult page =
+        folder_.Tool({"report", "--method", method, args_.Join()}, {{"KEYIN_IBUS_TABLES", tables}});
+    EXPECT_EQ(page.exit_status, 0) << method;
+    EXPECT_TRUE(Contains(page.out, said)) << method;
+    EXPECT_FALSE(Contains(page.out, " data-code=\"")) << method;
+  }
+}
+
 }  // namespace
 }  // namespace keyin::e2e
