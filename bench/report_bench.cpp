@@ -5,6 +5,7 @@
 
 #include "papers.h"
 #include "platform/code_page.h"
+#include "practice/code_tables.h"
 #include "report/score_report.h"
 
 namespace keyin {
@@ -89,6 +90,49 @@ BENCHMARK(BM_Report_WorstCase_Html)->Unit(benchmark::kMillisecond);
 
 void BM_Report_WorstCase_Json(benchmark::State& state) { Report(state, WorstCase(false), Json); }
 BENCHMARK(BM_Report_WorstCase_Json)->Unit(benchmark::kMillisecond);
+
+// The same with the codes of 倉頡 on every missed and wrong character: the table is read once,
+// as a process that writes many reports reads it; each report looks its characters up.
+void ReportWithCodes(benchmark::State& state, bool json) {
+  const LoadedCodes loaded = LoadCodeTable("倉頡");
+  if (!loaded.table) {
+    state.SkipWithError(loaded.missing.c_str());
+    return;
+  }
+  const Scored scored = ScoreOf(TypicalPart(1));
+  std::size_t coded = 0;
+  for (auto _ : state) {
+    report::ScoreReport report =
+        report::BuildScoreReport(scored.params, scored.inputs, scored.part);
+    report::AddCodes(report, *loaded.table);
+    coded = report.codes.of.size();
+    const std::string output =
+        json ? report::ScoreReportJson(report) : Utf16ToUtf8(report::ScoreReportHtml(report));
+    benchmark::DoNotOptimize(output.data());
+  }
+  state.counters["coded_characters"] = static_cast<double>(coded);
+}
+void BM_Report_TypicalPaper_WithCodes_Html(benchmark::State& state) {
+  ReportWithCodes(state, false);
+}
+BENCHMARK(BM_Report_TypicalPaper_WithCodes_Html)->Unit(benchmark::kMicrosecond);
+void BM_Report_TypicalPaper_WithCodes_Json(benchmark::State& state) {
+  ReportWithCodes(state, true);
+}
+BENCHMARK(BM_Report_TypicalPaper_WithCodes_Json)->Unit(benchmark::kMicrosecond);
+
+// Reading 倉頡's table from its file, once per process that writes reports.
+void BM_CodeTable_Load(benchmark::State& state) {
+  for (auto _ : state) {
+    const LoadedCodes loaded = LoadCodeTable("倉頡");
+    if (!loaded.table) {
+      state.SkipWithError(loaded.missing.c_str());
+      return;
+    }
+    benchmark::DoNotOptimize(loaded.table->codes.size());
+  }
+}
+BENCHMARK(BM_CodeTable_Load)->Unit(benchmark::kMillisecond);
 
 void BM_Report_ManyMarks_Html(benchmark::State& state) {
   Report(state, ManyMarks(state.range(0) != 0), Page);
