@@ -104,7 +104,7 @@ void ReportWithCodes(benchmark::State& state, bool json) {
   for (auto _ : state) {
     report::ScoreReport report =
         report::BuildScoreReport(scored.params, scored.inputs, scored.part);
-    report::AddCodes(report, *loaded.table);
+    report::AddCodes(report, *loaded.table, scored.inputs.reference);
     coded = report.codes.of.size();
     const std::string output =
         json ? report::ScoreReportJson(report) : Utf16ToUtf8(report::ScoreReportHtml(report));

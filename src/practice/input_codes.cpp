@@ -143,4 +143,21 @@ std::vector<KeyCode> CodesOf(const CodeTable& table, char32_t character) {
   return codes;
 }
 
+std::optional<double> KeysPerCharacter(const CodeTable& table, std::u16string_view text) {
+  std::size_t keys = 0, characters = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t character = text[i];
+    if (character >= 0xD800 && character < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] < 0xE000) {
+      character = 0x10000 + ((character - 0xD800) << 10) + (text[++i] - 0xDC00);
+    }
+    const auto found = table.codes.find(character);
+    if (found == table.codes.end()) continue;
+    keys += found->second.front().size();
+    ++characters;
+  }
+  if (characters == 0) return std::nullopt;
+  return static_cast<double>(keys) / static_cast<double>(characters);
+}
+
 }  // namespace keyin

@@ -57,4 +57,10 @@ CodeTable MakeReadingTable(std::string method,
 // The codes of a character, shortest first; none when the table lacks it.
 std::vector<KeyCode> CodesOf(const CodeTable& table, char32_t character);
 
+// The keys a character of the text needs on average in the table's method, by its shortest code
+// (注音 with its tone's key), over the characters the table has; nothing when it has none. A
+// speed in characters per minute times this is the speed in keys per minute, which compares
+// typists of different methods fairly.
+std::optional<double> KeysPerCharacter(const CodeTable& table, std::u16string_view text);
+
 }  // namespace keyin

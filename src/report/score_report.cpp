@@ -104,8 +104,11 @@ ScoreReportFiles ScoreReportFilesOf(const RunParams& params, const ScoringOutcom
   return {Utf16ToUtf8(ScoreReportHtml(report)), ScoreReportJson(report)};
 }
 
-void AddCodes(ScoreReport& report, const CodeTable& table) {
-  CharacterCodes codes{table.method, {}, ""};
+void AddCodes(ScoreReport& report, const CodeTable& table,
+              const std::vector<std::u16string>& paper_lines) {
+  std::u16string paper;
+  for (const std::u16string& line : paper_lines) paper += line;
+  CharacterCodes codes{table.method, {}, "", KeysPerCharacter(table, paper)};
   const auto add = [&](char16_t character) {
     if (codes.of.contains(character)) return;
     const std::vector<KeyCode> found = CodesOf(table, character);

@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -53,6 +54,8 @@ struct CharacterCodes {
   std::string method;              // UTF-8; empty: no codes
   std::map<char16_t, KeyCode> of;  // each missed or wrong character's shortest code
   std::string missing;             // why there are none, when they were asked for
+  // The keys a character of the paper's part needs on average in the method (KeysPerCharacter).
+  std::optional<double> keys_per_character;
 };
 
 struct ScoreReport {
@@ -73,8 +76,10 @@ ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& input
                              const ScoredPart& part);
 
 // Gives the report the shortest code in the table's method of each character missed or typed
-// wrong (the marks and the tables of mistakes).
-void AddCodes(ScoreReport& report, const CodeTable& table);
+// wrong (the marks and the tables of mistakes), and the keys a character of the part's paper
+// (its reference lines) needs on average.
+void AddCodes(ScoreReport& report, const CodeTable& table,
+              const std::vector<std::u16string>& paper_lines);
 
 // The page: a header with the totals (data-field="speed", "error-rate", "errors", "typed-chars"),
 // each typed line under its reference line with its marks (data-mark="missing", "wrong" with

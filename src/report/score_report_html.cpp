@@ -3,6 +3,7 @@
 // written as it stands. The two text rows of a line set their characters place by place, as the
 // engine compares them, so a wrong character stands under the reference character it replaced.
 #include <algorithm>
+#include <cmath>
 
 #include "platform/utf8.h"
 #include "report/html.h"
@@ -320,6 +321,15 @@ std::u16string Header(const ScoreReport& report) {
   out += ScoreBox(u"總字數", u"typed-chars", Number(static_cast<double>(scores.TotalChars)), u"字",
                   u"計分的原文字數");
   out += ScoreBox(u"扣分標準", u"deduction", Number(scores.Deduction), u"", u"每個錯誤扣的字數");
+  // Keys compare typists of different methods: a character of 注音 takes more keys than of 速成.
+  if (const std::optional<double> keys = report.codes.keys_per_character) {
+    const std::u16string method = DecodeUtf8(report.codes.method);
+    out += ScoreBox(u"每字鍵數", u"keys-per-character", FormatOneDecimal(*keys), u"鍵",
+                    method + u"，這份試卷平均");
+    out += ScoreBox(u"每分鐘鍵數", u"keys-per-minute",
+                    Number(std::round(scores.CharsPerMinute * *keys)), u"鍵／分",
+                    u"平均字數 × 每字鍵數");
+  }
   if (params.SubtractScore > 0.5) {
     out += ScoreBox(u"調整後平均字數", u"adjusted-speed",
                     scores.AdjustedCharsPerMinute ? Number(*scores.AdjustedCharsPerMinute) : u"",

@@ -1,5 +1,6 @@
 // The JSON form of the score report (docs/report-format.md). Texts are UTF-8 (a lone surrogate
 // of a damaged answer becomes U+FFFD); numbers are numbers, written as the report files write them.
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "platform/code_page.h"
@@ -138,9 +139,13 @@ std::string ScoreReportJson(const ScoreReport& report) {
   }
   json["missed"] = std::move(missed);
   if (!report.codes.method.empty() || !report.codes.missing.empty()) {
+    const std::optional<double>& keys = report.codes.keys_per_character;
     json["codes"] = {
         {"method", report.codes.method.empty() ? Json(nullptr) : Json(report.codes.method)},
-        {"missing", report.codes.missing}};
+        {"missing", report.codes.missing},
+        {"keys_per_character", keys ? JsonNumber(std::round(*keys * 10) / 10) : Json(nullptr)},
+        {"keys_per_minute",
+         keys ? JsonNumber(std::round(report.scores.CharsPerMinute * *keys)) : Json(nullptr)}};
   }
   return json.dump(2) + "\n";
 }

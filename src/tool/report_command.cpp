@@ -59,7 +59,8 @@ ScoringInputs ReadAsTheRunReads(const RunParams& params, const PathTranslator& p
 
 // The codes of the method asked for, or else of the one the keyin record files give for this
 // candidate and part, where they give one. A table that cannot be had is said in the report.
-void AddCodesOfMethod(report::ScoreReport& report, std::string method, const RunParams& params) {
+void AddCodesOfMethod(report::ScoreReport& report, std::string method, const RunParams& params,
+                      const ScoringInputs& inputs) {
   if (method.empty()) {
     RecordingMessageSink quiet;  // no record file is no failure of the report
     bool failed = false;
@@ -70,7 +71,7 @@ void AddCodesOfMethod(report::ScoreReport& report, std::string method, const Run
   }
   const LoadedCodes loaded = LoadCodeTable(method);
   if (loaded.table) {
-    report::AddCodes(report, *loaded.table);
+    report::AddCodes(report, *loaded.table, inputs.reference);
   } else {
     report.codes.missing = loaded.missing;
   }
@@ -99,7 +100,7 @@ int Report(const Options& options) {
         ReadAsTheRunReads(params, PathTranslator(ProgramFolder()), messages);
     const ScoredPart part = ScorePart(inputs, params);
     report::ScoreReport report = report::BuildScoreReport(params, inputs, part);
-    AddCodesOfMethod(report, options.method, params);
+    AddCodesOfMethod(report, options.method, params, inputs);
     WriteOutput(options.output, WantsJson(options) ? report::ScoreReportJson(report)
                                                    : Utf16ToUtf8(report::ScoreReportHtml(report)));
     return kExitDone;

@@ -214,6 +214,11 @@ TEST_F(ReportTest, MissedAndWrongCharactersCarryTheirCodeInTheMethod) {
   }
   if (report["codes"]["missing"] != "") GTEST_SKIP() << report["codes"]["missing"];
   EXPECT_GT(coded, 0u) << "the sample answer misses and mistypes characters";
+  const double keys = report["codes"]["keys_per_character"];
+  EXPECT_GT(keys, 2.0);
+  EXPECT_LT(keys, 5.0);
+  EXPECT_NEAR(report["codes"]["keys_per_minute"].get<double>(),
+              report["speed"].get<double>() * keys, report["speed"].get<double>() * 0.05 + 1);
   const ProcessResult html = folder_.Tool({"report", "--method", "倉頡", args_.Join()});
   EXPECT_TRUE(Contains(html.out, " data-code=\"")) << "on the marks";
   EXPECT_TRUE(Contains(html.out, "倉頡字碼")) << "in the tables of mistakes";

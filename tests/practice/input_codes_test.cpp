@@ -44,6 +44,11 @@ TEST(CodesOf, ShortestFirstWithTheKeysNames) {
   EXPECT_EQ(CodesOf(table, U'繽'), (std::vector<KeyCode>{{"vfjmc", "女火十一金"}}));
   EXPECT_EQ(CodesOf(table, U'𪚥'), (std::vector<KeyCode>{{"ypybp", "卜心卜月心"}}));
   EXPECT_TRUE(CodesOf(table, U'紛').empty());
+
+  // Keys per character: the shortest code of each character the table has.
+  EXPECT_EQ(KeysPerCharacter(table, u"繽，紛"), 3.0) << "(5 + 1) / 2; 紛 has no code";
+  EXPECT_EQ(KeysPerCharacter(table, u"𪚥"), 5.0) << "a character outside the BMP is one";
+  EXPECT_FALSE(KeysPerCharacter(table, u"紛"));
 }
 
 // Syllables as libchewing's data holds them: initial, medial, final and tone in 5, 2, 4, 3 bits.
