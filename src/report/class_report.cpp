@@ -3,6 +3,7 @@
 // Charts mark each result's point with data-user, the test-taker's ID (the session and seat for
 // offline exams, which store no ID), so a reader or a test can find one candidate's point.
 #include "report/class_report.h"
+#include "platform/utf8.h"
 
 #include <algorithm>
 #include <chrono>
@@ -287,16 +288,33 @@ std::u16string HistorySection(const std::vector<StoredResult>& results) {
   return out + u"</div>\n</section>\n";
 }
 
-std::u16string WrongCharactersSection(const std::vector<StoredResult>& results) {
-  const std::vector<CharacterCount> counts = MostWrongCharacters(results, kWrongCharacterLimit);
+std::u16string WrongCharactersSection(const ClassReportInput& input) {
+  const std::vector<CharacterCount> counts =
+      MostWrongCharacters(input.results, kWrongCharacterLimit);
   if (counts.empty()) return {};
   std::u16string out =
       u"<section>\n<h2>最常錯的字</h2>\n<p class=\"note\">依模擬測驗與練習所存的錯漏字統計"
-      u"（考試與離線考試不存錯字），次數多者在前。</p>\n<ol class=\"wrong\">\n";
+      u"（考試與離線考試不存錯字），次數多者在前。";
+  if (input.codes != nullptr) {
+    out += u"每個字下面是它的" + DecodeUtf8(input.codes->method) + u"字碼。";
+  } else if (!input.codes_missing.empty()) {
+    out += html::EscapeText(DecodeUtf8(input.codes_missing)) + u"。";
+  }
+  out += u"</p>\n<ol class=\"wrong\">\n";
   for (const CharacterCount& count : counts) {
     out += u"<li><span class=\"character\">" + html::EscapeText(count.character) +
            u"</span><span class=\"count\">" + FormatNumber(static_cast<double>(count.count)) +
-           u" 次</span></li>\n";
+           u" 次</span>";
+    if (input.codes != nullptr && count.character.size() == 1) {
+      const std::vector<KeyCode> codes = CodesOf(*input.codes, count.character[0]);
+      if (!codes.empty()) {
+        out += u"<span class=\"code\" data-code=\"" +
+               html::EscapeAttribute(DecodeUtf8(codes[0].keys)) + u"\">" +
+               html::EscapeText(DecodeUtf8(codes[0].keys)) + u"<br>" +
+               html::EscapeText(DecodeUtf8(codes[0].names)) + u"</span>";
+      }
+    }
+    out += u"</li>\n";
   }
   return out + u"</ol>\n</section>\n";
 }
@@ -307,7 +325,8 @@ constexpr char16_t kReportStyles[] =
 .empty { font-size: 14pt; margin: 24px 0; }
 .histories { display: grid; grid-template-columns: repeat(auto-fill, minmax(330px, 1fr)); gap: 8px 16px; }
 ol.wrong { list-style: none; padding: 0; display: flex; flex-wrap: wrap; gap: 6px; }
-ol.wrong li { border: 1px solid #555; border-radius: 4px; width: 64px; text-align: center; padding: 2px 0; break-inside: avoid; }
+ol.wrong li { border: 1px solid #555; border-radius: 4px; min-width: 64px; text-align: center; padding: 2px 4px; break-inside: avoid; }
+ol.wrong .code { display: block; font-size: 9pt; border-top: 1px solid #bbb; }
 ol.wrong .character { display: block; font-size: 22pt; line-height: 1.3; }
 ol.wrong .count { display: block; font-size: 9pt; }
 .ranking td { white-space: nowrap; }
@@ -448,7 +467,7 @@ std::u16string ClassReport(const ClassReportInput& input) {
   if (!scored.empty()) body += HistogramSection(scored) + ScatterSection(scored);
   body += RankingSection(scored, unmarked);
   body += HistorySection(input.results);
-  body += WrongCharactersSection(input.results);
+  body += WrongCharactersSection(input);
   std::u16string css(kReportStyles);
   css += svg::ChartStyles();
   return html::Page(u"成績報表", body, css);

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "practice/input_codes.h"
 #include "report/results.h"
 
 namespace keyin::report {
@@ -60,6 +61,10 @@ struct ClassReportInput {
   std::vector<std::pair<std::u16string, std::u16string>> selection;
   // When the page was made, as the system writes date-times.
   std::u16string generated_at;
+  // The input method whose codes the hardest characters show (the caller's table); none: no
+  // codes. `codes_missing` says why there are none when they were asked for.
+  const CodeTable* codes = nullptr;
+  std::string codes_missing{};
 };
 
 // The whole page; a page that says there are no results when the selection is empty.

@@ -18,6 +18,7 @@
 #include "platform/file_system.h"
 #include "platform/terminal.h"
 #include "platform/text_width.h"
+#include "practice/code_tables.h"
 #include "records/results_query.h"
 #include "report/class_report.h"
 #include "report/results_export.h"
@@ -65,6 +66,7 @@ struct Options {
   std::string format;
   std::string encoding = "utf-8";
   std::string output;
+  std::string method;
 };
 
 std::string Padded(std::string text, std::size_t width) {
@@ -283,6 +285,10 @@ int RunResults(const Options& options) {
         input.results = std::move(results);
         input.selection = SelectionOf(options, kinds, filter);
         input.generated_at = Utf8ToUtf16(FormatDateTime(LocalNow(), "yyyy/MM/dd HH:mm:ss"));
+        LoadedCodes codes;
+        if (!options.method.empty()) codes = LoadCodeTable(options.method);
+        if (codes.table) input.codes = &*codes.table;
+        input.codes_missing = codes.missing;
         bytes = Utf16ToUtf8(report::ClassReport(input));
         break;
       }
@@ -328,6 +334,9 @@ void AddResultsCommand(CLI::App& app) {
       ->add_option("--encoding", options->encoding,
                    "Encoding of CSV: utf-8 (the default, with a byte-order mark) or cp950")
       ->check(CLI::IsMember({"utf-8", "cp950"}));
+  command->add_option("--method", options->method,
+                      "With --format html: the hardest characters show their codes in this input "
+                      "method (倉頡, 新倉頡, 速成, 行列, 大易, 注音, 新注音)");
   AddOutputOption(command, options->output);
   command->footer(HelpFooter());
   OnRun(command, [options] { return RunResults(*options); });

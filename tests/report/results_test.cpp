@@ -137,6 +137,25 @@ TEST(MarkOf, NeedsTheReviewedScoreAndErrorRateAsNumbers) {
   EXPECT_FALSE(MarkOf(Exam(u"S1", u"50x", 1.0)).has_value()) << "a text is no number";
 }
 
+// The class's hardest characters with their codes in the method asked for, where it has one.
+TEST(ClassReport, TheHardestCharactersShowTheirCodes) {
+  const CodeTable table =
+      MakeCodeTable("倉頡", {{"mj", "天"}}, ParseKeyNames("{'m': '一', 'j': '十'}"));
+  ClassReportInput input;
+  input.results = {Practice(u"S1", u"甲", 40, 2, u"2024/03/05", u"天地")};
+  input.codes = &table;
+  const std::u16string page = ClassReport(input);
+  EXPECT_NE(page.find(u"data-code=\"mj\">mj<br>一十</span>"), std::u16string::npos);
+  const std::size_t earth = page.find(u"<span class=\"character\">地");
+  ASSERT_NE(earth, std::u16string::npos);
+  EXPECT_EQ(page.substr(earth, page.find(u"</li>", earth) - earth).find(u"data-code"),
+            std::u16string::npos)
+      << "地 has none";
+  input.codes = nullptr;
+  input.codes_missing = "嘸蝦米沒有公開的字碼表，無法列出字碼";
+  EXPECT_NE(ClassReport(input).find(u"嘸蝦米沒有公開的字碼表"), std::u16string::npos);
+}
+
 TEST(ClassReport, AnEmptySelectionIsAPageThatSaysSo) {
   const std::u16string page = ClassReport({{}, {{u"班級", u"丙班"}}, u"2024/03/05 09:00:00"});
   EXPECT_NE(page.find(u"沒有符合條件的成績。"), std::u16string::npos);
