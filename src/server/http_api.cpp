@@ -969,9 +969,8 @@ void HttpFrontEnd::State::AddRoutes() {
   };
   const auto new_password = [](const json& body) {
     const std::string password = StringField(body, "password");
-    if (password.size() < 8 || password.size() > 1024) {
-      throw RoomError(400, "密碼至少要 8 個字元");
-    }
+    if (password.size() < 8) throw RoomError(400, "密碼至少要 8 個字元");
+    if (password.size() > 1024) throw RoomError(400, "密碼太長了（最多 1024 個字元）");
     return HashPassword(password);
   };
   Add("GET", "/api/accounts", [this, account_list](const auto& req, auto& res, const Parameters&) {

@@ -23,7 +23,8 @@ bool IsSafeName(std::string_view text, std::size_t max_length) {
 
 namespace {
 
-// "2026-12-08 09:00", "2026/12/08 09:00:00", or a form's "2026-12-08T09:00": a date and a time.
+// "2026-12-08 09:00", "2026/12/08 09:00:00", or a form's "2026-12-08T09:00": a date and a time,
+// of a year the room's clock can take (the time is turned into milliseconds since 1970).
 std::optional<DateTime> ParseOpens(std::string_view text) {
   std::string normal(text);
   std::replace(normal.begin(), normal.end(), 'T', ' ');
@@ -32,7 +33,9 @@ std::optional<DateTime> ParseOpens(std::string_view text) {
   if (std::count(normal.begin() + static_cast<std::ptrdiff_t>(blank), normal.end(), ':') == 1) {
     normal += ":00";
   }
-  return ParseDateTime(normal);
+  std::optional<DateTime> time = ParseDateTime(normal);
+  if (time && (time->year < 2000 || time->year > 2999)) return std::nullopt;
+  return time;
 }
 
 }  // namespace

@@ -27,8 +27,8 @@ TEST(SittingOpens, IsADateAndATimeToTheMinute) {
     sitting["Opens"] = given;
     EXPECT_EQ(SittingFromJson(sitting).Opens, kept) << given;
   }
-  for (const char* refused :
-       {"09:00", "2026-12-08", "2026-13-01 09:00", "2026-12-08 25:00", "tomorrow 9"}) {
+  for (const char* refused : {"09:00", "2026-12-08", "2026-13-01 09:00", "2026-12-08 25:00",
+                              "tomorrow 9", "1899-12-31 09:00"}) {
     json sitting = base;
     sitting["Opens"] = refused;
     EXPECT_THROW(SittingFromJson(sitting), SittingError) << refused;
