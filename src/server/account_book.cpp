@@ -104,7 +104,7 @@ std::string ChangeAccounts(const std::string& program_folder, const std::string&
     }
   }
   const std::string path = AccountsPath(program_folder);
-  const std::optional<FileLock> lock = FileLock::Take(path + ".lock", std::chrono::seconds(5));
+  const std::optional<FileLock> lock = FileLock::Take(path + ".lock", std::chrono::seconds(15));
   if (!lock) throw std::runtime_error("the accounts are being changed elsewhere; try again");
   std::vector<Account> accounts = ReadAccountsFile(path);
   const std::string done = change(accounts);

@@ -75,7 +75,9 @@ void AddAccountsCommand(CLI::App& app) {
   add->add_option("NAME", name, "1 to 32 letters, digits, '.', '-' or '_'")->required();
   add->add_option("--role", role, "administrator, proctor or teacher")->capture_default_str();
   OnRun(add, [] {
-    return ChangeAccounts("account-add", [](std::vector<Account>& accounts) {
+    // Hashed before the accounts are locked: a hash takes long, the change a moment.
+    const std::string hash = HashPassword(NewPassword());
+    return ChangeAccounts("account-add", [&](std::vector<Account>& accounts) {
       const std::optional<server::Role> parsed = server::RoleNamed(role);
       if (!server::IsAccountName(name)) {
         throw std::runtime_error("an account name has 1 to 32 letters, digits, '.', '-' or '_'");
@@ -84,7 +86,7 @@ void AddAccountsCommand(CLI::App& app) {
       if (Find(accounts, name) != accounts.end()) {
         throw std::runtime_error("account " + name + " exists");
       }
-      accounts.push_back({name, *parsed, HashPassword(NewPassword())});
+      accounts.push_back({name, *parsed, hash});
       return "added " + name + " (" + role + ")";
     });
   });
@@ -93,8 +95,9 @@ void AddAccountsCommand(CLI::App& app) {
       "passwd", "Give an account a new password, read from standard input");
   passwd->add_option("NAME", name, "The account")->required();
   OnRun(passwd, [] {
-    return ChangeAccounts("account-passwd", [](std::vector<Account>& accounts) {
-      Existing(accounts, name)->password_hash = HashPassword(NewPassword());
+    const std::string hash = HashPassword(NewPassword());
+    return ChangeAccounts("account-passwd", [&](std::vector<Account>& accounts) {
+      Existing(accounts, name)->password_hash = hash;
       return "new password for " + name;
     });
   });
