@@ -1,9 +1,11 @@
 #include "audit/visual_report.h"
 
+#include "platform/code_page.h"
+#include "platform/database.h"
 #include "platform/durable_file.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "report/score_report.h"
+#include "practice/code_tables.h"
 #include "run/run_end.h"
 
 namespace keyin {
@@ -19,7 +21,16 @@ bool VisualReportAsked() {
 std::array<std::string, 2> WriteVisualReport(const RunParams& params, const ScoringOutcome& outcome,
                                              const std::string& base) {
   const std::array<std::string, 2> paths = VisualReportPathsOf(base);
-  const report::ScoreReportFiles files = report::ScoreReportFilesOf(params, outcome);
+  const std::string method = GetEnvironment(kVisualReportMethodVariable).value_or("");
+  report::ScoreReportFiles files;
+  if (method.empty()) {
+    files = report::ScoreReportFilesOf(params, outcome);
+  } else {
+    report::ScoreReport report = report::BuildScoreReport(
+        params, outcome.inputs, ScoredPart{outcome.matched, outcome.scores});
+    AddCodesOfMethod(report, method, outcome.inputs.reference);
+    files = {Utf16ToUtf8(report::ScoreReportHtml(report)), report::ScoreReportJson(report)};
+  }
   // Readable by others as the three reports are, and on the disk before anything is stored.
   WriteFileDurably(paths[0], files.html, 0666);
   try {
@@ -33,6 +44,20 @@ std::array<std::string, 2> WriteVisualReport(const RunParams& params, const Scor
     throw;
   }
   return paths;
+}
+
+void AddCodesOfMethod(report::ScoreReport& report, std::string_view method,
+                      const std::vector<std::u16string>& paper_lines) {
+  try {
+    const LoadedCodes loaded = LoadCodeTable(method);
+    if (loaded.table) {
+      report::AddCodes(report, *loaded.table, paper_lines);
+    } else {
+      report.codes.missing = loaded.missing;
+    }
+  } catch (const DatabaseError&) {
+    report.codes.missing = "無法讀取" + std::string(method) + "的字碼表";
+  }
 }
 
 }  // namespace keyin

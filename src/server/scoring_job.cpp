@@ -160,6 +160,8 @@ JobResult ScoringJobs::RunScorer(const ScoringTask& task) {
     options.environment["KEYIN_HOME"] = setup_.program_folder;
     options.environment["KEYIN_RUN_ID"] = task.run_id;
     options.environment["KEYIN_VISUAL_REPORT"] = "1";
+    // A practice teaches: its report shows how to type each missed character in the method used.
+    if (IsPractice(task.sitting)) options.environment["KEYIN_VISUAL_REPORT_METHOD"] = task.method;
     run = RunChild(setup_.scorer, {arguments}, options);
   } catch (const std::exception& failure) {
     Log(task, std::string("cannot run the scorer: ") + failure.what());

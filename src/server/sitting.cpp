@@ -230,6 +230,11 @@ RunKind KindOf(const Sitting& sitting) {
   return KindOfRun(params);
 }
 
+bool IsPractice(const Sitting& sitting) {
+  const RunKind kind = KindOf(sitting);
+  return IsArticlePractice(kind) || ScoresCustomText(kind);
+}
+
 int PartCount(const Sitting& sitting) {
   const RunKind kind = KindOf(sitting);
   return kind == RunKind::kCustomTextPractice || kind == RunKind::kSingleArticlePractice ? 1 : 2;

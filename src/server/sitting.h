@@ -94,6 +94,10 @@ std::optional<DateTime> OpensAt(const Sitting& sitting);
 // The kind of run of the sitting (its TestType is one of the list, checked on reading).
 RunKind KindOf(const Sitting& sitting);
 
+// Whether the sitting is a practice (kinds 0, 1 and 2): its report teaches the codes of the
+// method used, and a drill may follow it.
+bool IsPractice(const Sitting& sitting);
+
 // Test parts of the kind of run: one for the custom-text and single article practice, two
 // for every other kind.
 int PartCount(const Sitting& sitting);

@@ -45,7 +45,8 @@ databases.
 The environment may name the run and ask for more: KEYIN_RUN_ID (1 to 64 letters, digits, -,
 _, . and :) is the run's id in the run log and among the finished runs; a run whose id is
 already stored stores nothing and fails. KEYIN_VISUAL_REPORT=1 also writes the score report of
-the part, ScrPath/CTEST-<part>.html and .json, as keyin-tool report makes it.
+the part, ScrPath/CTEST-<part>.html and .json, as keyin-tool report makes it;
+KEYIN_VISUAL_REPORT_METHOD=倉頡 (or another method of the list) gives it the codes of that method.
 
 Exit status: 0 done; 2 not sixteen run parameters; 3 a database file missing; 1 any other
 failure, with one line "keyin-scorer: ..." on standard error.

@@ -7,9 +7,9 @@
 // non-zero exit status. The output is made whole in memory first, so a failure writes none of it.
 #include <CLI/CLI.hpp>
 
+#include "audit/visual_report.h"
 #include "platform/code_page.h"
 #include "platform/message_box.h"
-#include "practice/code_tables.h"
 #include "practice/keyin_statistics.h"
 #include "report/score_report.h"
 #include "run/run_end.h"
@@ -59,8 +59,8 @@ ScoringInputs ReadAsTheRunReads(const RunParams& params, const PathTranslator& p
 
 // The codes of the method asked for, or else of the one the keyin record files give for this
 // candidate and part, where they give one. A table that cannot be had is said in the report.
-void AddCodesOfMethod(report::ScoreReport& report, std::string method, const RunParams& params,
-                      const ScoringInputs& inputs) {
+void AddCodesOfRecordedMethod(report::ScoreReport& report, std::string method,
+                              const RunParams& params, const ScoringInputs& inputs) {
   if (method.empty()) {
     RecordingMessageSink quiet;  // no record file is no failure of the report
     bool failed = false;
@@ -69,12 +69,7 @@ void AddCodesOfMethod(report::ScoreReport& report, std::string method, const Run
     if (failed || recorded == u"其他") return;
     method = Utf16ToUtf8(recorded);
   }
-  const LoadedCodes loaded = LoadCodeTable(method);
-  if (loaded.table) {
-    report::AddCodes(report, *loaded.table, inputs.reference);
-  } else {
-    report.codes.missing = loaded.missing;
-  }
+  AddCodesOfMethod(report, method, inputs.reference);
 }
 
 bool WantsJson(const Options& options) {
@@ -100,7 +95,7 @@ int Report(const Options& options) {
         ReadAsTheRunReads(params, PathTranslator(ProgramFolder()), messages);
     const ScoredPart part = ScorePart(inputs, params);
     report::ScoreReport report = report::BuildScoreReport(params, inputs, part);
-    AddCodesOfMethod(report, options.method, params, inputs);
+    AddCodesOfRecordedMethod(report, options.method, params, inputs);
     WriteOutput(options.output, WantsJson(options) ? report::ScoreReportJson(report)
                                                    : Utf16ToUtf8(report::ScoreReportHtml(report)));
     return kExitDone;
