@@ -425,11 +425,31 @@
       }
       container.append(section);
     }
+    if (state.practice) drillOffer();
     if (state.review) {
       keyin.byId('review-speed').textContent = state.review.speed;
       keyin.byId('review-error-rate').textContent = state.review.error_rate + '%';
       keyin.byId('review').classList.remove('hidden');
     }
+  }
+
+  // After a practice: a drill of the candidate's own, in a room of its own; the session moves
+  // there and the pages follow it.
+  function drillOffer() {
+    const section = keyin.byId('drill');
+    section.classList.remove('hidden');
+    const button = keyin.byId('start-drill');
+    const status = keyin.byId('drill-status');
+    button.addEventListener('click', async () => {
+      button.disabled = true;
+      status.textContent = '正在整理你常錯的字…';
+      try {
+        go(await keyin.api('POST', '/api/candidate/drill'));
+      } catch (failure) {
+        status.textContent = failure.message || String(failure);
+        button.disabled = failure.code === 'no-drill';
+      }
+    });
   }
 
   const pages = { 'sign-in': signInPage, wait: waitPage, method: methodPage, ready: readyPage, typing: typingPage, result: resultPage };

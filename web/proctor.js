@@ -552,8 +552,46 @@
         return chip;
       }));
       if (history.missed.length === 0) missed.textContent = '沒有記錄到打錯的字。';
+      drillUser = history.UserID;
+      keyin.byId('drill-characters').replaceChildren();
+      keyin.byId('drill-lines').replaceChildren();
+      keyin.byId('drill-download').classList.add('hidden');
       section.scrollIntoView();
     }
+
+    // The drill of the candidate shown: its characters (with codes in a method) and lines.
+    let drillUser = '';
+    const methods = keyin.byId('drill-method');
+    for (const name of ['倉頡', '新倉頡', '速成', '行列', '大易', '注音', '新注音']) {
+      methods.append(keyin.element('option', name, { value: name }));
+    }
+    keyin.byId('drill-form').addEventListener('submit', async (event) => {
+      event.preventDefault();
+      keyin.clearError();
+      const parameters = 'user=' + encodeURIComponent(drillUser) + (methods.value ? '&method=' + encodeURIComponent(methods.value) : '');
+      const characters = keyin.byId('drill-characters');
+      characters.textContent = '整理中…';
+      let drill;
+      try {
+        drill = await keyin.api('GET', '/api/history/drill?' + parameters);
+      } catch (failure) {
+        characters.textContent = '';
+        handle(failure);
+        return;
+      }
+      characters.replaceChildren(...drill.characters.map((c) => {
+        const chip = keyin.element('span', c.character);
+        chip.append(keyin.element('small', '×' + c.misses));
+        if (c.code) chip.append(keyin.element('small', ' ' + c.code.keys + ' ' + c.code.radicals, { class: 'code' }));
+        return chip;
+      }));
+      if (drill.characters.length === 0) characters.textContent = '目前沒有需要加強的字。';
+      keyin.byId('drill-lines').replaceChildren(...drill.lines.map((line) => keyin.element('li', line)));
+      const download = keyin.byId('drill-download');
+      download.href = '/api/history/drill.cus?user=' + encodeURIComponent(drillUser);
+      download.setAttribute('download', 'DRILL-' + drillUser + '.cus');
+      download.classList.toggle('hidden', drill.lines.length === 0);
+    });
 
     async function search() {
       keyin.clearError();

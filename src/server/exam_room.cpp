@@ -396,6 +396,11 @@ std::optional<Sitting> ExamRoom::CurrentSitting() const {
   return record_.sitting;
 }
 
+Candidate ExamRoom::CandidateAt(const std::string& seat) const {
+  std::lock_guard lock(mutex_);
+  return SlotOf(seat)->seat.candidate;
+}
+
 std::string ExamRoom::SignIn(const std::string& user_id, const std::string& access_code) {
   std::string number;
   bool asks_code = true;

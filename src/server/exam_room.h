@@ -86,6 +86,9 @@ class ExamRoom {
   // The sitting the room holds (open, or ended and kept for its results), or nothing.
   std::optional<Sitting> CurrentSitting() const;
 
+  // The candidate of a seat of the open sitting, with their access code; 404 for no such seat.
+  Candidate CandidateAt(const std::string& seat) const;
+
   // Candidate calls; seat is the SeatNo a session is bound to.
   // A new session token for the candidate whose UserID and access code (where the sitting asks
   // for one) are right; 401 otherwise, never saying which was wrong. A seat another session

@@ -22,6 +22,7 @@
 #include "server/account_book.h"
 #include "server/accounts.h"
 #include "server/centre.h"
+#include "server/drill.h"
 #include "server/history.h"
 #include "server/multipart.h"
 #include "server/paper.h"
@@ -293,6 +294,8 @@ struct HttpFrontEnd::State {
   };
   std::map<std::string, StaffSession> proctor_sessions;  // by token
   std::mutex throttle_mutex;
+  // One drill made at a time: each scores the candidate's history again in a child.
+  std::mutex drill_making;
   SignInThrottle throttle;
   std::unique_ptr<ServerMetrics> own_metrics;  // when the options bring none
   std::unique_ptr<PaperRescore> rescore;
@@ -689,6 +692,24 @@ void HttpFrontEnd::State::AddRoutes() {
         res.SetHeader("Content-Security-Policy", kReportPolicy);
       });
 
+  // A drill of the candidate's own after a practice, in a room of its own: the session moves
+  // there, and leaves the practice's seat free for the next sign-in.
+  Add("POST", "/api/candidate/drill", [this](const auto& req, auto& res, const Parameters&) {
+    const auto [room, seat] = RequireCandidate(req);
+    const Candidate candidate = room->CandidateAt(seat);
+    std::unique_lock making(drill_making);
+    ExamRoom& drill = StartDrill(centre, *room, seat, options.tool);
+    making.unlock();
+    const std::string token = drill.SignIn(candidate.UserID, candidate.AccessCode);
+    if (auto old = CookieValue(req.HeaderValue("Cookie"), kCandidateCookie)) room->SignOut(*old);
+    res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, token));
+    const std::optional<Centre::Where> where = centre.AccessOf(token);
+    if (!where || where->access.standing == ExamRoom::Access::Standing::kStopped) {
+      throw RoomError(409, "這個座位剛有變動，請再登入一次");
+    }
+    SendJson(res, 200, StateOf(*where));
+  });
+
   // Proctor.
   Add("POST", "/api/proctor/sign-in", [this](const auto& req, auto& res, const Parameters&) {
     const json body = BodyObject(req);
@@ -1073,6 +1094,33 @@ void HttpFrontEnd::State::AddRoutes() {
     selection.filter.user = Utf8ToUtf16(*user);
     SendJson(res, 200, CandidateHistory(ReadHistory(ProgramFolderOfRooms(), selection), *user));
   });
+  // A candidate's drill, for the teacher: the characters and lines, or the custom text itself.
+  const auto drill_of = [this](const http::Request& req) {
+    const std::optional<std::string> user = req.QueryValue("user");
+    if (!user || !IsSafeName(*user, 20)) throw RoomError(400, "請給考生編號 user");
+    const std::string method = req.QueryValue("method").value_or("");
+    const json methods = MethodNames();
+    if (!method.empty() && std::find(methods.begin(), methods.end(), method) == methods.end()) {
+      throw RoomError(400, "沒有這個輸入法：" + method);
+    }
+    std::lock_guard making(drill_making);
+    return DrillOfCandidate(options.tool, ProgramFolderOfRooms(), *user, method);
+  };
+  Add("GET", "/api/history/drill", [this, drill_of](const auto& req, auto& res, const Parameters&) {
+    RequireReader(req);
+    SendJson(res, 200, drill_of(req));
+  });
+  Add("GET", "/api/history/drill.cus",
+      [this, drill_of](const auto& req, auto& res, const Parameters&) {
+        RequireReader(req);
+        const json drill = drill_of(req);
+        const std::vector<std::string> lines = drill["lines"].get<std::vector<std::string>>();
+        if (lines.empty()) throw RoomError(409, "這位考生目前沒有需要加強的字", "no-drill");
+        res.SetHeader("Content-Disposition",
+                      "attachment; filename=\"DRILL-" + *req.QueryValue("user") + ".cus\"");
+        res.SetHeader("Content-Type", "application/octet-stream");
+        res.body = CustomTextBytes(lines);
+      });
   Add("GET", "/api/history/sittings", [this](const auto& req, auto& res, const Parameters&) {
     RequireReader(req);
     SendJson(res, 200, RecordedSittings(ProgramFolderOfRooms()));

@@ -72,16 +72,21 @@ MadePaper MakePaper(std::string_view part1, std::string_view part2) {
   return paper;
 }
 
-void InstallCustomText(const Sitting& sitting, const std::string& program_folder) {
-  if (sitting.CustomText.empty()) return;
+std::string CustomTextBytes(const std::vector<std::string>& lines) {
   std::string bytes;
-  for (std::size_t i = 0; i < sitting.CustomText.size(); ++i) {
+  for (std::size_t i = 0; i < lines.size(); ++i) {
     try {
-      bytes += Utf16ToCp950(EncryptLine(Utf8ToUtf16(sitting.CustomText[i]))) + "\r\n";
+      bytes += Utf16ToCp950(EncryptLine(Utf8ToUtf16(lines[i]))) + "\r\n";
     } catch (const std::invalid_argument&) {
       throw SittingError("自建文章第 " + std::to_string(i + 1) + " 行有 Big5 沒有的字，請換掉它");
     }
   }
+  return bytes;
+}
+
+void InstallCustomText(const Sitting& sitting, const std::string& program_folder) {
+  if (sitting.CustomText.empty()) return;
+  const std::string bytes = CustomTextBytes(sitting.CustomText);
   const std::string path = CustomTextPath(sitting, program_folder);
   try {
     CreateFolders(path.substr(0, path.rfind('/')));

@@ -15,6 +15,10 @@ struct Paper {
   std::vector<std::vector<std::string>> parts;  // UTF-8 lines of part 1 (and part 2)
 };
 
+// The bytes of a custom text file (.cus) of the lines, as keyin-tool make-cus writes it. Throws
+// SittingError naming a line code page 950 cannot hold. Pure.
+std::string CustomTextBytes(const std::vector<std::string>& lines);
+
 // Writes the sitting's CustomText, when it has one, as the custom text file of its paper.
 // Throws SittingError for a line that the custom-text format cannot hold.
 void InstallCustomText(const Sitting& sitting, const std::string& program_folder);

@@ -113,6 +113,7 @@ json CandidateState(const Seat& seat, const SittingView& view, std::int64_t now)
                 {"parts", seat.parts.size()},
                 {"TotTime", view.terms.allowed_seconds},
                 {"ShowResults", view.sitting.ShowResults},
+                {"practice", IsPractice(view.sitting)},
                 {"ExamPaperNo", view.sitting.ExamPaperNo}};
   const std::string_view stage = Stage(seat, view.terms);
   state["stage"] = stage;
