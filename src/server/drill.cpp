@@ -29,7 +29,7 @@ std::string Joined(const std::vector<std::u16string>& lines) {
 std::string DrillRoomOf(std::string_view user_id) { return "drill-" + std::string(user_id); }
 
 std::string DrillPaperName(std::string_view user_id, const DateTime& now) {
-  return "DRILL-" + std::string(user_id) + "-" + FormatDateTime(now, "yyMMddHHmmss");
+  return "DRILL-" + std::string(user_id) + "-" + FormatDateTime(now, "yyyyMMddHHmmss").substr(2);
 }
 
 Sitting DrillSitting(const Sitting& practice, std::string_view user_id, const std::string& paper) {

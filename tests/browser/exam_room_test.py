@@ -717,3 +717,60 @@ class Console(ExamRoomTest):
 
 if __name__ == "__main__":
     unittest.main()
+
+
+class Practice(ExamRoomTest):
+    sitting_changes = {"TestType": "1"}
+
+    def reference_lines(self):
+        return [li.text for li in self.page.find_elements("css selector", "#reference li")]
+
+    def submit_and_wait_for_report(self):
+        self.browser.by_testid("submit").click()
+        self.browser.wait_path("/result.html")
+        return wait_for(lambda: self.page.find_elements("css selector", "iframe.report"),
+                        timeout=30, message="the report")[0]
+
+    def test_a_student_practises_sees_the_codes_then_drills_what_they_missed(self):
+        self.sign_in()
+        self.choose_method("倉頡")
+        self.start_part()
+        first, second = self.reference_lines()[:2]
+        # The third character of the first line missed, the second of the second typed wrong.
+        self.browser.type_lines([first[:2] + first[3:], second[0] + "甲" + second[2:]])
+        frame = self.submit_and_wait_for_report()
+        self.page.switch_to.frame(frame)
+        missed = wait_for(lambda: self.page.find_elements("css selector", '[data-mark="missing"]'),
+                          message="the missed mark")[0]
+        self.assertEqual(missed.get_attribute("data-expected"), first[2])
+        self.assertTrue(missed.get_attribute("data-code"), "a practice's report teaches the code")
+        self.page.switch_to.default_content()
+        self.browser.screenshot("practice-report-with-codes")
+
+        # The drill: lines of the paper holding what was missed, the most missed first.
+        self.browser.click("start-drill")
+        self.choose_method("倉頡")
+        self.start_part()
+        drill = self.reference_lines()
+        self.assertTrue(drill)
+        self.assertIn(first[2], drill[0] + (drill[1] if len(drill) > 1 else ""))
+        self.assertTrue(all(first[2] in line or second[1] in line for line in drill))
+        self.browser.screenshot("practice-drill-typing")
+        self.browser.type_lines(drill[:1])
+        self.submit_and_wait_for_report()
+
+        # The teacher sees both practices and the drill left, with codes.
+        teacher = ApiClient(self.server).proctor()
+        wait_for(lambda: teacher.json("GET", f"/api/history?kind=practice&user={USER}")[1].get("count") == 2,
+                 timeout=30, message="the practice and the drill in the history")
+        self.page.delete_all_cookies()
+        self.sign_in_proctor()
+        self.browser.open(self.server.url + "/proctor/history.html")
+        self.browser.click("history-search")
+        self.browser.click("history-of-" + USER)
+        self.page.find_element("css selector", '[data-testid="drill-method"] option[value="倉頡"]').click()
+        self.browser.click("drill-show")
+        chips = self.browser.by_testid("drill-characters")
+        wait_for(lambda: second[1] in chips.text, timeout=30, message="the drill's characters")
+        self.assertIn(second[1], chips.text)
+        self.browser.screenshot("teacher-candidate-drill")
