@@ -76,7 +76,7 @@
           const options = failure.answer.rooms.map((room, index) => {
             const label = keyin.element('label');
             label.append(keyin.element('input', null, { type: 'radio', name: 'Room', value: room.Room, 'data-testid': 'room-' + room.Room, ...(index === 0 ? { checked: '' } : {}) }),
-              '考場 ' + room.Room + '：' + room.kind_label + '，試卷 ' + room.ExamPaperNo);
+              room.drill ? '我的弱字練習（' + room.ExamPaperNo + '）' : '考場 ' + room.Room + '：' + room.kind_label + '，試卷 ' + room.ExamPaperNo);
             return label;
           });
           keyin.byId('room-options').replaceChildren(...options);

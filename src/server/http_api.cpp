@@ -635,6 +635,7 @@ void HttpFrontEnd::State::AddRoutes() {
         const std::optional<Sitting> sitting = centre.Find(room)->CurrentSitting();
         if (!sitting) continue;
         rooms.push_back({{"Room", room},
+                         {"drill", room == DrillRoomOf(user_id)},
                          {"kind_label", KindLabelOf(*sitting)},
                          {"ExamPaperNo", sitting->ExamPaperNo},
                          {"SessionNo", sitting->SessionNo}});
