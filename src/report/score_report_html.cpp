@@ -69,6 +69,11 @@ constexpr char16_t kPageCss[] =
 [data-mark=wrong], .wrong { color: #1d4ed8; background: #e3ebff; text-decoration: underline double 2px;
   text-underline-offset: 3px; }
 [data-mark=wrong] rt, .wrong rt { font-size: 9.5pt; color: #111; font-weight: bold; }
+.keys { ruby-position: under; }
+.keys > rt { font-family: "DejaVu Sans Mono", monospace; font-size: 9pt; line-height: 1.2;
+  color: #111; font-weight: normal; letter-spacing: 0; border: 1px solid #555;
+  border-radius: 3px; padding: 0 2px; margin-top: 2px; background: #fff; }
+.keys [data-mark=wrong] { ruby-position: over; }
 .expected { text-decoration: underline dotted 2px; text-underline-offset: 3px; }
 .beyond { color: #888; }
 .unmatched .row.typed { color: #444; text-decoration: underline wavy 1px #888; }
@@ -378,7 +383,20 @@ constexpr char16_t kLegend[] =
     u"打錯（雙底線，上方小字是原文的字）</span>"
     u"<span><span class=\"sample\"><span class=\"extra\">多</span></span>多打（刪除線）</span>"
     u"<span><span class=\"sample\"><s "
-    u"class=\"skip\">整行</s></span>整行未打（虛線框）</span></div>\n";
+    u"class=\"skip\">整行</s></span>整行未打（虛線框）</span>";
+
+// The legend, and with codes how to read them, on one of the report's own characters.
+std::u16string Legend(const CharacterCodes& codes) {
+  std::u16string legend = kLegend;
+  if (!codes.of.empty()) {
+    const auto& [character, code] = *codes.of.begin();
+    legend += u"<span><span class=\"sample\"><ruby class=\"keys\"><span class=\"missing\">" +
+              Shown(Utf16Of(character)) + u"</span><rt>" + html::EscapeText(DecodeUtf8(code.keys)) +
+              u"</rt></ruby></span>" + html::EscapeText(DecodeUtf8(codes.method)) +
+              u"字碼（漏打、打錯的字下方小框：要按的鍵）</span>";
+  }
+  return legend + u"</div>\n";
+}
 
 std::u16string LinesSection(const ScoreReport& report) {
   std::size_t most_errors = 1;
@@ -388,7 +406,8 @@ std::u16string LinesSection(const ScoreReport& report) {
   for (const SkippedLine& line : report.skipped) {
     most_errors = std::max(most_errors, line.text.size());
   }
-  std::u16string out = std::u16string(u"<section class=\"lines\">\n<h2>逐行比對</h2>\n") + kLegend;
+  std::u16string out =
+      std::u16string(u"<section class=\"lines\">\n<h2>逐行比對</h2>\n") + Legend(report.codes);
   // A skipped line stands before the first typed line matched to a later reference line.
   auto skipped = report.skipped.begin();
   for (const MarkedLine& line : report.lines) {

@@ -137,7 +137,8 @@ def main():
             for name, answer, method in (
                     ("score-report", sample, []),
                     ("score-report-every-line", every_kind_of_line(paper), []),
-                    ("score-report-with-codes", sample, ["--method", "倉頡"])):
+                    ("score-report-with-codes", every_kind_of_line(paper),
+                     ["--method", "倉頡"])):
                 typed_answer(answer, os.path.join(scores, "CTEST-1"))
                 page = os.path.join(args.out, name + ".html")
                 run([args.tool, "report", *method, "--output", page, ",".join(fields)])

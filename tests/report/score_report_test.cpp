@@ -368,7 +368,7 @@ TEST_F(ScoreReportTest, CharactersOutsideThePlaneAreShownWhole) {
 TEST_F(ScoreReportTest, TheKeysStandUnderTheMarksWithCodes) {
   Score({u"AB𠀋CDEFGHIJKLMN", u"甲乙丙丁戊己庚辛壬癸"},
         {u"ABCDEFGHIJKLMN", u"甲乙<丁戊己庚辛壬癸Q"});
-  EXPECT_EQ(Occurrences(page_, u"class=\"keys\""), 0u) << "no codes";
+  EXPECT_EQ(Occurrences(page_, u"class=\"keys\""), 0u) << "no codes, nor in the legend";
   const CodeTable table =
       MakeCodeTable("倉頡", {{"mnr", "𠀋"}, {"mym", "丙"}},
                     ParseKeyNames("{'m': '一', 'n': '弓', 'r': '口', 'y': '卜'}"));
@@ -386,7 +386,8 @@ TEST_F(ScoreReportTest, TheKeysStandUnderTheMarksWithCodes) {
         u"<rt>mym</rt></ruby>"}) {
     EXPECT_EQ(Occurrences(page_, shown), 1u) << Utf16ToUtf8(shown);
   }
-  EXPECT_EQ(Occurrences(page_, u"<rt>m"), 2u) << "an extra mark has no code to show";
+  EXPECT_EQ(Occurrences(page_, u"<rt>m"), 3u) << "two marks and the legend; an extra has none";
+  EXPECT_EQ(Occurrences(page_, u"<rt>mym</rt></ruby></span>倉頡字碼（"), 1u) << "the legend";
 }
 
 }  // namespace
