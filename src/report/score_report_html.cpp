@@ -74,6 +74,7 @@ constexpr char16_t kPageCss[] =
   color: #111; font-weight: normal; letter-spacing: 0; border: 1px solid #555;
   border-radius: 3px; padding: 0 2px; margin-top: 2px; background: #fff; }
 .keys [data-mark=wrong] { ruby-position: over; }
+.legend .keys { margin-right: 4px; }
 .expected { text-decoration: underline dotted 2px; text-underline-offset: 3px; }
 .beyond { color: #888; }
 .unmatched .row.typed { color: #444; text-decoration: underline wavy 1px #888; }
