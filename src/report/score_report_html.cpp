@@ -204,7 +204,9 @@ std::u16string ReferenceRow(const MarkedLine& line, const CharacterCodes& codes)
     if (mark.kind != MarkKind::kExtra) marks.push_back(&mark);
   }
   const std::u16string_view text = line.reference_text;
-  const std::size_t charged = std::min(text.size(), static_cast<std::size_t>(line.charged_chars));
+  std::size_t charged = std::min(text.size(), static_cast<std::size_t>(line.charged_chars));
+  // A charged length that ends inside a character outside the plane shows that character whole.
+  if (charged > 0 && charged < text.size() && CharacterAt(text, charged - 1).units == 2) ++charged;
   std::u16string row =
       u"<p class=\"row ref\">" + MarkedText(text.substr(0, charged), marks, ReferenceCell, codes);
   // The last typed line is charged only as far as it reached.

@@ -363,6 +363,13 @@ TEST_F(ScoreReportTest, CharactersOutsideThePlaneAreShownWhole) {
   EXPECT_EQ(Occurrences(DecodeUtf8(page), u"\uFFFD"), 2u) << "the lone surrogate only";
 }
 
+TEST_F(ScoreReportTest, TheLastLineChargedToHalfACharacterShowsItWhole) {
+  Score({u"ABCDEFGHIJKL𠀋MN"}, {u"ABCDEFGHIJKLX"});
+  EXPECT_EQ(json_["lines"][0]["marks"], Json::parse(R"([{"kind":"wrong","position":13,
+      "expected":"𠀋","typed":"X","charged":true}])"));
+  EXPECT_EQ(Occurrences(page_, u"<span class=\"expected\">𠀋</span><span class=\"beyond\""), 1u);
+}
+
 // With codes every missed and wrong mark shows its expected character's keys under it, a character
 // outside the plane too; without codes nothing of it.
 TEST_F(ScoreReportTest, TheKeysStandUnderTheMarksWithCodes) {
