@@ -1,5 +1,7 @@
 #include "platform/utf8.h"
 
+#include <cassert>
+
 namespace keyin {
 namespace {
 
@@ -42,16 +44,29 @@ Lead LeadOf(unsigned char byte) {
 
 }  // namespace
 
+Utf16Character CharacterAt(std::u16string_view text, std::size_t at) {
+  assert(at < text.size());
+  if (IsHighSurrogate(text[at]) && at + 1 < text.size() && IsLowSurrogate(text[at + 1])) {
+    return {0x10000 + ((char32_t{text[at]} - 0xD800) << 10) + (text[at + 1] - 0xDC00), 2};
+  }
+  return {text[at], 1};
+}
+
+std::u16string Utf16Of(char32_t code_point) {
+  if (code_point > 0x10FFFF) return u"\uFFFD";
+  if (code_point < 0x10000) return std::u16string(1, static_cast<char16_t>(code_point));
+  code_point -= 0x10000;
+  return {static_cast<char16_t>(0xD800 + (code_point >> 10)),
+          static_cast<char16_t>(0xDC00 + (code_point & 0x3FF))};
+}
+
 std::string EncodeUtf8(std::u16string_view text) {
   std::string out;
   out.reserve(text.size() * 3);
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t code_point = text[i];
-    if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1])) {
-      code_point = 0x10000 + ((code_point - 0xD800) << 10) + (text[i + 1] - 0xDC00);
-      ++i;
-    }
-    AppendUtf8(out, code_point);
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf16Character character = CharacterAt(text, i);
+    AppendUtf8(out, character.code_point);
+    i += character.units;
   }
   return out;
 }

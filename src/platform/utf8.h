@@ -13,6 +13,7 @@
 // code point above U+10FFFF, a sequence cut short and a stray continuation byte are all invalid.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -23,5 +24,19 @@ std::string EncodeUtf8(std::u16string_view text);
 
 // UTF-8 -> UTF-16 by the table above. Never fails.
 std::u16string DecodeUtf8(std::string_view bytes);
+
+// One character of UTF-16 text: a surrogate pair is one code point of two units; any other unit,
+// a lone surrogate too, is itself, one unit long (what to show for a lone one is the caller's).
+struct Utf16Character {
+  char32_t code_point = 0;
+  std::size_t units = 0;
+};
+
+// The character that starts at unit `at` (at < text.size()).
+Utf16Character CharacterAt(std::u16string_view text, std::size_t at);
+
+// The units of a code point: two for one above U+FFFF, else the one unit it is; U+FFFD for a
+// value above U+10FFFF.
+std::u16string Utf16Of(char32_t code_point);
 
 }  // namespace keyin

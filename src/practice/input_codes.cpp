@@ -31,15 +31,10 @@ std::optional<std::string> QuotedText(std::string_view text, std::size_t& at) {
 std::u32string Characters(std::string_view text) {
   const std::u16string units = DecodeUtf8(text);
   std::u32string characters;
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    const char16_t unit = units[i];
-    if (unit >= 0xD800 && unit < 0xDC00 && i + 1 < units.size() && units[i + 1] >= 0xDC00 &&
-        units[i + 1] < 0xE000) {
-      characters +=
-          static_cast<char32_t>(0x10000 + ((unit - 0xD800) << 10) + (units[++i] - 0xDC00));
-    } else {
-      characters += unit;
-    }
+  for (std::size_t i = 0; i < units.size();) {
+    const Utf16Character character = CharacterAt(units, i);
+    characters += character.code_point;
+    i += character.units;
   }
   return characters;
 }
@@ -145,13 +140,10 @@ std::vector<KeyCode> CodesOf(const CodeTable& table, char32_t character) {
 
 std::optional<double> KeysPerCharacter(const CodeTable& table, std::u16string_view text) {
   std::size_t keys = 0, characters = 0;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    char32_t character = text[i];
-    if (character >= 0xD800 && character < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] < 0xE000) {
-      character = 0x10000 + ((character - 0xD800) << 10) + (text[++i] - 0xDC00);
-    }
-    const auto found = table.codes.find(character);
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf16Character character = CharacterAt(text, i);
+    i += character.units;
+    const auto found = table.codes.find(character.code_point);
     if (found == table.codes.end()) continue;
     keys += found->second.front().size();
     ++characters;

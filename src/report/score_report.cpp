@@ -7,6 +7,7 @@
 #include <map>
 
 #include "platform/code_page.h"
+#include "platform/utf8.h"
 #include "run/run_kind.h"
 #include "scoring/inputs.h"
 
@@ -65,8 +66,8 @@ ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& input
   report.answer_too_small =
       inputs.typed.size() == 3 && inputs.typed[1].empty() && inputs.typed[2] == kTooSmallText;
 
-  Tally<std::pair<char16_t, char16_t>> mistakes;
-  Tally<char16_t> missed;
+  Tally<std::pair<char32_t, char32_t>> mistakes;
+  Tally<char32_t> missed;
   for (const ScoredLine& scored : part.matched.lines) {
     MarkedLine line;
     line.typed_number = scored.typed_number;
@@ -93,7 +94,7 @@ ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& input
     report.mistakes.push_back({pair.first, pair.second, count});
   }
   for (auto& [character, count] : std::move(missed).MostFrequentFirst()) {
-    report.missed.push_back({std::u16string(1, character), count});
+    report.missed.push_back({Utf16Of(character), count});
   }
   return report;
 }
@@ -109,7 +110,7 @@ void AddCodes(ScoreReport& report, const CodeTable& table,
   std::u16string paper;
   for (const std::u16string& line : paper_lines) paper += line;
   CharacterCodes codes{table.method, {}, "", KeysPerCharacter(table, paper)};
-  const auto add = [&](char16_t character) {
+  const auto add = [&](char32_t character) {
     if (codes.of.contains(character)) return;
     const std::vector<KeyCode> found = CodesOf(table, character);
     if (!found.empty()) codes.of.emplace(character, found.front());
@@ -120,7 +121,7 @@ void AddCodes(ScoreReport& report, const CodeTable& table,
     }
   }
   for (const CharacterCount& missed : report.missed) {
-    if (missed.character.size() == 1) add(missed.character[0]);
+    if (!missed.character.empty()) add(CharacterAt(missed.character, 0).code_point);
   }
   for (const Mistake& mistake : report.mistakes) add(mistake.expected);
   report.codes = std::move(codes);

@@ -42,17 +42,17 @@ struct SkippedLine {
   std::u16string text;
 };
 
-// A wrong character: what the reference has, what was typed instead, how often.
+// A wrong character: what the reference has, what was typed instead, how often (marks, not units).
 struct Mistake {
-  char16_t expected = 0;
-  char16_t typed = 0;
+  char32_t expected = 0;
+  char32_t typed = 0;
   std::size_t count = 0;
 };
 
 // How to type the missed and wrong characters in the candidate's input method.
 struct CharacterCodes {
   std::string method;              // UTF-8; empty: no codes
-  std::map<char16_t, KeyCode> of;  // each missed or wrong character's shortest code
+  std::map<char32_t, KeyCode> of;  // each missed or wrong character's shortest code
   std::string missing;             // why there are none, when they were asked for
   // The keys a character of the paper's part needs on average in the method (KeysPerCharacter).
   std::optional<double> keys_per_character;
@@ -65,8 +65,9 @@ struct ScoreReport {
   bool answer_too_small = false;  // no typed line was stored: the engine scored "＜檔案太小＞"
   std::vector<MarkedLine> lines;     // every typed line, in order
   std::vector<SkippedLine> skipped;  // in order; lines with no characters are left out
-  // Over the lines that count: wrong characters by pair and missed characters, most frequent
-  // first, ties in the order they first appear.
+  // Over the lines that count: wrong characters by pair and missed characters (a mark each, a
+  // character outside the Basic Multilingual Plane once), most frequent first, ties in the order
+  // they first appear.
   std::vector<Mistake> mistakes;
   std::vector<CharacterCount> missed;
   CharacterCodes codes;

@@ -69,6 +69,12 @@ constexpr char16_t kPageCss[] =
 [data-mark=wrong], .wrong { color: #1d4ed8; background: #e3ebff; text-decoration: underline double 2px;
   text-underline-offset: 3px; }
 [data-mark=wrong] rt, .wrong rt { font-size: 9.5pt; color: #111; font-weight: bold; }
+.keys { ruby-position: under; }
+.keys > rt { font-family: "DejaVu Sans Mono", monospace; font-size: 9pt; line-height: 1.2;
+  color: #111; font-weight: normal; letter-spacing: 0; border: 1px solid #555;
+  border-radius: 3px; padding: 0 2px; margin-top: 2px; background: #fff; }
+.keys [data-mark=wrong] { ruby-position: over; }
+.legend .keys { margin-right: 4px; }
 .expected { text-decoration: underline dotted 2px; text-underline-offset: 3px; }
 .beyond { color: #888; }
 .unmatched .row.typed { color: #444; text-decoration: underline wavy 1px #888; }
@@ -105,28 +111,25 @@ body { max-width: 1000px; }
 std::u16string Number(double value) { return FormatNumber(value); }
 std::u16string Count(std::size_t value) { return FormatNumber(static_cast<double>(value)); }
 
-bool IsHighSurrogate(char16_t c) { return c >= 0xD800 && c <= 0xDBFF; }
-bool IsLowSurrogate(char16_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
-
 // A marked character as it shows: a half-width blank that is marked gets a visible sign.
 std::u16string Shown(std::u16string_view character) {
   return character == u" " ? std::u16string(u"␣") : html::EscapeText(character);
 }
 
-std::u16string Attribute(std::u16string_view name, char16_t value) {
+std::u16string Attribute(std::u16string_view name, char32_t value) {
   return std::u16string(u" ") + std::u16string(name) + u"=\"" +
-         html::EscapeAttribute(std::u16string_view(&value, 1)) + u"\"";
+         html::EscapeAttribute(Utf16Of(value)) + u"\"";
 }
 
 // The code of a character in the report's method, as "vfjmc 女火十一金"; empty without one.
-std::u16string CodeText(const CharacterCodes& codes, char16_t character) {
+std::u16string CodeText(const CharacterCodes& codes, char32_t character) {
   const auto found = codes.of.find(character);
   if (found == codes.of.end()) return u"";
   return DecodeUtf8(found->second.keys + " " + found->second.names);
 }
 
 // How to type the expected character: data-code, and a title that names the method.
-std::u16string CodeAttributes(const CharacterCodes& codes, char16_t character) {
+std::u16string CodeAttributes(const CharacterCodes& codes, char32_t character) {
   const auto found = codes.of.find(character);
   if (found == codes.of.end()) return u"";
   return u" data-code=\"" + html::EscapeAttribute(DecodeUtf8(found->second.keys)) + u"\" title=\"" +
@@ -134,53 +137,62 @@ std::u16string CodeAttributes(const CharacterCodes& codes, char16_t character) {
          u"\"";
 }
 
-// The element of one marked character in the reference row or in the typed row.
-std::u16string ReferenceCell(const CharacterMark& mark, std::u16string_view character,
-                             const CharacterCodes& codes) {
-  if (mark.kind == MarkKind::kWrong) {
-    return u"<span class=\"expected\">" + Shown(character) + u"</span>";
-  }
-  return u"<span data-mark=\"missing\"" + Attribute(u"data-expected", mark.expected) +
-         CodeAttributes(codes, mark.expected) + u">" + Shown(character) + u"</span>";
+// A mark's element with the keys of its expected character in small type under it, when it has a
+// code: what the learner practises next, readable on paper without hovering.
+std::u16string WithKeys(std::u16string element, const CharacterCodes& codes, char32_t character) {
+  const auto found = codes.of.find(character);
+  if (found == codes.of.end()) return element;
+  return u"<ruby class=\"keys\">" + std::move(element) + u"<rt>" +
+         html::EscapeText(DecodeUtf8(found->second.keys)) + u"</rt></ruby>";
 }
 
-std::u16string TypedCell(const CharacterMark& mark, std::u16string_view character,
+// The element of one mark around `inner` (the character as shown, or the element of another
+// mark on the same character), in the reference row or in the typed row.
+std::u16string ReferenceCell(const CharacterMark& mark, std::u16string inner,
+                             const CharacterCodes& codes) {
+  if (mark.kind == MarkKind::kWrong) return u"<span class=\"expected\">" + inner + u"</span>";
+  return WithKeys(u"<span data-mark=\"missing\"" + Attribute(u"data-expected", mark.expected) +
+                      CodeAttributes(codes, mark.expected) + u">" + inner + u"</span>",
+                  codes, mark.expected);
+}
+
+std::u16string TypedCell(const CharacterMark& mark, std::u16string inner,
                          const CharacterCodes& codes) {
   if (mark.kind == MarkKind::kWrong) {
-    const std::u16string expected(1, mark.expected);
-    return u"<ruby data-mark=\"wrong\"" + Attribute(u"data-expected", mark.expected) +
-           Attribute(u"data-typed", mark.typed) + CodeAttributes(codes, mark.expected) + u">" +
-           Shown(character) + u"<rt>" + Shown(expected) + u"</rt></ruby>";
+    return WithKeys(u"<ruby data-mark=\"wrong\"" + Attribute(u"data-expected", mark.expected) +
+                        Attribute(u"data-typed", mark.typed) +
+                        CodeAttributes(codes, mark.expected) + u">" + inner + u"<rt>" +
+                        Shown(Utf16Of(mark.expected)) + u"</rt></ruby>",
+                    codes, mark.expected);
   }
   return std::u16string(u"<span data-mark=\"extra\"") +
          (mark.charged ? u"" : u" data-charged=\"false\"") + Attribute(u"data-typed", mark.typed) +
-         u">" + Shown(character) + u"</span>";
+         u">" + inner + u"</span>";
 }
 
-using CellWriter = std::u16string (*)(const CharacterMark&, std::u16string_view,
-                                      const CharacterCodes&);
+using CellWriter = std::u16string (*)(const CharacterMark&, std::u16string, const CharacterCodes&);
 
 // One line's text with the marks that stand in this row (by position). A character outside the
-// Basic Multilingual Plane is one cell for both of its positions, so it is never split.
+// Basic Multilingual Plane is one cell for both of its units, so it is never split; where two
+// marks fall on one character (one unit wrong, the other extra), the second wraps the first.
 std::u16string MarkedText(std::u16string_view text, const std::vector<const CharacterMark*>& marks,
                           CellWriter cell, const CharacterCodes& codes) {
   std::u16string out;
   std::size_t next = 0;
   std::size_t plain_from = 0;
   for (std::size_t at = 0; at < text.size();) {
-    std::size_t end = at + 1;
-    if (IsHighSurrogate(text[at]) && end < text.size() && IsLowSurrogate(text[end])) ++end;
-    const CharacterMark* mark = nullptr;
-    while (next < marks.size() && static_cast<std::size_t>(marks[next]->position) <= end) {
-      if (mark == nullptr) mark = marks[next];
-      ++next;
+    const std::size_t end = at + CharacterAt(text, at).units;
+    if (next == marks.size() || static_cast<std::size_t>(marks[next]->position) > end) {
+      at = end;
+      continue;
     }
-    if (mark != nullptr) {
-      out += html::EscapeText(text.substr(plain_from, at - plain_from));
-      out += cell(*mark, text.substr(at, end - at), codes);
-      plain_from = end;
+    std::u16string shown = Shown(text.substr(at, end - at));
+    for (; next < marks.size() && static_cast<std::size_t>(marks[next]->position) <= end; ++next) {
+      shown = cell(*marks[next], std::move(shown), codes);
     }
-    at = end;
+    out += html::EscapeText(text.substr(plain_from, at - plain_from));
+    out += shown;
+    plain_from = at = end;
   }
   out += html::EscapeText(text.substr(plain_from));
   return out;
@@ -192,7 +204,9 @@ std::u16string ReferenceRow(const MarkedLine& line, const CharacterCodes& codes)
     if (mark.kind != MarkKind::kExtra) marks.push_back(&mark);
   }
   const std::u16string_view text = line.reference_text;
-  const std::size_t charged = std::min(text.size(), static_cast<std::size_t>(line.charged_chars));
+  std::size_t charged = std::min(text.size(), static_cast<std::size_t>(line.charged_chars));
+  // A charged length that ends inside a character outside the plane shows that character whole.
+  if (charged > 0 && charged < text.size() && CharacterAt(text, charged - 1).units == 2) ++charged;
   std::u16string row =
       u"<p class=\"row ref\">" + MarkedText(text.substr(0, charged), marks, ReferenceCell, codes);
   // The last typed line is charged only as far as it reached.
@@ -372,7 +386,20 @@ constexpr char16_t kLegend[] =
     u"打錯（雙底線，上方小字是原文的字）</span>"
     u"<span><span class=\"sample\"><span class=\"extra\">多</span></span>多打（刪除線）</span>"
     u"<span><span class=\"sample\"><s "
-    u"class=\"skip\">整行</s></span>整行未打（虛線框）</span></div>\n";
+    u"class=\"skip\">整行</s></span>整行未打（虛線框）</span>";
+
+// The legend, and with codes how to read them, on one of the report's own characters.
+std::u16string Legend(const CharacterCodes& codes) {
+  std::u16string legend = kLegend;
+  if (!codes.of.empty()) {
+    const auto& [character, code] = *codes.of.begin();
+    legend += u"<span><span class=\"sample\"><ruby class=\"keys\"><span class=\"missing\">" +
+              Shown(Utf16Of(character)) + u"</span><rt>" + html::EscapeText(DecodeUtf8(code.keys)) +
+              u"</rt></ruby></span>" + html::EscapeText(DecodeUtf8(codes.method)) +
+              u"字碼（漏打、打錯的字下方小框：要按的鍵）</span>";
+  }
+  return legend + u"</div>\n";
+}
 
 std::u16string LinesSection(const ScoreReport& report) {
   std::size_t most_errors = 1;
@@ -382,7 +409,8 @@ std::u16string LinesSection(const ScoreReport& report) {
   for (const SkippedLine& line : report.skipped) {
     most_errors = std::max(most_errors, line.text.size());
   }
-  std::u16string out = std::u16string(u"<section class=\"lines\">\n<h2>逐行比對</h2>\n") + kLegend;
+  std::u16string out =
+      std::u16string(u"<section class=\"lines\">\n<h2>逐行比對</h2>\n") + Legend(report.codes);
   // A skipped line stands before the first typed line matched to a later reference line.
   auto skipped = report.skipped.begin();
   for (const MarkedLine& line : report.lines) {
@@ -411,7 +439,8 @@ std::u16string MistakesSection(const ScoreReport& report) {
   const bool with_codes = !codes.method.empty();
   const std::u16string code_head = DecodeUtf8(codes.method) + u"字碼";
   const auto code_of = [&](std::u16string_view character) {
-    const std::u16string code = character.size() == 1 ? CodeText(codes, character[0]) : u"";
+    const std::u16string code =
+        character.empty() ? u"" : CodeText(codes, CharacterAt(character, 0).code_point);
     return code.empty() ? std::u16string(u"—") : code;
   };
   if (!codes.missing.empty()) {
@@ -421,9 +450,9 @@ std::u16string MistakesSection(const ScoreReport& report) {
   std::vector<std::vector<std::u16string>> rows;
   for (const Mistake& mistake : report.mistakes) {
     if (rows.size() == kMostMistakeRows) break;
-    const std::u16string_view expected(&mistake.expected, 1);
-    rows.push_back({CharacterName(expected), CharacterName(std::u16string_view(&mistake.typed, 1)),
-                    Count(mistake.count)});
+    const std::u16string expected = Utf16Of(mistake.expected);
+    rows.push_back(
+        {CharacterName(expected), CharacterName(Utf16Of(mistake.typed)), Count(mistake.count)});
     if (with_codes) rows.back().push_back(code_of(expected));
   }
   std::vector<html::TableColumn> heads = {{u"原文"}, {u"打成"}, {u"次數", true}};

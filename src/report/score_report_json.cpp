@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/code_page.h"
+#include "platform/utf8.h"
 #include "report/json_number.h"
 #include "report/score_report.h"
 #include "scoring/inputs.h"
@@ -16,9 +17,8 @@ using Json = nlohmann::ordered_json;
 
 std::string Text(std::u16string_view text) { return Utf16ToUtf8(text); }
 
-std::string Character(char16_t character) {
-  return Utf16ToUtf8(std::u16string_view(&character, 1));
-}
+// A whole character, one outside the Basic Multilingual Plane too; a lone surrogate is U+FFFD.
+std::string Character(char32_t character) { return Utf16ToUtf8(Utf16Of(character)); }
 
 // A number the run parameters or the time line give as text.
 Json NumberOfText(std::u16string_view text) {
@@ -39,7 +39,7 @@ const char* KindName(MarkKind kind) {
 }
 
 // How to type a character in the report's method: {"method", "keys", "radicals"}, when known.
-void AddCode(Json& json, const CharacterCodes& codes, char16_t character) {
+void AddCode(Json& json, const CharacterCodes& codes, char32_t character) {
   const auto found = codes.of.find(character);
   if (found == codes.of.end()) return;
   json["code"] = {
@@ -53,6 +53,9 @@ Json MarkJson(const CharacterMark& mark, const CharacterCodes& codes) {
   if (mark.kind != MarkKind::kExtra) json["expected"] = Character(mark.expected);
   if (mark.kind != MarkKind::kMissing) json["typed"] = Character(mark.typed);
   json["charged"] = mark.charged;
+  // The units the mark counts, when a character outside the Basic Multilingual Plane makes them
+  // two.
+  if (mark.units != 1) json["units"] = mark.units;
   if (mark.kind != MarkKind::kExtra) AddCode(json, codes, mark.expected);
   return json;
 }
@@ -133,8 +136,8 @@ std::string ScoreReportJson(const ScoreReport& report) {
   Json missed = Json::array();
   for (const CharacterCount& character : report.missed) {
     missed.push_back({{"character", Text(character.character)}, {"count", character.count}});
-    if (character.character.size() == 1) {
-      AddCode(missed.back(), report.codes, character.character[0]);
+    if (!character.character.empty()) {
+      AddCode(missed.back(), report.codes, CharacterAt(character.character, 0).code_point);
     }
   }
   json["missed"] = std::move(missed);

@@ -137,7 +137,8 @@ def main():
             for name, answer, method in (
                     ("score-report", sample, []),
                     ("score-report-every-line", every_kind_of_line(paper), []),
-                    ("score-report-with-codes", sample, ["--method", "倉頡"])):
+                    ("score-report-with-codes", every_kind_of_line(paper),
+                     ["--method", "倉頡"])):
                 typed_answer(answer, os.path.join(scores, "CTEST-1"))
                 page = os.path.join(args.out, name + ".html")
                 run([args.tool, "report", *method, "--output", page, ",".join(fields)])
@@ -151,7 +152,15 @@ def main():
                     shown = {m.get_attribute("data-expected"): m.get_attribute("data-code")
                              for m in driver.find_elements(By.CSS_SELECTOR, "[data-code]")}
                     assert coded and shown == coded, "page %s, JSON %s" % (shown, coded)
+                    # ... and its keys visible under it.
+                    for mark in driver.find_elements(By.CSS_SELECTOR, "[data-code]"):
+                        keys = mark.find_element(By.XPATH, "ancestor::ruby[@class='keys']/rt")
+                        assert keys.text == mark.get_attribute("data-code"), keys.text
+                        assert keys.rect["y"] >= mark.rect["y"] + mark.rect["height"] - 2, \
+                            "the keys stand under the character"
                     assert "倉頡字碼" in driver.find_element(By.TAG_NAME, "body").text
+                elif not method:
+                    assert not driver.find_elements(By.CSS_SELECTOR, ".keys"), "keys without codes"
                 if name == "score-report-every-line":  # the page shows every kind of mark
                     kinds = {mark["kind"] for line in report["lines"] for mark in line["marks"]}
                     assert kinds == {"missing", "extra", "wrong"}, kinds

@@ -8,6 +8,8 @@
 #include "occurrences.h"
 
 #include "platform/code_page.h"
+#include "platform/utf8.h"
+#include "practice/input_codes.h"
 #include "report/score_report.h"
 #include "scoring/inputs.h"
 #include "scoring/reports.h"
@@ -23,36 +25,45 @@ std::vector<std::u16string> Table(std::vector<std::u16string> lines) {
   return lines;
 }
 
-// "wrong 5 E>X", "missing 3 C", "extra 3 X", "extra 3 Q free" (shown, not charged).
+// "wrong 5 E>X", "missing 3 C", "extra 3 X", "extra 3 Q free" (shown, not charged); " x2" after
+// a mark that counts two units.
 std::u16string Describe(const LineMarks& marks) {
   std::u16string text;
   for (const CharacterMark& mark : marks.marks) {
     if (!text.empty()) text += u", ";
     const std::u16string position = Utf8ToUtf16(std::to_string(mark.position));
+    const std::u16string expected = Utf16Of(mark.expected), typed = Utf16Of(mark.typed);
     switch (mark.kind) {
       case MarkKind::kMissing:
-        text += u"missing " + position + u" " + mark.expected;
+        text += u"missing " + position + u" " + expected;
         break;
       case MarkKind::kWrong:
-        text += u"wrong " + position + u" " + mark.expected + u">" + mark.typed;
+        text += u"wrong " + position + u" " + expected + u">" + typed;
         break;
       case MarkKind::kExtra:
-        text += u"extra " + position + u" " + mark.typed + (mark.charged ? u"" : u" free");
+        text += u"extra " + position + u" " + typed + (mark.charged ? u"" : u" free");
         break;
     }
+    if (mark.units != 1) text += u" x" + Utf8ToUtf16(std::to_string(mark.units));
   }
   return text;
 }
 
 int ChargedExtras(const LineMarks& marks) {
-  return static_cast<int>(std::count_if(marks.marks.begin(), marks.marks.end(), [](auto& mark) {
-    return mark.kind == MarkKind::kExtra && mark.charged;
-  }));
+  int units = 0;
+  for (const CharacterMark& mark : marks.marks) {
+    if (mark.kind == MarkKind::kExtra && mark.charged) units += mark.units;
+  }
+  return units;
 }
 
-// What must hold for every line: the missing and wrong marks are LineMissing, the extra count is
-// LineExtra, and no more extra marks are charged than that.
+// What must hold for every line: the units of the missing and wrong marks are LineMissing, the
+// extra count is LineExtra, and no more extra units are charged than that.
 void ExpectAgreesWithTheEngine(const LineMarks& marks, const ScoredLine& line) {
+  int units = 0;
+  for (const CharacterMark& mark : marks.marks)
+    units += mark.kind != MarkKind::kExtra ? mark.units : 0;
+  EXPECT_EQ(units, line.missing);
   EXPECT_EQ(marks.missing + marks.wrong, line.missing);
   EXPECT_EQ(marks.extra, line.extra);
   EXPECT_LE(ChargedExtras(marks), line.extra);
@@ -111,6 +122,41 @@ TEST(LineMarks, EdgesOfTheLineTable) {
   marks = MarksOf(result.lines[0], u"");
   EXPECT_EQ(std::tuple(marks.marks.size(), marks.missing, marks.wrong, marks.extra),
             std::tuple(0u, 0, 0, 0));
+}
+
+// The engine marks UTF-16 units; a character outside the Basic Multilingual Plane is one mark of
+// the whole character that counts the units the engine charged on it.
+TEST(LineMarks, ACharacterOutsideThePlaneIsOneMark) {
+  const std::u16string lone_high(1, u'\xD840');
+  const struct {
+    const char* behaviour;
+    std::u16string typed;
+    std::u16string marks;
+    std::u16string reference = u"AB𠀋CDEFGHIJKLMN";
+  } cases[] = {
+      {"left out: both halves missing", u"ABCDEFGHIJKLMN", u"missing 3 𠀋 x2"},
+      {"typed as another such character: both halves wrong", u"AB𡘙CDEFGHIJKLMN",
+       u"wrong 3 𠀋>𡘙 x2"},
+      {"typed as one that shares the first half: one unit wrong", u"AB𠀀CDEFGHIJKLMN",
+       u"wrong 4 𠀋>𠀀"},
+      {"typed as a character of the plane: wrong and the other half missing, one mark",
+       u"AB甲CDEFGHIJKLMN", u"wrong 3 𠀋>甲 x2"},
+      {"inserted: both halves extra", u"AB𡘙𠀋CDEFGHIJKLMN", u"extra 3 𡘙 x2"},
+      {"typed for a character of the plane: the wrong unit and the extra one on one character",
+       u"AB𠀋CDEFGHIJKLMN", u"wrong 3 甲>𠀋, extra 4 𠀋", u"AB甲CDEFGHIJKLMN"},
+      {"a lone half typed matches its half: the other half is missing, the character shown",
+       u"AB" + lone_high + u"CDEFGHIJKLMN", u"missing 4 𠀋"},
+      {"a lone surrogate typed extra is itself", u"AB𠀋" + lone_high + u"CDEFGHIJKLMN",
+       u"extra 5 " + lone_high},
+  };
+  for (const auto& c : cases) {
+    const MatchResult result = ScrLoop(Table({c.reference}), Table({c.typed, u"★★"}), 0);
+    const ScoredLine& line = result.lines[0];
+    ASSERT_EQ(line.best_line, 1) << c.behaviour;
+    const LineMarks marks = MarksOf(line, c.reference);
+    EXPECT_EQ(Describe(marks), c.marks) << c.behaviour;
+    ExpectAgreesWithTheEngine(marks, line);
+  }
 }
 
 // Random answers over an alphabet with every mark character, so that the rare rules fire.
@@ -286,6 +332,69 @@ TEST_F(ScoreReportTest, AnAdjustedSpeedWithADeductionAboveHalf) {
   EXPECT_EQ(Occurrences(page_, u"data-field=\"adjusted-speed\">" +
                                    FormatNumber(*part_.scores.AdjustedCharsPerMinute) + u"<"),
             1u);
+}
+
+// 𠀋 left out, 𡘙 typed as 𠀋, and a lone surrogate typed extra: whole characters in the JSON and
+// the page's attributes, the counts the engine's.
+TEST_F(ScoreReportTest, CharactersOutsideThePlaneAreShownWhole) {
+  const std::u16string lone(1, u'\xD800');
+  Score({u"AB𠀋CDEFGHIJKLMN", u"OP𡘙QRSTUVWXYZ", u"甲乙丙丁戊己庚辛壬癸"},
+        {u"ABCDEFGHIJKLMN", u"OP𠀋QRSTUVWXYZ", u"甲乙丙丁" + lone + u"戊己庚辛壬癸"});
+  EXPECT_EQ(json_["lines"][0]["marks"], Json::parse(R"([{"kind":"missing","position":3,
+      "expected":"𠀋","charged":true,"units":2}])"));
+  EXPECT_EQ(json_["lines"][1]["marks"], Json::parse(R"([{"kind":"wrong","position":3,
+      "expected":"𡘙","typed":"𠀋","charged":true,"units":2}])"));
+  EXPECT_EQ(json_["lines"][2]["marks"], Json::parse(R"([{"kind":"extra","position":5,
+      "typed":"\uFFFD","charged":true}])"));
+  EXPECT_EQ(std::tuple(json_["lines"][0]["missing"], json_["lines"][1]["wrong"],
+                       json_["lines"][2]["extra"], json_["errors"]),
+            std::tuple(Json(2), Json(2), Json(1), Json(5)))
+      << "units, as the engine charges them";
+  EXPECT_EQ(part_.scores.ErrorCount, 5);
+  EXPECT_EQ(json_["missed"], Json::parse(R"([{"character":"𠀋","count":1}])"));
+  EXPECT_EQ(json_["mistakes"], Json::parse(R"([{"expected":"𡘙","typed":"𠀋","count":1}])"));
+
+  const std::string page = Utf16ToUtf8(page_);
+  for (const char* shown :
+       {"data-expected=\"𠀋\">𠀋</span>", "data-expected=\"𡘙\" data-typed=\"𠀋\">𠀋<rt>𡘙</rt>",
+        "data-typed=\"\uFFFD\">\uFFFD</span>", "<td>𡘙<td>𠀋<td class"}) {
+    EXPECT_EQ(Occurrences(DecodeUtf8(page), DecodeUtf8(shown)), 1u) << shown;
+  }
+  EXPECT_EQ(Occurrences(DecodeUtf8(page), u"\uFFFD"), 2u) << "the lone surrogate only";
+}
+
+TEST_F(ScoreReportTest, TheLastLineChargedToHalfACharacterShowsItWhole) {
+  Score({u"ABCDEFGHIJKL𠀋MN"}, {u"ABCDEFGHIJKLX"});
+  EXPECT_EQ(json_["lines"][0]["marks"], Json::parse(R"([{"kind":"wrong","position":13,
+      "expected":"𠀋","typed":"X","charged":true}])"));
+  EXPECT_EQ(Occurrences(page_, u"<span class=\"expected\">𠀋</span><span class=\"beyond\""), 1u);
+}
+
+// With codes every missed and wrong mark shows its expected character's keys under it, a character
+// outside the plane too; without codes nothing of it.
+TEST_F(ScoreReportTest, TheKeysStandUnderTheMarksWithCodes) {
+  Score({u"AB𠀋CDEFGHIJKLMN", u"甲乙丙丁戊己庚辛壬癸"},
+        {u"ABCDEFGHIJKLMN", u"甲乙<丁戊己庚辛壬癸Q"});
+  EXPECT_EQ(Occurrences(page_, u"class=\"keys\""), 0u) << "no codes, nor in the legend";
+  const CodeTable table =
+      MakeCodeTable("倉頡", {{"mnr", "𠀋"}, {"mym", "丙"}},
+                    ParseKeyNames("{'m': '一', 'n': '弓', 'r': '口', 'y': '卜'}"));
+  AddCodes(report_, table, {});
+  page_ = ScoreReportHtml(report_);
+  json_ = Json::parse(ScoreReportJson(report_));
+  EXPECT_EQ(json_["lines"][0]["marks"][0]["code"],
+            Json::parse(R"({"method":"倉頡","keys":"mnr","radicals":"一弓口"})"));
+  EXPECT_EQ(json_["missed"][0]["code"]["keys"], "mnr");
+  for (const char16_t* shown :
+       {u"<ruby class=\"keys\"><span data-mark=\"missing\" data-expected=\"𠀋\" "
+        u"data-code=\"mnr\" title=\"倉頡 mnr 一弓口\">𠀋</span><rt>mnr</rt></ruby>",
+        u"<ruby class=\"keys\"><ruby data-mark=\"wrong\" data-expected=\"丙\" "
+        u"data-typed=\"&lt;\" data-code=\"mym\" title=\"倉頡 mym 一卜一\">&lt;<rt>丙</rt></ruby>"
+        u"<rt>mym</rt></ruby>"}) {
+    EXPECT_EQ(Occurrences(page_, shown), 1u) << Utf16ToUtf8(shown);
+  }
+  EXPECT_EQ(Occurrences(page_, u"<rt>m"), 3u) << "two marks and the legend; an extra has none";
+  EXPECT_EQ(Occurrences(page_, u"<rt>mym</rt></ruby></span>倉頡字碼（"), 1u) << "the legend";
 }
 
 }  // namespace
