@@ -701,6 +701,10 @@ void HttpFrontEnd::State::AddRoutes() {
     std::unique_lock making(drill_making);
     ExamRoom& drill = StartDrill(centre, *room, seat, options.tool);
     making.unlock();
+    if (&drill == room) {  // asked again from the drill being typed: it goes on
+      SendJson(res, 200, room->CandidateState(seat));
+      return;
+    }
     const std::string token = drill.SignIn(candidate.UserID, candidate.AccessCode);
     if (auto old = CookieValue(req.HeaderValue("Cookie"), kCandidateCookie)) room->SignOut(*old);
     res.SetHeader("Set-Cookie", SessionCookie(kCandidateCookie, token));
