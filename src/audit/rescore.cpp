@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "audit/archive.h"
+#include "audit/logged_inputs.h"
 #include "audit/run_recorder.h"
 #include "audit/store_run.h"
 #include "audit/visual_report.h"
@@ -22,16 +23,6 @@
 
 namespace keyin {
 namespace {
-
-std::optional<RunParams> ParamsOf(const RunLogEntry& entry) {
-  const std::vector<std::u16string> pieces = SplitArguments(Utf8ToUtf16(entry.arguments));
-  if (pieces.size() != kRunParamCount) return std::nullopt;
-  try {
-    return MakeRunParams(pieces);
-  } catch (const RunFailure&) {
-    return std::nullopt;
-  }
-}
 
 // The candidate, seat and paper whose second part reads a first part.
 using PartKey = std::tuple<std::u16string, std::u16string, std::u16string, std::u16string,
@@ -52,15 +43,6 @@ std::string FolderOfAnswer(const std::string& answer_path, std::u16string_view T
   const std::string name = Utf16ToUtf8(TestFileName);
   if (!answer_path.ends_with(name)) throw RunFailure("the logged answer is no typed answer");
   return answer_path.substr(0, answer_path.size() - name.size());
-}
-
-// The paper now, at the path the run read it from.
-std::string ReadCurrentPaper(const std::string& path, RunKind kind) {
-  try {
-    return ReadRegularFile(path, ScoresCustomText(kind) ? kMaxCustomTextBytes : kMaxPaperBytes);
-  } catch (const FileError& failure) {
-    throw RunFailure(std::string("the paper cannot be read now: ") + failure.what());
-  }
 }
 
 }  // namespace
@@ -201,17 +183,14 @@ Rescorer::Replayed Rescorer::Replay(const SelectedRun& selected) {
 
 ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& replay) {
   const RunLogEntry& run = selected.run;
-  const std::optional<RunParams> parsed = ParamsOf(run);
-  if (!parsed) throw RunFailure("the logged argument string is no run");
-  const RunParams& params = *parsed;
-  const RunKind kind = KindOfRun(params);
+  const LoggedInputs inputs =
+      ReadLoggedInputs(program_folder_, run, PaperSource::kCurrent, messages_);
+  const RunParams& params = inputs.params;
+  const std::string& answer = inputs.answer;
+  const std::string& paper = inputs.paper;
+  const ReferenceLines& reference = inputs.reference;
   const std::u16string TestFileName = TestFileNameOf(params.TestPart);
   const std::string archive = ArchiveFolder(program_folder_);
-  const std::string answer = ReadFromArchive(archive, run.answer->sha256);
-  const std::string paper = ReadCurrentPaper(run.paper->path, kind);
-  const ReferenceLines reference =
-      ScoresCustomText(kind) ? LibLinesFromCustomText(CustomTextOf(paper, messages_))
-                             : LibLinesThroughLibtemp(PaperLinesOf(paper, params.TestPart));
   const RunContext context = {
       .now = run.time,
       .ComputerName = Utf8ToUtf16(run.computer_name),

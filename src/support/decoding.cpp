@@ -212,4 +212,24 @@ std::u16string EncryptLine(std::u16string_view line) {
   return encoded;
 }
 
+std::string EncodeCustomText(const std::vector<std::u16string>& lines) {
+  std::string bytes;
+  int number = 0;
+  for (const std::u16string& line : lines) {
+    const std::string where = "line " + std::to_string(++number);
+    std::u16string encoded;
+    try {
+      encoded = EncryptLine(line);
+    } catch (const std::exception& failure) {
+      throw std::runtime_error(where + ": " + failure.what());
+    }
+    RecordingMessageSink silent;
+    if (Decrypt(encoded, silent) != line || !silent.shown.empty()) {
+      throw std::runtime_error(where + " does not decode back");
+    }
+    bytes += CV2BExact(encoded, where) + "\r\n";
+  }
+  return bytes;
+}
+
 }  // namespace keyin

@@ -7,6 +7,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/message_box.h"
 
@@ -47,5 +48,10 @@ std::u16string GetSomeString(std::u16string_view s, int n);
 // character code page 950 cannot hold, or a line Decrypt could not read back (32,767 or more
 // characters).
 std::u16string EncryptLine(std::u16string_view line);
+
+// The bytes of a custom text (.cus) holding the lines: each line encrypted, in code page 950, and
+// followed by CR LF. Throws std::runtime_error naming the first line (from 1) that cannot be
+// encoded or does not decrypt back to itself: a custom text never holds another text than asked.
+std::string EncodeCustomText(const std::vector<std::u16string>& lines);
 
 }  // namespace keyin

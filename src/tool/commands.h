@@ -23,5 +23,6 @@ void AddRescoreCommand(CLI::App& app);
 void AddAccountsCommand(CLI::App& app);
 void AddBackupCommands(CLI::App& app);  // backup and restore
 void AddCodesCommand(CLI::App& app);
+void AddDrillCommand(CLI::App& app);
 
 }  // namespace keyin::tool

@@ -21,6 +21,7 @@ int main(int argc, char** argv) {
   keyin::tool::AddRescoreCommand(app);
   keyin::tool::AddAccountsCommand(app);
   keyin::tool::AddCodesCommand(app);
+  keyin::tool::AddDrillCommand(app);
   keyin::tool::AddBackupCommands(app);
   CLI11_PARSE(app, argc, argv);
   return 0;

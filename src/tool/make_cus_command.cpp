@@ -1,6 +1,5 @@
 // make-cus: writes a custom text from a plain text.
 #include <CLI/CLI.hpp>
-#include <stdexcept>
 
 #include "platform/file_system.h"
 #include "support/decoding.h"
@@ -8,30 +7,6 @@
 #include "tool/commands.h"
 
 namespace keyin::tool {
-namespace {
-
-// The .cus bytes of the lines; throws naming the first line that does not encode and read back.
-std::string EncodeCustomText(const std::vector<std::u16string>& lines) {
-  std::string bytes;
-  int number = 0;
-  for (const std::u16string& line : lines) {
-    const std::string where = "line " + std::to_string(++number);
-    std::u16string encoded;
-    try {
-      encoded = EncryptLine(line);
-    } catch (const std::exception& failure) {
-      throw std::runtime_error(where + ": " + failure.what());
-    }
-    RecordingMessageSink silent;
-    if (Decrypt(encoded, silent) != line || !silent.shown.empty()) {
-      throw std::runtime_error(where + " does not decode back");
-    }
-    bytes += CV2BExact(encoded, where) + "\r\n";
-  }
-  return bytes;
-}
-
-}  // namespace
 
 void AddMakeCusCommand(CLI::App& app) {
   CLI::App* command =
