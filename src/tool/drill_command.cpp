@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
+#include <nlohmann/json.hpp>
 
 #include "audit/drill_history.h"
 #include "platform/code_page.h"
@@ -20,6 +21,7 @@ namespace {
 struct Options {
   std::string user, method, output;
   int lines = DrillLimits{}.max_lines;
+  bool json = false;
 };
 
 // One line per drill character: the character, its misses and, with a table, its shortest code.
@@ -37,8 +39,41 @@ std::string CharacterList(const Drill& drill, const CodeTable* table) {
   return text;
 }
 
+// The drill for another program (the exam room's server): an empty drill is an answer too.
+std::string DrillJson(const Drill& drill, std::size_t runs, const LoadedCodes& loaded) {
+  nlohmann::json characters = nlohmann::json::array();
+  for (const DrillCharacter& character : drill.characters) {
+    nlohmann::json entry = {{"character", Utf16ToUtf8(CharacterText(character.character))},
+                            {"misses", character.misses},
+                            {"right_runs", character.right_runs_since_last_miss}};
+    if (loaded.table) {
+      const std::vector<KeyCode> codes = CodesOf(*loaded.table, character.character);
+      if (!codes.empty()) {
+        entry["code"] = {{"method", loaded.table->method},
+                         {"keys", codes.front().keys},
+                         {"radicals", codes.front().names}};
+      }
+    }
+    characters.push_back(std::move(entry));
+  }
+  nlohmann::json lines = nlohmann::json::array();
+  for (const std::u16string& line : drill.lines) lines.push_back(Utf16ToUtf8(line));
+  nlohmann::json document = {{"runs", runs}, {"characters", characters}, {"lines", lines}};
+  if (!loaded.missing.empty()) document["codes_missing"] = loaded.missing;
+  return document.dump() + "\n";
+}
+
 int MakeDrillFile(const Options& options) {
   const std::vector<RunCharacters> history = HistoryOf(ProgramFolder(), options.user);
+  if (options.json) {
+    const Drill drill = MakeDrill(
+        history,
+        {.right_runs_to_leave = DrillLimits{}.right_runs_to_leave, .max_lines = options.lines});
+    const LoadedCodes loaded =
+        options.method.empty() ? LoadedCodes{} : LoadCodeTable(options.method);
+    WriteOutput("", DrillJson(drill, history.size(), loaded));
+    return kExitDone;
+  }
   if (history.empty()) {
     Complain("drill: the run log holds no scored run of " + options.user +
              " that can be read again: nothing written");
@@ -72,10 +107,15 @@ void AddDrillCommand(CLI::App& app) {
   command->add_option("--method", options->method,
                       "Show each character's shortest code in this input method (倉頡, 新倉頡, "
                       "速成, 行列, 大易, 注音, 新注音)");
+  CLI::Option* json = command->add_flag(
+      "--json", options->json,
+      "Print the drill as JSON instead ({\"runs\", \"characters\": [{\"character\", "
+      "\"misses\", \"right_runs\", \"code\"}], \"lines\"}); an empty drill is "
+      "an answer, with exit status 0");
   command
       ->add_option("--output", options->output,
                    "The .cus file to write (replaced whole, only once complete)")
-      ->required()
+      ->excludes(json)
       ->check(CLI::Validator(
           [](std::string& value) {
             // Standard output carries the list of characters.
@@ -94,7 +134,13 @@ void AddDrillCommand(CLI::App& app) {
       "\n"
       "Exit status: 0 written; 1 no scored run of that UserID, nothing to drill (nothing is\n"
       "written then) or a failure.");
-  OnRun(command, [options] { return MakeDrillFile(*options); });
+  OnRun(command, [options] {
+    if (options->output.empty() && !options->json) {
+      Complain("drill: give --output X.cus, or --json");
+      return kExitWrongArguments;
+    }
+    return MakeDrillFile(*options);
+  });
 }
 
 }  // namespace keyin::tool

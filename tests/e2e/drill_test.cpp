@@ -76,6 +76,16 @@ TEST(DrillCommand, HoldsTheMostMissedCharacterFirstUntilItIsTypedRightInThreeRun
   EXPECT_EQ(unknown.exit_status, 1);
   EXPECT_TRUE(Contains(unknown.err, "S9")) << unknown.err;
   EXPECT_FALSE(fs::exists(none));
+
+  // For the exam room: JSON with the codes, and an empty drill as an answer.
+  const ProcessResult json = folder.Tool({"drill", "--user", "S1", "--json", "--method", "倉頡"});
+  ASSERT_EQ(json.exit_status, 0) << json.err;
+  EXPECT_TRUE(Contains(json.out, R"("character":"溪")")) << json.out;
+  EXPECT_TRUE(Contains(json.out, R"("code":{"keys":"ebvk","method":"倉頡","radicals":"水月女大"})"))
+      << json.out;
+  const ProcessResult empty = folder.Tool({"drill", "--user", "S9", "--json"});
+  EXPECT_EQ(empty.exit_status, 0);
+  EXPECT_EQ(empty.out, "{\"characters\":[],\"lines\":[],\"runs\":0}\n");
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ TEST(Tool, EverySubcommandExplainsItselfAndHelpRunsNothing) {
   EXPECT_EQ(listing.exit_status, 0);
   for (const std::string command :
        {"init-db", "lib-read", "make-lib", "make-cus", "top-method", "usage-report", "maintenance",
-        "copy-results", "results", "report"}) {
+        "copy-results", "results", "report", "drill"}) {
     EXPECT_TRUE(Contains(listing.out, "\n  " + command + " ")) << command << " is not listed";
     const ProcessResult help = folder.Tool({command, "--help"});
     EXPECT_EQ(help.exit_status, 0) << command;

@@ -5,7 +5,7 @@
 namespace keyin::server_test {
 namespace {
 
-class PracticeTest : public ServerTest {
+class DrillAfterPractice : public ServerTest {
  protected:
   json SittingJson() const override {
     json sitting = ServerTest::SittingJson();
@@ -29,7 +29,7 @@ class PracticeTest : public ServerTest {
   }
 };
 
-TEST_F(PracticeTest, ADrillFollowsAPracticeGoesOnWhenAskedAgainAndNeedsSomethingMissed) {
+TEST_F(DrillAfterPractice, ADrillFollowsAPracticeGoesOnWhenAskedAgainAndNeedsSomethingMissed) {
   Session careful = Candidate("S223456789");
   Practise(careful, [](const std::u16string& line) { return line; });
   auto refused = careful.Post("/api/candidate/drill", "");
@@ -68,8 +68,9 @@ TEST_F(PracticeTest, ADrillFollowsAPracticeGoesOnWhenAskedAgainAndNeedsSomething
   // Signing in again offers the practice and the drill.
   auto choice = Client().Post("/api/candidate/sign-in", SignInBody(), "application/json");
   ASSERT_EQ(choice->status, 409);
+  const json rooms = json::parse(choice->body).at("rooms");
   int drills = 0;
-  for (const json& room : json::parse(choice->body).at("rooms")) drills += room.at("drill") ? 1 : 0;
+  for (const json& room : rooms) drills += room.at("drill").get<bool>() ? 1 : 0;
   EXPECT_EQ(drills, 1);
 }
 
