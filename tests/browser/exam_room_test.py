@@ -714,11 +714,6 @@ class Console(ExamRoomTest):
         self.browser.click("remove-tea")
         wait_for(lambda: "tea" not in self.browser.by_testid("accounts").text, message="removed")
 
-
-if __name__ == "__main__":
-    unittest.main()
-
-
 class Practice(ExamRoomTest):
     sitting_changes = {"TestType": "1"}
 
@@ -744,6 +739,7 @@ class Practice(ExamRoomTest):
                           message="the missed mark")[0]
         self.assertEqual(missed.get_attribute("data-expected"), first[2])
         self.assertTrue(missed.get_attribute("data-code"), "a practice's report teaches the code")
+        self.page.execute_script("arguments[0].scrollIntoView({block: 'center'})", missed)
         self.page.switch_to.default_content()
         self.browser.screenshot("practice-report-with-codes")
 
@@ -764,7 +760,10 @@ class Practice(ExamRoomTest):
         wait_for(lambda: teacher.json("GET", f"/api/history?kind=practice&user={USER}")[1].get("count") == 2,
                  timeout=30, message="the practice and the drill in the history")
         self.page.delete_all_cookies()
-        self.sign_in_proctor()
+        self.browser.open(self.server.url + "/proctor/")
+        self.browser.by_testid("proctor-password").send_keys(harness.PASSWORD)
+        self.browser.by_testid("proctor-sign-in").click()
+        self.browser.wait_path("/proctor/rooms.html")  # two rooms now: the practice and the drill
         self.browser.open(self.server.url + "/proctor/history.html")
         self.browser.click("history-search")
         self.browser.click("history-of-" + USER)
@@ -774,3 +773,7 @@ class Practice(ExamRoomTest):
         wait_for(lambda: second[1] in chips.text, timeout=30, message="the drill's characters")
         self.assertIn(second[1], chips.text)
         self.browser.screenshot("teacher-candidate-drill")
+
+
+if __name__ == "__main__":
+    unittest.main()
