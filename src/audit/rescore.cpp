@@ -161,6 +161,7 @@ Rescorer::Replayed Rescorer::Replay(const SelectedRun& selected) {
   replay.time = run.time;
   replay.arguments = run.arguments;
   replay.answer = run.answer;
+  replay.codes_method = run.codes_method;
   replay.computer_name = run.computer_name;
   replay.host_name = run.host_name;
   replay.replay_of = run.id;
@@ -228,7 +229,8 @@ ReplayOutcome Rescorer::ReplayOrThrow(const SelectedRun& selected, RunLogEntry& 
     // A run that wrote its visual report gets it rewritten with its reports.
     const std::string page = VisualReportPathsOf(answer_folder + Utf16ToUtf8(TestFileName))[0];
     if (std::find(run.reports.begin(), run.reports.end(), page) != run.reports.end()) {
-      const std::array<std::string, 2> written = WriteVisualReport(params, scored, base);
+      const std::array<std::string, 2> written =
+          WriteVisualReport(params, scored, base, run.codes_method);
       visual_report.assign(written.begin(), written.end());
     }
   }

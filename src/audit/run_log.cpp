@@ -46,6 +46,7 @@ std::string FormatLogLine(const RunLogEntry& entry) {
   if (entry.paper) line["paper"] = FileJson(*entry.paper);
   if (entry.answer) line["answer"] = FileJson(*entry.answer);
   line["reports"] = entry.reports;
+  if (!entry.codes_method.empty()) line["codes_method"] = entry.codes_method;
   line["computer_name"] = entry.computer_name;
   line["host_name"] = entry.host_name;
   if (!entry.replay_of.empty()) line["replay_of"] = entry.replay_of;
@@ -81,6 +82,7 @@ std::optional<RunLogEntry> ParseLogLine(std::string_view line) {
     if (const auto reports = parsed.find("reports"); reports != parsed.end()) {
       entry.reports = reports->get<std::vector<std::string>>();
     }
+    entry.codes_method = TextOf(parsed, "codes_method");
     entry.computer_name = TextOf(parsed, "computer_name");
     entry.host_name = TextOf(parsed, "host_name");
     entry.replay_of = TextOf(parsed, "replay_of");

@@ -32,6 +32,7 @@ struct RunLogEntry {
   std::optional<LoggedFile> paper;   // the paper or custom text, once read
   std::optional<LoggedFile> answer;  // the typed answer, once read
   std::vector<std::string> reports;  // the report files written
+  std::string codes_method;          // the method whose codes the visual report gave; empty: none
   std::string computer_name;         // the ComputerName variable, stored with a mock test
   std::string host_name;             // the host's name, stored with a practice
   std::string replay_of;             // the id of the replayed run; empty for a scoring run

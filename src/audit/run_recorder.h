@@ -35,6 +35,8 @@ class RunRecorder {
 
   // Adds files the run wrote beside its three reports (the visual report) to its line.
   void NoteReports(const std::vector<std::string>& reports);
+  // The method whose codes the visual report gave, so that a replay gives them again.
+  void NoteCodesMethod(const std::string& method) { entry_.codes_method = method; }
 
   // Appends the run's line with its exit status and the reason of a failure. Returns the reason
   // when the line could not be written (nothing when BeforeStoring already failed for it).

@@ -18,10 +18,13 @@ bool VisualReportAsked() {
                    " must be 1 (write the visual report) or 0; nothing was stored");
 }
 
+std::string VisualReportMethod() {
+  return GetEnvironment(kVisualReportMethodVariable).value_or("");
+}
+
 std::array<std::string, 2> WriteVisualReport(const RunParams& params, const ScoringOutcome& outcome,
-                                             const std::string& base) {
+                                             const std::string& base, std::string_view method) {
   const std::array<std::string, 2> paths = VisualReportPathsOf(base);
-  const std::string method = GetEnvironment(kVisualReportMethodVariable).value_or("");
   report::ScoreReportFiles files;
   if (method.empty()) {
     files = report::ScoreReportFilesOf(params, outcome);

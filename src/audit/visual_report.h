@@ -24,11 +24,15 @@ inline constexpr char kVisualReportMethodVariable[] = "KEYIN_VISUAL_REPORT_METHO
 bool VisualReportAsked();
 
 // Writes `base`.html and `base`.json (VisualReportPathsOf), the page and the JSON that
-// `keyin-tool report` makes of the same argument string (with --method, when
-// KEYIN_VISUAL_REPORT_METHOD names one), each replaced whole in one step. When
-// one cannot be written, neither is left and FileError propagates. Returns the two paths.
+// `keyin-tool report` makes of the same argument string (with --method codes_method, when one is
+// given), each replaced whole in one step. When one cannot be written, neither is left and
+// FileError propagates. Returns the two paths.
 std::array<std::string, 2> WriteVisualReport(const RunParams& params, const ScoringOutcome& outcome,
-                                             const std::string& base);
+                                             const std::string& base,
+                                             std::string_view codes_method = {});
+
+// The method KEYIN_VISUAL_REPORT_METHOD names; empty when none.
+std::string VisualReportMethod();
 
 // Gives the report the codes of the method, or says in it why there are none (no open table, a
 // package not installed, a table that cannot be read): codes never fail a report.

@@ -15,9 +15,11 @@ void Cmd_Scr(const RunParams& params, const PathTranslator& paths,
   const ScoringOutcome outcome = ScoreAnswer(params, paths, CustomText, messages, context.now);
   recorder.BeforeStoring(outcome);
   if (visual_report) {
-    const std::array<std::string, 2> written =
-        WriteVisualReport(params, outcome, paths(params.ScrPath + TestFileNameOf(params.TestPart)));
+    const std::string method = VisualReportMethod();
+    const std::array<std::string, 2> written = WriteVisualReport(
+        params, outcome, paths(params.ScrPath + TestFileNameOf(params.TestPart)), method);
     recorder.NoteReports({written.begin(), written.end()});
+    recorder.NoteCodesMethod(method);
   }
   ResultStores stores(paths, messages, std::move(KeyinConn));
   const FinishedRun finished = {.id = recorder.Id(),

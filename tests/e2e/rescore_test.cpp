@@ -40,7 +40,7 @@ std::vector<std::string> WrongPart1() {
 class Rescore : public testing::Test {
  protected:
   // Scores every seat's two parts in `folder` against the paper it has, each run with its visual
-  // report.
+  // report and the codes in it, which a replay must give again.
   static void SitTheTest(const ProgramFolder& folder) {
     for (const Seat& seat : kSeats) {
       RunArgs args = DefaultArgs(folder);
@@ -58,8 +58,9 @@ class Rescore : public testing::Test {
                                          lines.begin() + static_cast<long>(first + count));
         WriteTypedAnswer(fs::path(args.ScrPath) / ("CTEST-" + std::to_string(part)), lines);
         args.TestPart = std::to_string(part);
-        const ProcessResult run = folder.Scorer(args.Join(), part == 1 ? kPart1Time : kPart2Time,
-                                                {{"KEYIN_VISUAL_REPORT", "1"}});
+        const ProcessResult run =
+            folder.Scorer(args.Join(), part == 1 ? kPart1Time : kPart2Time,
+                          {{"KEYIN_VISUAL_REPORT", "1"}, {"KEYIN_VISUAL_REPORT_METHOD", "倉頡"}});
         ASSERT_EQ(run.exit_status, 0) << run.err;
       }
     }
