@@ -1,6 +1,7 @@
 #include "server/drill.h"
 
 #include <chrono>
+#include <cstdio>
 
 #include "platform/child_process.h"
 #include "platform/code_page.h"
@@ -8,7 +9,6 @@
 #include "platform/file_error.h"
 #include "platform/file_system.h"
 #include "platform/paths.h"
-#include "platform/utf8.h"
 #include "server/paper.h"
 
 namespace keyin::server {
@@ -143,7 +143,7 @@ ExamRoom& StartDrill(Centre& centre, ExamRoom& practice_room, const std::string&
     WriteFileDurably(path, made.bytes, 0644);
   } catch (const FileError& failure) {
     Log("drill of " + candidate.UserID + ": cannot write " + path + ": " + failure.what());
-    throw RoomError(503, "無法寫入弱字練習的試卷，請請老師檢查伺服器的磁碟", "storage");
+    throw RoomError(503, "無法寫入弱字練習的試卷，請老師檢查伺服器的磁碟", "storage");
   }
   return centre.OpenSitting(DrillSitting(*practice, candidate.UserID, paper), {candidate}, who);
 }

@@ -234,6 +234,7 @@ TEST(Scoring, MovesFromQueuedThroughRunningToItsEnd) {
 TEST(CandidateState, ShowsTheStageAndOnlyWhatItNeeds) {
   Sitting sitting;
   sitting.ExamPaperNo = "P001";
+  sitting.TestType = "3";
   sitting.ShowResults = true;
   const std::vector<std::vector<std::string>> paper = {{"甲乙丙"}, {"丁戊"}};
   const SeatTerms terms = Terms();
