@@ -69,6 +69,18 @@ void ExpectAgreesWithTheEngine(const LineMarks& marks, const ScoredLine& line) {
   EXPECT_LE(ChargedExtras(marks), line.extra);
 }
 
+// Typed line 1 against reference line 1, followed by a typed line that matches nothing: its
+// marks as Describe gives them, and what every line must hold.
+void ExpectMarks(const std::u16string& reference, const std::u16string& typed,
+                 const std::u16string& expected, const char* behaviour) {
+  const MatchResult result = ScrLoop(Table({reference}), Table({typed, u"★★"}), 0);
+  const ScoredLine& line = result.lines[0];
+  ASSERT_EQ(line.best_line, 1) << behaviour;
+  const LineMarks marks = MarksOf(line, reference);
+  EXPECT_EQ(Describe(marks), expected) << behaviour;
+  ExpectAgreesWithTheEngine(marks, line);
+}
+
 // The line-matching examples: typed line 1 against reference line 1, followed by a typed line
 // that matches nothing, so that line 1 is not the last one.
 TEST(LineMarks, ReadOffTheEnginesMarkedCopies) {
@@ -94,14 +106,7 @@ TEST(LineMarks, ReadOffTheEnginesMarkedCopies) {
       {"missed blanks at the end of the reference line are missing blanks", u"ABCDEF",
        u"missing 7  , missing 8  ", u"ABCDEF  "},
   };
-  for (const auto& c : cases) {
-    const MatchResult result = ScrLoop(Table({c.reference}), Table({c.typed, u"★★"}), 0);
-    const ScoredLine& line = result.lines[0];
-    ASSERT_EQ(line.best_line, 1) << c.behaviour;
-    const LineMarks marks = MarksOf(line, c.reference);
-    EXPECT_EQ(Describe(marks), c.marks) << c.behaviour;
-    ExpectAgreesWithTheEngine(marks, line);
-  }
+  for (const auto& c : cases) ExpectMarks(c.reference, c.typed, c.marks, c.behaviour);
 }
 
 TEST(LineMarks, EdgesOfTheLineTable) {
@@ -149,14 +154,7 @@ TEST(LineMarks, ACharacterOutsideThePlaneIsOneMark) {
       {"a lone surrogate typed extra is itself", u"AB𠀋" + lone_high + u"CDEFGHIJKLMN",
        u"extra 5 " + lone_high},
   };
-  for (const auto& c : cases) {
-    const MatchResult result = ScrLoop(Table({c.reference}), Table({c.typed, u"★★"}), 0);
-    const ScoredLine& line = result.lines[0];
-    ASSERT_EQ(line.best_line, 1) << c.behaviour;
-    const LineMarks marks = MarksOf(line, c.reference);
-    EXPECT_EQ(Describe(marks), c.marks) << c.behaviour;
-    ExpectAgreesWithTheEngine(marks, line);
-  }
+  for (const auto& c : cases) ExpectMarks(c.reference, c.typed, c.marks, c.behaviour);
 }
 
 // Random answers over an alphabet with every mark character, so that the rare rules fire.
