@@ -138,6 +138,8 @@ ExamRoom& StartDrill(Centre& centre, ExamRoom& practice_room, const std::string&
   const MadePaper made = MakePaper(text, text);  // a single practice reads the first part
   const std::string path =
       PathTranslator(centre.ProgramFolder())(practice->LibPath + paper + ".LIB");
+  // A clock stepped back could name an earlier drill's paper, which its re-scoring still reads.
+  if (IsNormalFile(path)) throw RoomError(409, "請過幾秒再開始弱字練習");
   try {
     CreateFolders(path.substr(0, path.rfind('/')));
     WriteFileDurably(path, made.bytes, 0644);
