@@ -25,19 +25,16 @@ std::string VisualReportMethod() {
 std::array<std::string, 2> WriteVisualReport(const RunParams& params, const ScoringOutcome& outcome,
                                              const std::string& base, std::string_view method) {
   const std::array<std::string, 2> paths = VisualReportPathsOf(base);
-  report::ScoreReportFiles files;
-  if (method.empty()) {
-    files = report::ScoreReportFilesOf(params, outcome);
-  } else {
-    report::ScoreReport report = report::BuildScoreReport(
-        params, outcome.inputs, ScoredPart{outcome.matched, outcome.scores});
-    AddCodesOfMethod(report, method, outcome.inputs.reference);
-    files = {Utf16ToUtf8(report::ScoreReportHtml(report)), report::ScoreReportJson(report)};
-  }
+  // From what the scoring made: byte for byte what `keyin-tool report` writes.
+  report::ScoreReport report =
+      report::BuildScoreReport(params, outcome.inputs, ScoredPart{outcome.matched, outcome.scores});
+  if (!method.empty()) AddCodesOfMethod(report, method, outcome.inputs.reference);
+  const std::string html = Utf16ToUtf8(report::ScoreReportHtml(report));
+  const std::string json = report::ScoreReportJson(report);
   // Readable by others as the three reports are, and on the disk before anything is stored.
-  WriteFileDurably(paths[0], files.html, 0666);
+  WriteFileDurably(paths[0], html, 0666);
   try {
-    WriteFileDurably(paths[1], files.json, 0666);
+    WriteFileDurably(paths[1], json, 0666);
   } catch (const FileError&) {
     try {
       DeleteFile(paths[0]);

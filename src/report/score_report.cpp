@@ -99,12 +99,6 @@ ScoreReport BuildScoreReport(const RunParams& params, const ScoringInputs& input
   return report;
 }
 
-ScoreReportFiles ScoreReportFilesOf(const RunParams& params, const ScoringOutcome& outcome) {
-  const ScoreReport report =
-      BuildScoreReport(params, outcome.inputs, ScoredPart{outcome.matched, outcome.scores});
-  return {Utf16ToUtf8(ScoreReportHtml(report)), ScoreReportJson(report)};
-}
-
 void AddCodes(ScoreReport& report, const CodeTable& table,
               const std::vector<std::u16string>& paper_lines) {
   std::u16string paper;

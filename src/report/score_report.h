@@ -92,12 +92,4 @@ std::u16string ScoreReportHtml(const ScoreReport& report);
 // The same content as one JSON object, UTF-8 (docs/report-format.md).
 std::string ScoreReportJson(const ScoreReport& report);
 
-// The page (UTF-8) and the JSON of the part that a scoring run has just scored, from what its
-// scoring made: byte for byte what `keyin-tool report` writes for the same argument string.
-struct ScoreReportFiles {
-  std::string html;
-  std::string json;
-};
-ScoreReportFiles ScoreReportFilesOf(const RunParams& params, const ScoringOutcome& outcome);
-
 }  // namespace keyin::report
